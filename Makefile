@@ -1,0 +1,47 @@
+# One command each: every target installs what is missing, configures, builds and runs.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+XVFB       := xvfb-run -a -s "-screen 0 2048x1200x24"
+CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build build-asan run test test-fast bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+
+$(ASAN_BUILD)/build.ninja: | deps
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DPE_SANITIZE=ON -DPE_BENCH=OFF >/dev/null
+
+build: deps $(BUILD)/build.ninja
+	@cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN_BUILD)/build.ninja
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# With a display the editor opens its windows; without one it runs a few hundred frames
+# under Xvfb and writes screenshots.
+run: build
+	@scripts/run-editor $(BUILD)/particle-editor
+
+# Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: build build-asan
+	@$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The plain build's tests only.
+test-fast: build
+	@$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	@$(XVFB) $(BUILD)/particle_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) out

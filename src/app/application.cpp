@@ -1,0 +1,68 @@
+#include "app/application.h"
+
+#include <cstdio>
+
+#include "app/frame_loop.h"
+#include "app/manager.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+constexpr int kSceneWidth = 1280;
+constexpr int kSceneHeight = 720;
+
+bool WriteScreenshots(const std::string& prefix, CManager& manager) {
+  const std::string scenePath = prefix + "-scene.png";
+  const std::string editorPath = prefix + "-editor.png";
+  const bool ok = gfx::WritePng(manager.GetRenderer()->GetDevice()->LastPresentedImage(), scenePath) &&
+                  gfx::WritePng(manager.GetChildWindow()->GetDevice()->LastPresentedImage(), editorPath);
+  if (ok) {
+    std::printf("screenshots: %s %s\n", scenePath.c_str(), editorPath.c_str());
+  } else {
+    std::fprintf(stderr, "could not write the screenshots %s and %s\n", scenePath.c_str(), editorPath.c_str());
+  }
+  return ok;
+}
+
+void CapturePresents(CManager& manager, bool on) {
+  manager.GetRenderer()->GetDevice()->SetPresentCapture(on);
+  manager.GetChildWindow()->GetDevice()->SetPresentCapture(on);
+}
+
+}  // namespace
+
+int RunApplication(const CommandLine& options, platform::WindowSystem& system, platform::Clock& clock) {
+  std::unique_ptr<platform::Window> mainWindow = system.CreateWindow("TEST", kSceneWidth, kSceneHeight);
+  if (!mainWindow) {
+    platform::ShowMessage("警告！", "メインウィンドウを作成できませんでした。");
+    return 1;
+  }
+  CManager* manager = CManager::GetInstance();
+  manager->SetTitle("TEST");
+  if (FAILED(manager->Init(mainWindow.get(), &system))) {
+    // Frames need every service; stop here rather than run without a renderer.
+    platform::ShowMessage("警告！", "初期化に失敗しました。グラフィックスデバイスを作成できません。");
+    manager->Uninit();
+    return 1;
+  }
+  mainWindow->Show();
+  manager->GetChildWindow()->GetWindow()->Show();
+
+  const bool screenshots = !options.screenshotPrefix.empty();
+  // With a known last frame only that one is read back; otherwise every frame is kept.
+  if (screenshots && options.frames == 0) CapturePresents(*manager, true);
+
+  FrameLoop loop(clock, system);
+  loop.Run(
+      [&](std::uint64_t index) {
+        if (screenshots && options.frames != 0 && index + 1 == options.frames) CapturePresents(*manager, true);
+        manager->Update();
+        manager->Draw();
+      },
+      options.frames);
+
+  const bool written = !screenshots || WriteScreenshots(options.screenshotPrefix, *manager);
+  manager->Uninit();
+  mainWindow.reset();
+  return written ? 0 : 1;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The program's options. Without any, the editor runs until a window is closed.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+  std::uint64_t frames = 0;    // --frames N: quit after N frames (0: run until closed)
+  std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
+  bool help = false;
+
+  // Null, with the problem in *error, for an unknown option or a bad value.
+  static std::optional<CommandLine> Parse(const std::vector<std::string>& args, std::string* error);
+  static const char* Usage();
+};

@@ -1,0 +1,32 @@
+// The particle editor: the scene window "TEST" replays the selected effect at the 3D
+// pointer, the "Child" window edits it.
+
+#include <cstdio>
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "platform/message_sink.h"
+#include "platform/sdl_window_system.h"
+
+int main(int argc, char** argv) {
+  std::string error;
+  const auto options = CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc), &error);
+  if (!options) {
+    std::fprintf(stderr, "particle-editor: %s\n%s", error.c_str(), CommandLine::Usage());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(CommandLine::Usage(), stdout);
+    return 0;
+  }
+  // Automated runs must never wait on a dialog.
+  if (options->frames == 0) platform::SetMessageSink(std::make_unique<platform::DialogMessageSink>());
+
+  auto system = platform::SdlWindowSystem::Create(&error);
+  if (!system) {
+    platform::ShowMessage("警告！", "ウィンドウシステムを開始できません: " + error);
+    return 1;
+  }
+  platform::SteadyClock clock;
+  return RunApplication(*options, *system, clock);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The one application object: owns every long-lived service and runs their lifecycle
+// (Init once, Update and Draw every frame, Uninit at exit). Everything else reaches the
+// devices, input and managers through GetInstance.
+
+#include <memory>
+#include <string>
+
+#include "app/child_window.h"
+#include "app/light.h"
+#include "app/renderer.h"
+#include "input/input.h"
+#include "platform/window_system.h"
+
+class CManager {
+ public:
+  static CManager* GetInstance();
+
+  // Creates the services in start-up order; -1 at the first one that fails, leaving the
+  // ones made so far in place for Uninit.
+  HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance);
+  void Update();
+  void Draw();
+  // Releases everything in order and destroys the singleton.
+  void Uninit();
+
+  CRenderer* GetRenderer() const { return renderer_.get(); }
+  CChildWindow* GetChildWindow() const { return childWindow_.get(); }
+  CInputKeyboard* GetKeyboard() const { return keyboard_.get(); }
+  CInputMouse* GetMouse() const { return mouse_.get(); }
+  CLight* GetLight() const { return light_.get(); }
+  platform::Window* GetMainWindow() const { return mainWindow_; }
+  const std::string& GetTitle() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  bool IsWireframe() const { return wireframe_; }
+
+ private:
+  CManager() = default;
+
+  std::unique_ptr<CLight> light_;
+  std::unique_ptr<CInputKeyboard> keyboard_;
+  std::unique_ptr<CInputMouse> mouse_;
+  std::unique_ptr<CRenderer> renderer_;
+  std::unique_ptr<CChildWindow> childWindow_;
+  platform::Window* mainWindow_ = nullptr;
+  std::string title_;
+  bool wireframe_ = false;
+
+  static std::unique_ptr<CManager>& Instance();
+};

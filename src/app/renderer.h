@@ -1,0 +1,18 @@
+#pragma once
+// The scene window's device with the program's fixed states, and one frame of the scene.
+
+#include <memory>
+
+#include "platform/gfx/device.h"
+#include "platform/window_system.h"
+
+class CRenderer {
+ public:
+  HRESULT Init(platform::Window* mainWindow);
+  void Draw();
+  void Uninit();
+  gfx::Device* GetDevice() const { return device_.get(); }
+
+ private:
+  std::unique_ptr<gfx::Device> device_;
+};

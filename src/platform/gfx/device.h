@@ -1,0 +1,186 @@
+#pragma once
+// The graphics device the scene code draws with: exactly the Direct3D 9 device calls the
+// program makes. The state lives here, on the CPU, with Direct3D 9's defaults; a back end
+// turns it into real drawing (OpenGL) or only records it (Null).
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/gfx/d3d_types.h"
+#include "platform/gfx/d3dx_math.h"
+#include "platform/gfx/image.h"
+#include "platform/gfx/vertex_layout.h"
+
+namespace gfx {
+
+// ---- resources -----------------------------------------------------------------------
+
+// Vertex data with a CPU copy; back ends upload it when a draw needs the changed bytes.
+class VertexBuffer {
+ public:
+  VertexBuffer(UINT length, DWORD fvf) : bytes_(length), fvf_(fvf) {}
+  virtual ~VertexBuffer() = default;
+  VertexBuffer(const VertexBuffer&) = delete;
+  VertexBuffer& operator=(const VertexBuffer&) = delete;
+
+  // size 0 locks from offset to the end. A lock without D3DLOCK_READONLY marks the data changed.
+  HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
+  HRESULT Unlock();
+
+  UINT Length() const { return static_cast<UINT>(bytes_.size()); }
+  DWORD FVF() const { return fvf_; }
+  std::span<const std::byte> Bytes() const { return bytes_; }
+  // Bumped by every writing lock; back ends compare it with what they uploaded.
+  std::uint64_t Revision() const { return revision_; }
+
+ private:
+  std::vector<std::byte> bytes_;
+  DWORD fvf_;
+  std::uint64_t revision_ = 1;
+  bool locked_ = false;
+};
+
+class Texture {
+ public:
+  Texture(UINT width, UINT height) : width_(width), height_(height) {}
+  virtual ~Texture() = default;
+  Texture(const Texture&) = delete;
+  Texture& operator=(const Texture&) = delete;
+  UINT Width() const { return width_; }
+  UINT Height() const { return height_; }
+
+ private:
+  UINT width_, height_;
+};
+
+class VertexDeclaration {
+ public:
+  explicit VertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements)
+      : layout_(VertexLayout::FromDeclaration(elements)) {}
+  const VertexLayout& Layout() const { return layout_; }
+
+ private:
+  VertexLayout layout_;
+};
+
+// ---- the device ------------------------------------------------------------------------
+
+class Device {
+ public:
+  static constexpr DWORD kMaxSamplers = 8;
+  static constexpr DWORD kMaxStages = 8;
+  static constexpr DWORD kMaxLights = 8;
+
+  Device(UINT backBufferWidth, UINT backBufferHeight);
+  virtual ~Device() = default;
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  // Frame.
+  virtual HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
+  HRESULT BeginScene();
+  HRESULT EndScene();
+  HRESULT Present(const void* sourceRect, const void* destRect, const void* window, const void* dirtyRegion);
+
+  // States.
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value);
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) const;
+  HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value);
+  HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) const;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value);
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) const;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DXMATRIX* matrix);
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DXMATRIX* matrix) const;
+  HRESULT SetLight(DWORD index, const D3DLIGHT9* light);
+  HRESULT GetLight(DWORD index, D3DLIGHT9* light) const;
+  HRESULT LightEnable(DWORD index, BOOL enable);
+  HRESULT GetLightEnable(DWORD index, BOOL* enable) const;
+  HRESULT SetMaterial(const D3DMATERIAL9* material);
+  HRESULT GetMaterial(D3DMATERIAL9* material) const;
+
+  // Resources and input assembly.
+  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) = 0;
+  // Pixels are RGBA rows, top row first (texture coordinate v = 0).
+  virtual std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) = 0;
+  std::unique_ptr<VertexDeclaration> CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements);
+  HRESULT SetStreamSource(UINT stream, VertexBuffer* buffer, UINT offset, UINT stride);
+  HRESULT SetFVF(DWORD fvf);
+  HRESULT SetVertexDeclaration(VertexDeclaration* declaration);
+  HRESULT SetTexture(DWORD stage, Texture* texture);
+  Texture* GetTexture(DWORD stage) const { return stage < kMaxStages ? textures_[stage] : nullptr; }
+
+  // Draws from stream 0 with the current states; D3DERR_INVALIDCALL outside BeginScene/EndScene.
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount);
+
+  UINT BackBufferWidth() const { return backBufferWidth_; }
+  UINT BackBufferHeight() const { return backBufferHeight_; }
+
+  // While on, every Present first keeps a copy of the finished back buffer (for screenshots).
+  void SetPresentCapture(bool on) { presentCapture_ = on; }
+  const Image& LastPresentedImage() const { return lastPresented_; }
+
+  static UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
+
+ protected:
+  // What changed since a back end last looked; each Set* raises its bit only on a real change.
+  enum DirtyBits : DWORD {
+    kDirtyRenderStates = 1u << 0,
+    kDirtySamplers = 1u << 1,
+    kDirtyStages = 1u << 2,
+    kDirtyWorld = 1u << 3,
+    kDirtyViewProjection = 1u << 4,
+    kDirtyLights = 1u << 5,
+    kDirtyMaterial = 1u << 6,
+    kDirtyTexture = 1u << 7,
+    kDirtyAll = 0xffffffffu,
+  };
+
+  virtual HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) = 0;
+  virtual void SwapBuffers() = 0;
+  virtual Image ReadBackBuffer() = 0;
+
+  DWORD RenderState(D3DRENDERSTATETYPE state) const { return renderStates_[state]; }
+  DWORD SamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const { return samplerStates_[sampler][type]; }
+  DWORD StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const { return stageStates_[stage][type]; }
+  const D3DXMATRIX& World() const { return world_; }
+  const D3DXMATRIX& View() const { return view_; }
+  const D3DXMATRIX& Projection() const { return projection_; }
+  const D3DLIGHT9& Light(DWORD index) const { return lights_[index]; }
+  bool LightEnabled(DWORD index) const { return lightEnabled_[index]; }
+  const D3DMATERIAL9& Material() const { return material_; }
+  VertexBuffer* StreamBuffer() const { return stream_; }
+  UINT StreamOffset() const { return streamOffset_; }
+  UINT StreamStride() const { return streamStride_; }
+  const VertexLayout& Layout() const { return layout_; }
+  bool InScene() const { return inScene_; }
+
+  DWORD TakeDirty() {
+    const DWORD d = dirty_;
+    dirty_ = 0;
+    return d;
+  }
+
+ private:
+  std::array<DWORD, kRenderStateCount> renderStates_{};
+  std::array<std::array<DWORD, kSamplerStateCount>, kMaxSamplers> samplerStates_{};
+  std::array<std::array<DWORD, kTextureStageStateCount>, kMaxStages> stageStates_{};
+  D3DXMATRIX world_, view_, projection_;
+  std::array<D3DLIGHT9, kMaxLights> lights_{};
+  std::array<bool, kMaxLights> lightEnabled_{};
+  D3DMATERIAL9 material_{};
+  std::array<Texture*, kMaxStages> textures_{};
+  VertexBuffer* stream_ = nullptr;
+  UINT streamOffset_ = 0;
+  UINT streamStride_ = 0;
+  VertexLayout layout_;
+  DWORD dirty_ = kDirtyAll;
+  bool inScene_ = false;
+  UINT backBufferWidth_, backBufferHeight_;
+  bool presentCapture_ = false;
+  Image lastPresented_;
+};
+
+}  // namespace gfx

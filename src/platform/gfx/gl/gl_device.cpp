@@ -1,0 +1,436 @@
+#include "platform/gfx/gl/gl_device.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace gfx {
+
+// ---- resources -------------------------------------------------------------------------------
+
+namespace {
+
+class GlVertexBuffer final : public VertexBuffer {
+ public:
+  GlVertexBuffer(GlDevice* owner, UINT length, DWORD fvf) : VertexBuffer(length, fvf), owner_(owner) {}
+  ~GlVertexBuffer() override {
+    if (!vbo_) return;
+    owner_->MakeCurrent();
+    glDeleteVertexArrays(1, &vao_);
+    glDeleteBuffers(1, &vbo_);
+  }
+
+  // Binds the vertex array, uploading changed bytes and re-pointing attributes when the
+  // layout, offset or stride differ from what it was last drawn with.
+  void Bind(GLuint* boundVao, const VertexLayout& layout, UINT offset, UINT stride) {
+    if (!vbo_) {
+      glGenVertexArrays(1, &vao_);
+      glGenBuffers(1, &vbo_);
+    }
+    if (*boundVao != vao_) {
+      glBindVertexArray(vao_);
+      *boundVao = vao_;
+    }
+    if (uploaded_ != Revision()) {
+      glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+      const auto bytes = Bytes();
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_DYNAMIC_DRAW);
+      uploaded_ = Revision();
+    }
+    if (layout == layout_ && offset == offset_ && stride == stride_) return;
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    auto attribute = [&](GLuint index, int at, GLint size, GLenum type, GLboolean normalized) {
+      if (at < 0) {
+        glDisableVertexAttribArray(index);
+        return;
+      }
+      glEnableVertexAttribArray(index);
+      glVertexAttribPointer(index, size, type, normalized, static_cast<GLsizei>(stride),
+                            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(offset + at)));
+    };
+    attribute(0, layout.position, 3, GL_FLOAT, GL_FALSE);
+    attribute(1, layout.normal, 3, GL_FLOAT, GL_FALSE);
+    attribute(2, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);  // D3DCOLOR is ARGB in a word
+    attribute(3, layout.texcoord, 2, GL_FLOAT, GL_FALSE);
+    layout_ = layout;
+    offset_ = offset;
+    stride_ = stride;
+  }
+
+ private:
+  GlDevice* owner_;
+  GLuint vbo_ = 0;
+  GLuint vao_ = 0;
+  std::uint64_t uploaded_ = 0;
+  VertexLayout layout_{-2, -2, -2, -2, 0};
+  UINT offset_ = 0;
+  UINT stride_ = 0;
+};
+
+class GlTexture final : public Texture {
+ public:
+  GlTexture(GlDevice* owner, UINT width, UINT height, GLuint name)
+      : Texture(width, height), owner_(owner), name_(name) {}
+  ~GlTexture() override {
+    owner_->MakeCurrent();
+    glDeleteTextures(1, &name_);
+  }
+  GLuint Name() const { return name_; }
+
+ private:
+  GlDevice* owner_;
+  GLuint name_;
+};
+
+GLenum CompareFunction(DWORD f) {
+  switch (f) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+  }
+}
+
+GLenum BlendFactor(DWORD f) {
+  switch (f) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    default: return GL_ONE;
+  }
+}
+
+GLenum BlendEquation(DWORD op) {
+  switch (op) {
+    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN: return GL_MIN;
+    case D3DBLENDOP_MAX: return GL_MAX;
+    default: return GL_FUNC_ADD;
+  }
+}
+
+GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
+  switch (type) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+  }
+  return GL_TRIANGLES;
+}
+
+GLint AddressMode(DWORD mode) {
+  switch (mode) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    default: return GL_REPEAT;
+  }
+}
+
+GLint MinFilter(DWORD min, DWORD mip) {
+  const bool linear = min == D3DTEXF_LINEAR;
+  if (mip == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  if (mip == D3DTEXF_LINEAR) return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+  return linear ? GL_LINEAR : GL_NEAREST;
+}
+
+void Toggle(GLenum cap, bool on, bool* applied) {
+  if (*applied == on) return;
+  if (on) {
+    glEnable(cap);
+  } else {
+    glDisable(cap);
+  }
+  *applied = on;
+}
+
+template <size_t N>
+bool Changed(std::array<GLint, N>* applied, const std::array<GLint, N>& wanted) {
+  if (*applied == wanted) return false;
+  *applied = wanted;
+  return true;
+}
+
+}  // namespace
+
+// ---- creation -----------------------------------------------------------------------------------
+
+std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, std::string* error) {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, SDL_GL_GetCurrentContext() ? 1 : 0);
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(window, &width, &height);
+  std::unique_ptr<GlDevice> device(
+      new GlDevice(window, context, static_cast<UINT>(width), static_cast<UINT>(height)));
+  if (!device->Setup(error)) return nullptr;
+  return device;
+}
+
+GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, UINT width, UINT height)
+    : Device(width, height), window_(window), context_(context) {}
+
+bool GlDevice::Setup(std::string* error) {
+  MakeCurrent();
+  // Frames are paced by the program's own 16 ms clock; waiting for vertical sync on two
+  // windows would halve the rate.
+  SDL_GL_SetSwapInterval(0);
+  std::string log;
+  if (!ff_.Build(&log)) {
+    if (error) *error = "fixed-function program: " + log;
+    return false;
+  }
+  glUseProgram(ff_.program);
+  glUniform1i(ff_.sampler, 0);
+  glGenSamplers(1, &sampler_);
+  glBindSampler(0, sampler_);
+  glActiveTexture(GL_TEXTURE0);
+  glViewport(0, 0, static_cast<GLsizei>(BackBufferWidth()), static_cast<GLsizei>(BackBufferHeight()));
+  glFrontFace(GL_CCW);
+  glDepthFunc(GL_LESS);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  return true;
+}
+
+GlDevice::~GlDevice() {
+  MakeCurrent();
+  if (sampler_) glDeleteSamplers(1, &sampler_);
+  ff_.Destroy();
+  SDL_GL_MakeCurrent(window_, nullptr);
+  SDL_GL_DeleteContext(context_);
+}
+
+void GlDevice::MakeCurrent() {
+  if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+}
+
+std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
+  if (length == 0) return nullptr;
+  return std::make_unique<GlVertexBuffer>(this, length, fvf);
+}
+
+std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
+  if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return nullptr;
+  MakeCurrent();
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, rgba.data());
+  glGenerateMipmap(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, applied_.texture);
+  return std::make_unique<GlTexture>(this, width, height, name);
+}
+
+// ---- frame ----------------------------------------------------------------------------------------
+
+HRESULT GlDevice::Clear(DWORD, const void*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
+  MakeCurrent();
+  GLbitfield mask = 0;
+  if (flags & D3DCLEAR_TARGET) {
+    glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f, (color & 0xff) / 255.0f,
+                 ((color >> 24) & 0xff) / 255.0f);
+    mask |= GL_COLOR_BUFFER_BIT;
+  }
+  if (flags & D3DCLEAR_ZBUFFER) {
+    glClearDepth(z);
+    mask |= GL_DEPTH_BUFFER_BIT;
+  }
+  if (flags & D3DCLEAR_STENCIL) {
+    glClearStencil(static_cast<GLint>(stencil));
+    mask |= GL_STENCIL_BUFFER_BIT;
+  }
+  // A Direct3D clear ignores the depth-write state; GL's honours the depth mask.
+  if ((mask & GL_DEPTH_BUFFER_BIT) && !applied_.depthMask) glDepthMask(GL_TRUE);
+  glClear(mask);
+  if ((mask & GL_DEPTH_BUFFER_BIT) && !applied_.depthMask) glDepthMask(GL_FALSE);
+  return S_OK;
+}
+
+void GlDevice::SwapBuffers() {
+  MakeCurrent();
+  SDL_GL_SwapWindow(window_);
+}
+
+Image GlDevice::ReadBackBuffer() {
+  MakeCurrent();
+  Image image;
+  image.width = static_cast<int>(BackBufferWidth());
+  image.height = static_cast<int>(BackBufferHeight());
+  std::vector<std::uint8_t> bottomUp(static_cast<size_t>(image.width) * image.height * 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  image.rgba.resize(bottomUp.size());
+  const size_t row = static_cast<size_t>(image.width) * 4;
+  for (int y = 0; y < image.height; ++y)
+    std::memcpy(&image.rgba[y * row], &bottomUp[(image.height - 1 - y) * row], row);
+  // The back buffer has no alpha channel of its own (as Direct3D's X8R8G8B8): the picture is opaque.
+  for (size_t i = 3; i < image.rgba.size(); i += 4) image.rgba[i] = 255;
+  return image;
+}
+
+// ---- drawing ---------------------------------------------------------------------------------------
+
+HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {
+  MakeCurrent();
+  const DWORD dirty = TakeDirty();
+  const bool hasVertexColor = Layout().diffuse >= 0;
+  if (dirty & kDirtyRenderStates) ApplyRenderStates();
+  if (dirty & kDirtySamplers) ApplySampler();
+  if (dirty & (kDirtyWorld | kDirtyViewProjection)) ApplyTransforms(dirty);
+  ApplyLighting(dirty, hasVertexColor);
+  if (dirty & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
+
+  auto* buffer = static_cast<GlVertexBuffer*>(StreamBuffer());
+  buffer->Bind(&boundVao_, Layout(), StreamOffset(), StreamStride());
+  if (!hasVertexColor) glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's opaque white default
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCount));
+  return S_OK;
+}
+
+void GlDevice::ApplyRenderStates() {
+  AppliedState& a = applied_;
+  const bool depthTest = RenderState(D3DRS_ZENABLE) != D3DZB_FALSE;
+  Toggle(GL_DEPTH_TEST, depthTest, &a.depthTest);
+  const GLboolean depthMask = RenderState(D3DRS_ZWRITEENABLE) ? GL_TRUE : GL_FALSE;
+  if (depthMask != a.depthMask) glDepthMask(a.depthMask = depthMask);
+  const GLenum depthFunc = CompareFunction(RenderState(D3DRS_ZFUNC));
+  if (depthFunc != a.depthFunc) glDepthFunc(a.depthFunc = depthFunc);
+
+  Toggle(GL_BLEND, RenderState(D3DRS_ALPHABLENDENABLE) != FALSE, &a.blend);
+  const GLenum src = BlendFactor(RenderState(D3DRS_SRCBLEND));
+  const GLenum dest = BlendFactor(RenderState(D3DRS_DESTBLEND));
+  if (src != a.srcBlend || dest != a.destBlend) glBlendFunc(a.srcBlend = src, a.destBlend = dest);
+  const GLenum equation = BlendEquation(RenderState(D3DRS_BLENDOP));
+  if (equation != a.blendEquation) glBlendEquation(a.blendEquation = equation);
+
+  // Triangles Direct3D calls counter-clockwise are GL's front faces (glFrontFace(GL_CCW)).
+  const DWORD cull = RenderState(D3DRS_CULLMODE);
+  Toggle(GL_CULL_FACE, cull != D3DCULL_NONE, &a.cull);
+  const GLenum face = cull == D3DCULL_CW ? GL_BACK : GL_FRONT;
+  if (cull != D3DCULL_NONE && face != a.cullFace) glCullFace(a.cullFace = face);
+
+  const DWORD fill = RenderState(D3DRS_FILLMODE);
+  const GLenum polygonMode = fill == D3DFILL_WIREFRAME ? GL_LINE : fill == D3DFILL_POINT ? GL_POINT : GL_FILL;
+  if (polygonMode != a.polygonMode) glPolygonMode(GL_FRONT_AND_BACK, a.polygonMode = polygonMode);
+
+  const bool alphaTest = RenderState(D3DRS_ALPHATESTENABLE) != FALSE;
+  const std::array<GLint, 2> test{static_cast<GLint>(alphaTest ? RenderState(D3DRS_ALPHAFUNC) : D3DCMP_ALWAYS),
+                                  static_cast<GLint>(RenderState(D3DRS_ALPHAREF) & 0xff)};
+  if (Changed(&a.alphaTest, test)) glUniform2i(ff_.alphaTest, test[0], test[1]);
+}
+
+void GlDevice::ApplySampler() {
+  AppliedState& a = applied_;
+  const GLint mag = SamplerState(0, D3DSAMP_MAGFILTER) == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+  const GLint min = MinFilter(SamplerState(0, D3DSAMP_MINFILTER), SamplerState(0, D3DSAMP_MIPFILTER));
+  const GLint s = AddressMode(SamplerState(0, D3DSAMP_ADDRESSU));
+  const GLint t = AddressMode(SamplerState(0, D3DSAMP_ADDRESSV));
+  if (mag != a.magFilter) glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, a.magFilter = mag);
+  if (min != a.minFilter) glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, a.minFilter = min);
+  if (s != a.wrapS) glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, a.wrapS = s);
+  if (t != a.wrapT) glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, a.wrapT = t);
+}
+
+void GlDevice::ApplyTransforms(DWORD dirty) {
+  const D3DXMATRIX wvp = World() * View() * Projection();
+  glUniformMatrix4fv(ff_.wvp, 1, GL_FALSE, &wvp.m[0][0]);
+  if (!(dirty & kDirtyWorld)) return;
+
+  // Normals go through the inverse transpose of the world's upper 3x3, which is its
+  // cofactor matrix over the determinant. A flattened (singular) world keeps the
+  // cofactor direction and has its normals renormalised instead.
+  const auto& m = World().m;
+  float c[3][3];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+      c[i][j] = m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1];
+    }
+  const float det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+  const bool singular = std::fabs(det) < 1e-12f;
+  if (!singular)
+    for (auto& row : c)
+      for (float& v : row) v /= det;
+  // GLSL reads the row-major array transposed: uploading C gives C^T = W^-1, and W^-1 * n
+  // is Direct3D's n * (W^-1)^T.
+  glUniformMatrix3fv(ff_.normalMatrix, 1, GL_FALSE, &c[0][0]);
+  normaliseNormals_ = singular;
+}
+
+void GlDevice::ApplyLighting(DWORD dirty, bool hasVertexColor) {
+  const bool lighting = RenderState(D3DRS_LIGHTING) != FALSE;
+  const bool diffuseFromVertex = hasVertexColor && RenderState(D3DRS_COLORVERTEX) != FALSE &&
+                                 RenderState(D3DRS_DIFFUSEMATERIALSOURCE) == D3DMCS_COLOR1;
+  const bool normalise = normaliseNormals_ || RenderState(D3DRS_NORMALIZENORMALS) != FALSE;
+  const std::array<GLint, 4> flags{lighting, LightEnabled(0), diffuseFromVertex, normalise};
+  if (Changed(&applied_.lightFlags, flags)) glUniform4i(ff_.lightFlags, flags[0], flags[1], flags[2], flags[3]);
+
+  // Light and material only matter while lighting is on; changes made while it is off wait.
+  pendingLighting_ |= dirty & (kDirtyLights | kDirtyMaterial);
+  if (!lighting || !pendingLighting_) {
+    if (lighting) UploadAmbient();
+    return;
+  }
+  if (pendingLighting_ & kDirtyLights) {
+    const D3DLIGHT9& light = Light(0);
+    D3DXVECTOR3 toLight(-light.Direction.x, -light.Direction.y, -light.Direction.z);
+    D3DXVec3Normalize(&toLight, &toLight);
+    glUniform3f(ff_.lightDir, toLight.x, toLight.y, toLight.z);
+    glUniform4f(ff_.lightDiffuse, light.Diffuse.r, light.Diffuse.g, light.Diffuse.b, light.Diffuse.a);
+    glUniform4f(ff_.lightAmbient, light.Ambient.r, light.Ambient.g, light.Ambient.b, light.Ambient.a);
+  }
+  if (pendingLighting_ & kDirtyMaterial) {
+    const D3DMATERIAL9& mat = Material();
+    glUniform4f(ff_.matDiffuse, mat.Diffuse.r, mat.Diffuse.g, mat.Diffuse.b, mat.Diffuse.a);
+    glUniform4f(ff_.matAmbient, mat.Ambient.r, mat.Ambient.g, mat.Ambient.b, mat.Ambient.a);
+    glUniform4f(ff_.matEmissive, mat.Emissive.r, mat.Emissive.g, mat.Emissive.b, mat.Emissive.a);
+  }
+  pendingLighting_ = 0;
+  UploadAmbient();
+}
+
+void GlDevice::UploadAmbient() {
+  const D3DCOLOR amb = RenderState(D3DRS_AMBIENT);
+  if (applied_.ambient == amb) return;
+  applied_.ambient = amb;
+  glUniform4f(ff_.ambient, ((amb >> 16) & 0xff) / 255.0f, ((amb >> 8) & 0xff) / 255.0f, (amb & 0xff) / 255.0f,
+              ((amb >> 24) & 0xff) / 255.0f);
+}
+
+void GlDevice::ApplyTextureStage() {
+  const auto* texture = static_cast<const GlTexture*>(GetTexture(0));
+  const GLuint name = texture ? texture->Name() : 0;
+  if (name != applied_.texture) glBindTexture(GL_TEXTURE_2D, applied_.texture = name);
+  const std::array<GLint, 4> colorOp{static_cast<GLint>(StageState(0, D3DTSS_COLOROP)),
+                                     static_cast<GLint>(StageState(0, D3DTSS_COLORARG1)),
+                                     static_cast<GLint>(StageState(0, D3DTSS_COLORARG2)), name != 0};
+  const std::array<GLint, 4> alphaOp{static_cast<GLint>(StageState(0, D3DTSS_ALPHAOP)),
+                                     static_cast<GLint>(StageState(0, D3DTSS_ALPHAARG1)),
+                                     static_cast<GLint>(StageState(0, D3DTSS_ALPHAARG2)), 0};
+  if (Changed(&applied_.colorOp, colorOp)) glUniform4i(ff_.colorOp, colorOp[0], colorOp[1], colorOp[2], colorOp[3]);
+  if (Changed(&applied_.alphaOp, alphaOp)) glUniform4i(ff_.alphaOp, alphaOp[0], alphaOp[1], alphaOp[2], alphaOp[3]);
+}
+
+}  // namespace gfx

@@ -1,0 +1,48 @@
+#pragma once
+// A window system without a display: windows that draw on the Null device, input devices
+// whose state the caller sets, and a quit request the caller raises. Tests, benchmarks and
+// whole-frame runs without a screen use it.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace platform {
+
+class HeadlessWindowSystem final : public WindowSystem {
+ public:
+  std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) override;
+  std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) override;
+  std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) override;
+
+  bool DrainEvents() override { return !quitRequested_; }
+  void WaitForEvents(std::uint32_t) override {}
+
+  // The state the devices report.
+  void SetKey(std::uint8_t dik, bool down) { keys_[dik] = down ? 0x80 : 0; }
+  void SetMouse(const DIMOUSESTATE2& state) { mouse_ = state; }
+  // While false, every read fails (a window in the background).
+  void SetFocus(bool focused) { focused_ = focused; }
+  void RequestQuit() { quitRequested_ = true; }
+  // Makes device creation fail, to test start-up failures.
+  void FailDevices(bool fail) { failDevices_ = fail; }
+  void FailWindows(bool fail) { failWindows_ = fail; }
+
+  const std::array<std::uint8_t, 256>& Keys() const { return keys_; }
+  const DIMOUSESTATE2& Mouse() const { return mouse_; }
+  bool Focused() const { return focused_; }
+  bool DevicesFail() const { return failDevices_; }
+
+ private:
+  std::array<std::uint8_t, 256> keys_{};
+  DIMOUSESTATE2 mouse_{};
+  bool focused_ = true;
+  bool quitRequested_ = false;
+  bool failDevices_ = false;
+  bool failWindows_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,63 @@
+#pragma once
+// Message boxes: where the program tells the user about a failure. Interactive runs show a
+// dialog, automated runs print to standard error, tests record what was said.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual void Show(std::string_view caption, std::string_view text) = 0;
+};
+
+// Shows a message through the installed sink (standard error until one is installed).
+void ShowMessage(std::string_view caption, std::string_view text);
+// Installs a sink for the whole process and returns the one it replaces.
+std::unique_ptr<MessageSink> SetMessageSink(std::unique_ptr<MessageSink> sink);
+
+class StderrMessageSink final : public MessageSink {
+ public:
+  void Show(std::string_view caption, std::string_view text) override;
+};
+
+// A modal dialog over the program's windows (UTF-8 text).
+class DialogMessageSink final : public MessageSink {
+ public:
+  void Show(std::string_view caption, std::string_view text) override;
+};
+
+class RecordingMessageSink final : public MessageSink {
+ public:
+  struct Message {
+    std::string caption;
+    std::string text;
+  };
+  void Show(std::string_view caption, std::string_view text) override {
+    messages_.push_back({std::string(caption), std::string(text)});
+  }
+  const std::vector<Message>& Messages() const { return messages_; }
+
+ private:
+  std::vector<Message> messages_;
+};
+
+// Installs a recording sink for its lifetime and puts the previous sink back afterwards.
+class ScopedMessageRecorder {
+ public:
+  ScopedMessageRecorder();
+  ~ScopedMessageRecorder();
+  ScopedMessageRecorder(const ScopedMessageRecorder&) = delete;
+  ScopedMessageRecorder& operator=(const ScopedMessageRecorder&) = delete;
+  const std::vector<RecordingMessageSink::Message>& Messages() const { return recorder_->Messages(); }
+
+ private:
+  RecordingMessageSink* recorder_;
+  std::unique_ptr<MessageSink> previous_;
+};
+
+}  // namespace platform

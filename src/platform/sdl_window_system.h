@@ -1,0 +1,43 @@
+#pragma once
+// Windows, events and input over SDL2, with OpenGL devices.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace platform {
+
+class SdlWindowSystem final : public WindowSystem {
+ public:
+  // Null, with the reason in *error, when SDL's video cannot start (no display).
+  static std::unique_ptr<SdlWindowSystem> Create(std::string* error);
+  ~SdlWindowSystem() override;
+
+  std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) override;
+  std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) override;
+  std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) override;
+
+  bool DrainEvents() override;
+  void WaitForEvents(std::uint32_t ms) override;
+
+  // Motion and wheel gathered from events since the mouse last read them.
+  struct MouseMotion {
+    std::int32_t x = 0, y = 0, wheel = 0;
+  };
+  MouseMotion TakeMouseMotion(std::uint32_t windowId);
+
+ private:
+  SdlWindowSystem() = default;
+  void Handle(const SDL_Event& event);
+
+  bool quit_ = false;
+  struct PendingMotion {
+    std::uint32_t windowId;
+    MouseMotion motion;
+  };
+  std::vector<PendingMotion> motion_;
+};
+
+}  // namespace platform

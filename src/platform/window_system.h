@@ -1,0 +1,47 @@
+#pragma once
+// The windowing side of the platform: top-level windows with a graphics device each, the
+// event queue and the input devices. One implementation talks to SDL and OpenGL, the
+// other runs headless on the Null device for tests and benchmarks.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/gfx/device.h"
+#include "platform/input_device.h"
+
+union SDL_Event;
+struct SDL_Window;
+
+namespace platform {
+
+class Window {
+ public:
+  virtual ~Window() = default;
+  virtual const std::string& Title() const = 0;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+  // A device drawing into this window's client area, its back buffer the client size. Null with
+  // the reason in *error on failure.
+  virtual std::unique_ptr<gfx::Device> CreateDevice(std::string* error) = 0;
+  virtual void Show() = 0;
+  virtual bool HasFocus() const = 0;
+  // The SDL window behind it, for libraries that need one; null when headless.
+  virtual SDL_Window* SdlWindow() const { return nullptr; }
+};
+
+class WindowSystem : public EventSource {
+ public:
+  virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) = 0;
+  // Devices that read only while focusWindow has the keyboard focus.
+  virtual std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) = 0;
+  virtual std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) = 0;
+  // Sees every event before the window system handles it (the editor's interface library).
+  void SetEventListener(std::function<void(const SDL_Event&)> listener) { listener_ = std::move(listener); }
+
+ protected:
+  std::function<void(const SDL_Event&)> listener_;
+};
+
+}  // namespace platform

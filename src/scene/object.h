@@ -1,0 +1,67 @@
+#pragma once
+// Base of every scene object, and the registry that owns them all: one intrusive doubly
+// linked list per priority. Constructing an object links it; the registry alone deletes
+// it, at a fixed point of the frame, once the object says it is dead.
+
+#include "platform/gfx/d3d_types.h"
+#include "platform/gfx/d3dx_math.h"
+
+class CObject {
+ public:
+  static constexpr int OBJECT_PRIORITY_MAX = 5;
+  static constexpr int kDefaultPriority = 2;
+
+  explicit CObject(int priority = kDefaultPriority);
+  virtual ~CObject() = default;
+  CObject(const CObject&) = delete;
+  CObject& operator=(const CObject&) = delete;
+
+  virtual HRESULT Init() = 0;
+  virtual void Uninit() = 0;
+  virtual void Update() = 0;
+  virtual void Draw() = 0;
+  virtual void SetDeath() { death_ = true; }
+  virtual void Hide() { hidden_ = true; }
+  virtual void Show() { hidden_ = false; }
+  virtual void Stop() { stopped_ = true; }
+  virtual void Resume() { stopped_ = false; }
+  virtual void SetPos(D3DXVECTOR3 pos) = 0;
+  virtual D3DXVECTOR3 GetPos() = 0;
+  virtual bool IsDeath() = 0;
+  virtual bool IsStopped() { return stopped_; }
+  virtual bool IsHidden() { return hidden_; }
+
+  int GetType() const { return type_; }
+  int GetKind() const { return kind_; }
+  int GetPriority() const { return priority_; }
+
+  // The registry's frame steps.
+  static void UpdateAll();
+  static void DrawAll();
+  static void ReleaseAll();
+
+  // For inspection (tests, tools): the head of a level's list and an object's neighbours.
+  static CObject* Head(int priority) { return top_[priority]; }
+  static CObject* Tail(int priority) { return cur_[priority]; }
+  CObject* Prev() const { return prev_; }
+  CObject* Next() const { return next_; }
+
+ protected:
+  void SetType(int type) { type_ = type; }
+  void SetKind(int kind) { kind_ = kind; }
+
+ private:
+  static void PurgeIfDead(CObject* object);
+
+  static CObject* top_[OBJECT_PRIORITY_MAX];
+  static CObject* cur_[OBJECT_PRIORITY_MAX];
+
+  CObject* prev_ = nullptr;
+  CObject* next_ = nullptr;
+  int type_ = 0;
+  int kind_ = 0;
+  int priority_;
+  bool stopped_ = false;
+  bool hidden_ = false;
+  bool death_ = false;
+};

@@ -1,0 +1,61 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(CommandLine, ValidArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    std::uint64_t frames;
+    std::string prefix;
+    bool help;
+  };
+  const Case cases[] = {
+      {{}, 0, "", false},
+      {{"--frames", "60", "--screenshot", "out/p"}, 60, "out/p", false},
+      {{"--screenshot", "out/p", "--frames", "60"}, 60, "out/p", false},
+      {{"--help"}, 0, "", true},
+      {{"-h"}, 0, "", true},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const auto options = CommandLine::Parse(c.args, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->frames, c.frames);
+    EXPECT_EQ(options->screenshotPrefix, c.prefix);
+    EXPECT_EQ(options->help, c.help);
+  }
+}
+
+TEST(CommandLine, ErrorsNameTheProblem) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> mentions;  // what the message must contain
+  };
+  const Case cases[] = {
+      {{"--bogus"}, {"--bogus"}},
+      {{"--frames", "10", "extra"}, {"extra"}},
+      {{"--frames"}, {"--frames"}},
+      {{"--frames", "0"}, {"--frames", "0"}},
+      {{"--frames", "-3"}, {"--frames", "-3"}},
+      {{"--frames", "12x"}, {"--frames", "12x"}},
+      {{"--frames", "18446744073709551616"}, {"--frames", "18446744073709551616"}},  // 2^64 overflows
+      {{"--screenshot"}, {"--screenshot"}},
+      {{"--screenshot", ""}, {"--screenshot"}},
+  };
+  for (const Case& c : cases) {
+    std::string error, joined;
+    for (const auto& a : c.args) joined += "[" + a + "]";
+    EXPECT_FALSE(CommandLine::Parse(c.args, &error)) << joined;
+    EXPECT_FALSE(error.empty()) << joined;
+    for (const auto& word : c.mentions)
+      EXPECT_NE(error.find(word), std::string::npos) << joined << ": " << error;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include "scene/object.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A scene object that records what the registry does to it.
+class Probe : public CObject {
+ public:
+  explicit Probe(std::string name, std::vector<std::string>* log, int priority = kDefaultPriority)
+      : CObject(priority), name_(std::move(name)), log_(log) {}
+  ~Probe() override { log_->push_back("delete " + name_); }
+
+  HRESULT Init() override { return S_OK; }
+  void Uninit() override {
+    log_->push_back("uninit " + name_);
+    SetDeath();
+  }
+  void Update() override {
+    log_->push_back("update " + name_);
+    if (onUpdate) onUpdate();
+  }
+  void Draw() override { log_->push_back("draw " + name_); }
+  void SetDeath() override { dead_ = true; }
+  bool IsDeath() override { return dead_; }
+  void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
+  D3DXVECTOR3 GetPos() override { return pos_; }
+
+  std::function<void()> onUpdate;
+
+ private:
+  std::string name_;
+  std::vector<std::string>* log_;
+  D3DXVECTOR3 pos_;
+  bool dead_ = false;
+};
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void TearDown() override { CObject::ReleaseAll(); }
+
+  // Walks every level from head to tail, checking the back links on the way.
+  std::vector<CObject*> Walk(int priority = CObject::kDefaultPriority) {
+    std::vector<CObject*> objects;
+    CObject* previous = nullptr;
+    for (CObject* o = CObject::Head(priority); o; o = o->Next()) {
+      EXPECT_EQ(o->Prev(), previous);
+      objects.push_back(o);
+      previous = o;
+    }
+    EXPECT_EQ(CObject::Tail(priority), previous);
+    return objects;
+  }
+
+  std::vector<std::string> log_;
+};
+
+TEST_F(RegistryTest, ConstructionAppendsAtTheTailOfItsLevel) {
+  auto* a = new Probe("a", &log_);
+  auto* b = new Probe("b", &log_);
+  auto* other = new Probe("other", &log_, 0);
+  EXPECT_EQ(Walk(), (std::vector<CObject*>{a, b}));
+  EXPECT_EQ(Walk(0), (std::vector<CObject*>{other}));
+  EXPECT_EQ(a->GetPriority(), 2);
+  EXPECT_EQ(a->GetType(), 0);
+  EXPECT_FALSE(a->IsStopped());
+  EXPECT_FALSE(a->IsHidden());
+}
+
+TEST_F(RegistryTest, LevelsAreVisitedInAscendingOrder) {
+  new Probe("two", &log_, 2);
+  new Probe("zero", &log_, 0);
+  new Probe("four", &log_, 4);
+  CObject::UpdateAll();
+  CObject::DrawAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update zero", "update two", "update four", "draw zero", "draw two",
+                                            "draw four"}));
+}
+
+TEST_F(RegistryTest, PurgeKeepsListsConsistentWhateverIsRemoved) {
+  struct Case {
+    const char* name;
+    std::vector<int> kill;
+    std::vector<int> survivors;
+  };
+  const Case cases[] = {
+      {"head", {0}, {1, 2}},       {"tail", {2}, {0, 1}},         {"middle", {1}, {0, 2}},
+      {"all", {0, 1, 2}, {}},      {"head and tail", {0, 2}, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Probe*> probes;
+    for (int i = 0; i < 3; ++i) probes.push_back(new Probe(std::to_string(i), &log_));
+    for (int i : c.kill) probes[i]->SetDeath();
+    CObject::UpdateAll();
+    std::vector<CObject*> expected;
+    for (int i : c.survivors) expected.push_back(probes[i]);
+    EXPECT_EQ(Walk(), expected);
+    CObject::ReleaseAll();
+    EXPECT_EQ(CObject::Head(2), nullptr);
+  }
+
+  auto* only = new Probe("only", &log_);
+  only->SetDeath();
+  CObject::UpdateAll();
+  EXPECT_EQ(CObject::Head(2), nullptr);
+  EXPECT_EQ(CObject::Tail(2), nullptr);
+  // A level emptied by purging accepts new objects as head and tail again.
+  auto* fresh = new Probe("fresh", &log_);
+  EXPECT_EQ(Walk(), (std::vector<CObject*>{fresh}));
+}
+
+TEST_F(RegistryTest, DeadObjectIsUninitialisedAndDeletedAfterTheWholeLevelUpdated) {
+  auto* a = new Probe("a", &log_);
+  new Probe("b", &log_);
+  a->onUpdate = [a] { a->SetDeath(); };
+  CObject::UpdateAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "uninit a", "delete a"}));
+}
+
+TEST_F(RegistryTest, ObjectKilledByAnotherDuringTheWalkIsStillUpdatedThenPurged) {
+  auto* a = new Probe("a", &log_);
+  auto* b = new Probe("b", &log_);
+  a->onUpdate = [b] { b->SetDeath(); };
+  CObject::UpdateAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "uninit b", "delete b"}));
+}
+
+TEST_F(RegistryTest, ObjectCreatedDuringTheWalkIsUpdatedInTheSamePass) {
+  auto* a = new Probe("a", &log_);
+  new Probe("b", &log_);
+  a->onUpdate = [this, a] {
+    new Probe("child of a", &log_);
+    a->onUpdate = nullptr;
+  };
+  CObject::UpdateAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "update child of a"}));
+}
+
+TEST_F(RegistryTest, ObjectCreatedByTheTailWaitsForTheNextPass) {
+  new Probe("a", &log_);
+  auto* b = new Probe("b", &log_);
+  b->onUpdate = [this, b] {
+    new Probe("child of b", &log_);
+    b->onUpdate = nullptr;
+  };
+  CObject::UpdateAll();
+  // b's next pointer was remembered as null before it made the child.
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b"}));
+  log_.clear();
+  CObject::UpdateAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "update child of b"}));
+}
+
+TEST_F(RegistryTest, DeathMarkedAfterUpdateAllIsDrawnThatFrameAndPurgedNextFrame) {
+  auto* a = new Probe("a", &log_);
+  CObject::UpdateAll();
+  a->SetDeath();  // as the editor does after the registry's update
+  log_.clear();
+  CObject::DrawAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"draw a"}));
+  CObject::UpdateAll();
+  EXPECT_EQ(CObject::Head(2), nullptr);
+}
+
+TEST_F(RegistryTest, StoppedObjectsAreDrawnNotUpdatedAndHiddenOnesTheReverse) {
+  auto* stopped = new Probe("stopped", &log_);
+  auto* hidden = new Probe("hidden", &log_);
+  stopped->Stop();
+  hidden->Hide();
+  CObject::UpdateAll();
+  CObject::DrawAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update hidden", "draw stopped"}));
+  log_.clear();
+  stopped->Resume();
+  hidden->Show();
+  CObject::UpdateAll();
+  CObject::DrawAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update stopped", "update hidden", "draw stopped", "draw hidden"}));
+}
+
+TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
+  for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority)
+    new Probe("p" + std::to_string(priority), &log_, priority);
+  CObject::ReleaseAll();
+  for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority) {
+    EXPECT_EQ(CObject::Head(priority), nullptr);
+    EXPECT_EQ(CObject::Tail(priority), nullptr);
+  }
+  int deletes = 0;
+  for (const auto& line : log_) deletes += line.rfind("delete", 0) == 0;
+  EXPECT_EQ(deletes, CObject::OBJECT_PRIORITY_MAX);
+  // The purge calls Uninit again on an object that already released itself; that must be harmless.
+  EXPECT_EQ(log_[0], "uninit p0");
+}
+
+}  // namespace
