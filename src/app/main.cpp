@@ -6,9 +6,11 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "platform/message_sink.h"
+#include "platform/sanitizer_support.h"
 #include "platform/sdl_window_system.h"
 
 int main(int argc, char** argv) {
+  platform::KeepGraphicsDriversLoadedForLeakChecks();
   std::string error;
   const auto options = CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc), &error);
   if (!options) {

@@ -338,3 +338,49 @@ TEST_F(GlDeviceTest, TransformsFollowDirect3DsRowVectorConventions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GlDeviceTest, RewrittenAndManyBuffersDrawTheirCurrentBytes) {
+  // Thousands of small buffers share large GL buffers; the last one made lives in a later one.
+  std::vector<std::unique_ptr<gfx::VertexBuffer>> many;
+  for (int i = 0; i < 16000; ++i)
+    many.push_back(device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED));
+  auto fill = [](gfx::VertexBuffer* buffer, float x, D3DCOLOR color) {
+    const Vertex v[4] = {{x, 0.5f, 0.5f, 0, 0, -1, color, 0, 0}, {x + 0.2f, 0.5f, 0.5f, 0, 0, -1, color, 1, 0},
+                         {x, -0.5f, 0.5f, 0, 0, -1, color, 0, 1}, {x + 0.2f, -0.5f, 0.5f, 0, 0, -1, color, 1, 1}};
+    void* data = nullptr;
+    ASSERT_EQ(buffer->Lock(0, 0, &data, 0), S_OK);
+    std::memcpy(data, v, sizeof v);
+    buffer->Unlock();
+  };
+  auto draw = [&](gfx::VertexBuffer* buffer) {
+    device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+    device_->SetFVF(kFvf);
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+  };
+  gfx::VertexBuffer* first = many.front().get();
+  gfx::VertexBuffer* last = many.back().get();
+  fill(first, -0.9f, D3DCOLOR_ARGB(255, 255, 0, 0));
+  fill(last, 0.5f, D3DCOLOR_ARGB(255, 0, 255, 0));
+  Begin(D3DCOLOR_ARGB(255, 0, 0, 0));
+  draw(first);
+  draw(last);
+  // Rewritten between two draws of one frame: the second draw shows the new bytes.
+  fill(first, -0.4f, D3DCOLOR_ARGB(255, 0, 0, 255));
+  draw(first);
+  const gfx::Image& image = End();
+  ExpectNear(At(image, -0.8f, 0.0f), {255, 0, 0}, 0);
+  ExpectNear(At(image, -0.3f, 0.0f), {0, 0, 255}, 0);
+  ExpectNear(At(image, 0.6f, 0.0f), {0, 255, 0}, 0);
+
+  // A freed slot is reused by the next buffer, which draws its own bytes.
+  many.erase(many.begin());
+  auto reused = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
+  fill(reused.get(), 0.0f, D3DCOLOR_ARGB(255, 255, 255, 0));
+  Begin(D3DCOLOR_ARGB(255, 0, 0, 0));
+  draw(reused.get());
+  ExpectNear(At(End(), 0.1f, 0.0f), {255, 255, 0}, 0);
+}
+
+}  // namespace

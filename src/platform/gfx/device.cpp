@@ -7,18 +7,22 @@ namespace gfx {
 // ---- vertex buffer ---------------------------------------------------------------------
 
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-  if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-  if (size == 0) size = static_cast<UINT>(bytes_.size()) - offset;
-  if (size > bytes_.size() - offset) return D3DERR_INVALIDCALL;
-  *data = bytes_.data() + offset;
+  if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
+  if (size == 0) size = length_ - offset;
+  if (size > length_ - offset) return D3DERR_INVALIDCALL;
+  *data = storage_ + offset;
   locked_ = true;
-  if (!(flags & D3DLOCK_READONLY)) ++revision_;
+  writing_ = !(flags & D3DLOCK_READONLY);
+  lockOffset_ = offset;
+  lockSize_ = size;
+  if (writing_) ++revision_;
   return S_OK;
 }
 
 HRESULT VertexBuffer::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
+  if (writing_ && lockSize_ > 0) Written(lockOffset_, lockSize_);
   return S_OK;
 }
 

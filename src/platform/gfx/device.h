@@ -18,29 +18,49 @@ namespace gfx {
 
 // ---- resources -----------------------------------------------------------------------
 
-// Vertex data with a CPU copy; back ends upload it when a draw needs the changed bytes.
+// Vertex data with a CPU copy that Lock hands out; back ends decide where the bytes live
+// and upload them when a draw needs the changed range.
 class VertexBuffer {
  public:
-  VertexBuffer(UINT length, DWORD fvf) : bytes_(length), fvf_(fvf) {}
   virtual ~VertexBuffer() = default;
   VertexBuffer(const VertexBuffer&) = delete;
   VertexBuffer& operator=(const VertexBuffer&) = delete;
 
-  // size 0 locks from offset to the end. A lock without D3DLOCK_READONLY marks the data changed.
+  // size 0 locks from offset to the end. A lock without D3DLOCK_READONLY marks the range changed.
   HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
   HRESULT Unlock();
 
-  UINT Length() const { return static_cast<UINT>(bytes_.size()); }
+  UINT Length() const { return length_; }
   DWORD FVF() const { return fvf_; }
-  std::span<const std::byte> Bytes() const { return bytes_; }
-  // Bumped by every writing lock; back ends compare it with what they uploaded.
+  std::span<const std::byte> Bytes() const { return {storage_, length_}; }
+  // Bumped by every writing lock.
   std::uint64_t Revision() const { return revision_; }
 
+ protected:
+  VertexBuffer(std::byte* storage, UINT length, DWORD fvf) : storage_(storage), length_(length), fvf_(fvf) {}
+  // Called when a writing lock of [offset, offset + size) is released.
+  virtual void Written(UINT /*offset*/, UINT /*size*/) {}
+
  private:
-  std::vector<std::byte> bytes_;
+  std::byte* storage_;
+  UINT length_;
   DWORD fvf_;
   std::uint64_t revision_ = 1;
+  UINT lockOffset_ = 0;
+  UINT lockSize_ = 0;
   bool locked_ = false;
+  bool writing_ = false;
+};
+
+// A vertex buffer whose bytes are its own (the Null device's).
+class MemoryVertexBuffer final : public VertexBuffer {
+ public:
+  MemoryVertexBuffer(UINT length, DWORD fvf) : MemoryVertexBuffer(std::vector<std::byte>(length), fvf) {}
+
+ private:
+  MemoryVertexBuffer(std::vector<std::byte>&& bytes, DWORD fvf)
+      : VertexBuffer(bytes.data(), static_cast<UINT>(bytes.size()), fvf), bytes_(std::move(bytes)) {}
+  std::vector<std::byte> bytes_;
 };
 
 class Texture {

@@ -11,59 +11,19 @@ namespace {
 
 class GlVertexBuffer final : public VertexBuffer {
  public:
-  GlVertexBuffer(GlDevice* owner, UINT length, DWORD fvf) : VertexBuffer(length, fvf), owner_(owner) {}
-  ~GlVertexBuffer() override {
-    if (!vbo_) return;
-    owner_->MakeCurrent();
-    glDeleteVertexArrays(1, &vao_);
-    glDeleteBuffers(1, &vbo_);
-  }
+  GlVertexBuffer(VertexArena* arena, VertexArena::Slot slot, UINT length, DWORD fvf, UINT stride)
+      : VertexBuffer(slot.chunk->Data(slot.offset), length, fvf), arena_(arena), slot_(slot), stride_(stride) {}
+  ~GlVertexBuffer() override { arena_->Free(slot_, Length(), stride_); }
 
-  // Binds the vertex array, uploading changed bytes and re-pointing attributes when the
-  // layout, offset or stride differ from what it was last drawn with.
-  void Bind(GLuint* boundVao, const VertexLayout& layout, UINT offset, UINT stride) {
-    if (!vbo_) {
-      glGenVertexArrays(1, &vao_);
-      glGenBuffers(1, &vbo_);
-    }
-    if (*boundVao != vao_) {
-      glBindVertexArray(vao_);
-      *boundVao = vao_;
-    }
-    if (uploaded_ != Revision()) {
-      glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-      const auto bytes = Bytes();
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_DYNAMIC_DRAW);
-      uploaded_ = Revision();
-    }
-    if (layout == layout_ && offset == offset_ && stride == stride_) return;
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    auto attribute = [&](GLuint index, int at, GLint size, GLenum type, GLboolean normalized) {
-      if (at < 0) {
-        glDisableVertexAttribArray(index);
-        return;
-      }
-      glEnableVertexAttribArray(index);
-      glVertexAttribPointer(index, size, type, normalized, static_cast<GLsizei>(stride),
-                            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(offset + at)));
-    };
-    attribute(0, layout.position, 3, GL_FLOAT, GL_FALSE);
-    attribute(1, layout.normal, 3, GL_FLOAT, GL_FALSE);
-    attribute(2, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);  // D3DCOLOR is ARGB in a word
-    attribute(3, layout.texcoord, 2, GL_FLOAT, GL_FALSE);
-    layout_ = layout;
-    offset_ = offset;
-    stride_ = stride;
-  }
+  const VertexArena::Slot& Slot() const { return slot_; }
+
+ protected:
+  void Written(UINT offset, UINT size) override { slot_.chunk->MarkDirty(slot_.offset + offset, size); }
 
  private:
-  GlDevice* owner_;
-  GLuint vbo_ = 0;
-  GLuint vao_ = 0;
-  std::uint64_t uploaded_ = 0;
-  VertexLayout layout_{-2, -2, -2, -2, 0};
-  UINT offset_ = 0;
-  UINT stride_ = 0;
+  VertexArena* arena_;
+  VertexArena::Slot slot_;
+  UINT stride_;
 };
 
 class GlTexture final : public Texture {
@@ -215,6 +175,7 @@ bool GlDevice::Setup(std::string* error) {
 
 GlDevice::~GlDevice() {
   MakeCurrent();
+  arena_.Clear();
   if (sampler_) glDeleteSamplers(1, &sampler_);
   ff_.Destroy();
   SDL_GL_MakeCurrent(window_, nullptr);
@@ -227,7 +188,8 @@ void GlDevice::MakeCurrent() {
 
 std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
   if (length == 0) return nullptr;
-  return std::make_unique<GlVertexBuffer>(this, length, fvf);
+  const UINT stride = VertexLayout::FromFVF(fvf).stride;
+  return std::make_unique<GlVertexBuffer>(&arena_, arena_.Allocate(length, stride), length, fvf, stride);
 }
 
 std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
@@ -302,10 +264,13 @@ HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT verte
   ApplyLighting(dirty, hasVertexColor);
   if (dirty & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
 
-  auto* buffer = static_cast<GlVertexBuffer*>(StreamBuffer());
-  buffer->Bind(&boundVao_, Layout(), StreamOffset(), StreamStride());
+  const auto& slot = static_cast<GlVertexBuffer*>(StreamBuffer())->Slot();
+  const UINT stride = StreamStride();
+  const UINT start = slot.offset + StreamOffset();
+  boundVao_ = slot.chunk->Prepare(Layout(), stride, start % stride, boundVao_);
   if (!hasVertexColor) glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's opaque white default
-  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCount));
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(start / stride + startVertex),
+               static_cast<GLsizei>(vertexCount));
   return S_OK;
 }
 

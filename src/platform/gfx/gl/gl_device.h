@@ -14,6 +14,7 @@
 
 #include "platform/gfx/device.h"
 #include "platform/gfx/gl/fixed_function_program.h"
+#include "platform/gfx/gl/vertex_arena.h"
 
 namespace gfx {
 
@@ -68,6 +69,7 @@ class GlDevice final : public Device {
   SDL_Window* window_;
   SDL_GLContext context_;
   FixedFunctionProgram ff_;
+  VertexArena arena_;
   GLuint sampler_ = 0;
   GLuint boundVao_ = 0;
   AppliedState applied_;

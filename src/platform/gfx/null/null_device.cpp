@@ -10,7 +10,7 @@ HRESULT NullDevice::Clear(DWORD, const void*, DWORD flags, D3DCOLOR color, float
 
 std::unique_ptr<VertexBuffer> NullDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
   if (length == 0) return nullptr;
-  return std::make_unique<VertexBuffer>(length, fvf);
+  return std::make_unique<MemoryVertexBuffer>(length, fvf);
 }
 
 std::unique_ptr<Texture> NullDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {

@@ -1,0 +1,110 @@
+#include "platform/gfx/gl/vertex_arena.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace gfx {
+
+namespace {
+constexpr UINT kChunkBytes = 2u << 20;
+constexpr UINT kLargeBuffer = kChunkBytes / 8;
+}  // namespace
+
+// ---- chunk ----------------------------------------------------------------------------------
+
+VertexArena::Chunk::Chunk(UINT capacity, UINT slotSize) : shadow_(capacity), slotSize_(slotSize) {}
+
+VertexArena::Chunk::~Chunk() {
+  if (vao_) glDeleteVertexArrays(1, &vao_);
+  if (vbo_) glDeleteBuffers(1, &vbo_);
+}
+
+UINT VertexArena::Chunk::Take() {
+  ++used_;
+  if (!free_.empty()) {
+    const UINT offset = free_.back();
+    free_.pop_back();
+    return offset;
+  }
+  const UINT offset = next_;
+  next_ += slotSize_;
+  return offset;
+}
+
+void VertexArena::Chunk::Give(UINT offset) {
+  --used_;
+  free_.push_back(offset);
+}
+
+void VertexArena::Chunk::MarkDirty(UINT offset, UINT size) {
+  dirtyBegin_ = std::min(dirtyBegin_, offset);
+  dirtyEnd_ = std::max(dirtyEnd_, offset + size);
+}
+
+GLuint VertexArena::Chunk::Prepare(const VertexLayout& layout, UINT stride, UINT remainder, GLuint boundVao) {
+  if (!vbo_) {
+    glGenBuffers(1, &vbo_);
+    glGenVertexArrays(1, &vao_);
+  }
+  if (boundVao != vao_) glBindVertexArray(vao_);
+  if (!allocated_) {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(shadow_.size()), shadow_.data(), GL_DYNAMIC_DRAW);
+    allocated_ = true;
+    dirtyBegin_ = ~0u;
+    dirtyEnd_ = 0;
+  } else if (dirtyBegin_ < dirtyEnd_) {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferSubData(GL_ARRAY_BUFFER, dirtyBegin_, dirtyEnd_ - dirtyBegin_, shadow_.data() + dirtyBegin_);
+    dirtyBegin_ = ~0u;
+    dirtyEnd_ = 0;
+  }
+  if (layout == layout_ && stride == stride_ && remainder == remainder_) return vao_;
+
+  glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+  auto attribute = [&](GLuint index, int at, GLint size, GLenum type, GLboolean normalized) {
+    if (at < 0) {
+      glDisableVertexAttribArray(index);
+      return;
+    }
+    glEnableVertexAttribArray(index);
+    glVertexAttribPointer(index, size, type, normalized, static_cast<GLsizei>(stride),
+                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(remainder + at)));
+  };
+  attribute(0, layout.position, 3, GL_FLOAT, GL_FALSE);
+  attribute(1, layout.normal, 3, GL_FLOAT, GL_FALSE);
+  attribute(2, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);  // D3DCOLOR is ARGB in a word
+  attribute(3, layout.texcoord, 2, GL_FLOAT, GL_FALSE);
+  layout_ = layout;
+  stride_ = stride;
+  remainder_ = remainder;
+  return vao_;
+}
+
+// ---- arena ----------------------------------------------------------------------------------
+
+UINT VertexArena::SlotSize(UINT length, UINT stride) {
+  const UINT unit = std::max<UINT>(stride, 4);
+  return (length + unit - 1) / unit * unit;
+}
+
+VertexArena::Slot VertexArena::Allocate(UINT length, UINT stride) {
+  const UINT slotSize = SlotSize(length, stride);
+  auto& chunks = pools_[{slotSize, stride}];
+  for (auto& chunk : chunks)
+    if (!chunk->Full()) return {chunk.get(), chunk->Take()};
+  const UINT capacity = slotSize >= kLargeBuffer ? slotSize : kChunkBytes / slotSize * slotSize;
+  chunks.push_back(std::make_unique<Chunk>(capacity, slotSize));
+  return {chunks.back().get(), chunks.back()->Take()};
+}
+
+void VertexArena::Free(const Slot& slot, UINT length, UINT stride) {
+  const UINT slotSize = SlotSize(length, stride);
+  slot.chunk->Give(slot.offset);
+  // Large buffers give their memory back at once; small chunks stay for the next particles.
+  if (slotSize < kLargeBuffer || !slot.chunk->Empty()) return;
+  auto& chunks = pools_[{slotSize, stride}];
+  std::erase_if(chunks, [&](const std::unique_ptr<Chunk>& c) { return c.get() == slot.chunk; });
+}
+
+}  // namespace gfx
