@@ -9,6 +9,7 @@ using DWORD = std::uint32_t;
 using UINT = std::uint32_t;
 using BYTE = std::uint8_t;
 using LONG = std::int32_t;
+using INT = std::int32_t;
 using BOOL = int;
 using HRESULT = std::int32_t;
 using D3DCOLOR = std::uint32_t;

@@ -1,5 +1,6 @@
 #include "platform/gfx/device.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace gfx {
@@ -209,6 +210,12 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* material) const {
 
 // ---- input assembly and drawing ----------------------------------------------------------------
 
+std::unique_ptr<Texture> Device::CreateTextureFromFile(const std::string& path) {
+  const Image image = ReadImageFile(path);
+  if (image.Empty()) return nullptr;
+  return CreateTexture(static_cast<UINT>(image.width), static_cast<UINT>(image.height), image.rgba);
+}
+
 std::unique_ptr<VertexDeclaration> Device::CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements) {
   return std::make_unique<VertexDeclaration>(elements);
 }
@@ -263,6 +270,21 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
       std::uint64_t{streamOffset_} + (std::uint64_t{startVertex} + count) * streamStride_;
   if (end > stream_->Length()) return D3DERR_INVALIDCALL;
   return DrawStream(type, startVertex, count);
+}
+
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT, UINT numVertices, UINT startIndex,
+                                     UINT primitiveCount) {
+  if (!inScene_ || !stream_ || !indices_ || streamStride_ == 0 || baseVertex < 0) return D3DERR_INVALIDCALL;
+  if (primitiveCount == 0) return S_OK;
+  const UINT count = VertexCount(type, primitiveCount);
+  const auto indices = indices_->Indices();
+  if (count == 0 || std::uint64_t{startIndex} + count > indices.size()) return D3DERR_INVALIDCALL;
+  // Every index must land inside the vertex buffer, as the debug runtime checks.
+  const std::uint64_t available = (stream_->Length() - std::min(stream_->Length(), streamOffset_)) / streamStride_;
+  const std::uint64_t limit = std::min<std::uint64_t>(available, std::uint64_t{static_cast<UINT>(baseVertex)} + numVertices);
+  for (UINT i = startIndex; i < startIndex + count; ++i)
+    if (std::uint64_t{static_cast<UINT>(baseVertex)} + indices[i] >= limit) return D3DERR_INVALIDCALL;
+  return DrawIndexedStream(type, baseVertex, startIndex, count);
 }
 
 }  // namespace gfx

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/d3d_types.h"
 #include "platform/gfx/d3dx_math.h"
+#include "platform/gfx/effect.h"
 #include "platform/gfx/image.h"
 #include "platform/gfx/vertex_layout.h"
 
@@ -61,6 +63,26 @@ class MemoryVertexBuffer final : public VertexBuffer {
   MemoryVertexBuffer(std::vector<std::byte>&& bytes, DWORD fvf)
       : VertexBuffer(bytes.data(), static_cast<UINT>(bytes.size()), fvf), bytes_(std::move(bytes)) {}
   std::vector<std::byte> bytes_;
+};
+
+// 32-bit indices with a CPU copy, like the vertex buffer.
+class IndexBuffer {
+ public:
+  explicit IndexBuffer(UINT count) : indices_(count) {}
+  virtual ~IndexBuffer() = default;
+  IndexBuffer(const IndexBuffer&) = delete;
+  IndexBuffer& operator=(const IndexBuffer&) = delete;
+
+  std::span<std::uint32_t> Lock() {
+    ++revision_;
+    return indices_;
+  }
+  std::span<const std::uint32_t> Indices() const { return indices_; }
+  std::uint64_t Revision() const { return revision_; }
+
+ private:
+  std::vector<std::uint32_t> indices_;
+  std::uint64_t revision_ = 1;
 };
 
 class Texture {
@@ -123,17 +145,39 @@ class Device {
 
   // Resources and input assembly.
   virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) = 0;
+  virtual std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) = 0;
   // Pixels are RGBA rows, top row first (texture coordinate v = 0).
   virtual std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) = 0;
+  // Loads an image file (PNG, JPEG, BMP, TGA, ...); null when it cannot be read or decoded.
+  std::unique_ptr<Texture> CreateTextureFromFile(const std::string& path);
   std::unique_ptr<VertexDeclaration> CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements);
+  // Compiles an effect file; on failure *effect stays null and *errors holds the compiler's text.
+  virtual HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
+                                       std::string* errors) = 0;
+  // Effects replace the fixed-function pipeline while a pass is on; null shaders put it back.
+  HRESULT SetVertexShader(std::nullptr_t) {
+    ResetShaders();
+    return S_OK;
+  }
+  HRESULT SetPixelShader(std::nullptr_t) {
+    ResetShaders();
+    return S_OK;
+  }
   HRESULT SetStreamSource(UINT stream, VertexBuffer* buffer, UINT offset, UINT stride);
   HRESULT SetFVF(DWORD fvf);
   HRESULT SetVertexDeclaration(VertexDeclaration* declaration);
+  HRESULT SetIndices(IndexBuffer* indices) {
+    indices_ = indices;
+    return S_OK;
+  }
   HRESULT SetTexture(DWORD stage, Texture* texture);
   Texture* GetTexture(DWORD stage) const { return stage < kMaxStages ? textures_[stage] : nullptr; }
 
   // Draws from stream 0 with the current states; D3DERR_INVALIDCALL outside BeginScene/EndScene.
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount);
+  // Draws with the indices set by SetIndices; vertex numbers are relative to baseVertex.
+  HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
+                               UINT startIndex, UINT primitiveCount);
 
   UINT BackBufferWidth() const { return backBufferWidth_; }
   UINT BackBufferHeight() const { return backBufferHeight_; }
@@ -159,6 +203,8 @@ class Device {
   };
 
   virtual HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) = 0;
+  virtual HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) = 0;
+  virtual void ResetShaders() = 0;
   virtual void SwapBuffers() = 0;
   virtual Image ReadBackBuffer() = 0;
 
@@ -172,6 +218,7 @@ class Device {
   bool LightEnabled(DWORD index) const { return lightEnabled_[index]; }
   const D3DMATERIAL9& Material() const { return material_; }
   VertexBuffer* StreamBuffer() const { return stream_; }
+  IndexBuffer* Indices() const { return indices_; }
   UINT StreamOffset() const { return streamOffset_; }
   UINT StreamStride() const { return streamStride_; }
   const VertexLayout& Layout() const { return layout_; }
@@ -193,6 +240,7 @@ class Device {
   D3DMATERIAL9 material_{};
   std::array<Texture*, kMaxStages> textures_{};
   VertexBuffer* stream_ = nullptr;
+  IndexBuffer* indices_ = nullptr;
   UINT streamOffset_ = 0;
   UINT streamStride_ = 0;
   VertexLayout layout_;

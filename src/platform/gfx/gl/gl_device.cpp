@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace gfx {
 
@@ -24,6 +25,31 @@ class GlVertexBuffer final : public VertexBuffer {
   VertexArena* arena_;
   VertexArena::Slot slot_;
   UINT stride_;
+};
+
+class GlIndexBuffer final : public IndexBuffer {
+ public:
+  GlIndexBuffer(GlDevice* owner, UINT count) : IndexBuffer(count), owner_(owner) {}
+  ~GlIndexBuffer() override {
+    if (!name_) return;
+    owner_->MakeCurrent();
+    glDeleteBuffers(1, &name_);
+  }
+  // Binds to the vertex array now bound, uploading the indices if they changed.
+  void Bind() {
+    if (!name_) glGenBuffers(1, &name_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, name_);
+    if (uploaded_ == Revision()) return;
+    const auto indices = Indices();
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size_bytes()), indices.data(),
+                 GL_STATIC_DRAW);
+    uploaded_ = Revision();
+  }
+
+ private:
+  GlDevice* owner_;
+  GLuint name_ = 0;
+  std::uint64_t uploaded_ = 0;
 };
 
 class GlTexture final : public Texture {
@@ -160,23 +186,33 @@ bool GlDevice::Setup(std::string* error) {
     if (error) *error = "fixed-function program: " + log;
     return false;
   }
+  ffProgram_.program = ff_.program;
+  ffProgram_.alphaTest = ff_.alphaTest;
   glUseProgram(ff_.program);
+  boundProgram_ = ff_.program;
   glUniform1i(ff_.sampler, 0);
-  glGenSamplers(1, &sampler_);
-  glBindSampler(0, sampler_);
+  glGenSamplers(2, samplers_.data());
+  glBindSampler(0, samplers_[0]);
+  glBindSampler(1, samplers_[1]);
   glActiveTexture(GL_TEXTURE0);
   glViewport(0, 0, static_cast<GLsizei>(BackBufferWidth()), static_cast<GLsizei>(BackBufferHeight()));
   glFrontFace(GL_CCW);
   glDepthFunc(GL_LESS);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  const std::uint8_t white[4] = {255, 255, 255, 255};
+  glGenTextures(1, &whiteTexture_);
+  glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+  glBindTexture(GL_TEXTURE_2D, 0);
   return true;
 }
 
 GlDevice::~GlDevice() {
   MakeCurrent();
   arena_.Clear();
-  if (sampler_) glDeleteSamplers(1, &sampler_);
+  glDeleteSamplers(2, samplers_.data());
+  glDeleteTextures(1, &whiteTexture_);
   ff_.Destroy();
   SDL_GL_MakeCurrent(window_, nullptr);
   SDL_GL_DeleteContext(context_);
@@ -192,6 +228,11 @@ std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, D
   return std::make_unique<GlVertexBuffer>(&arena_, arena_.Allocate(length, stride), length, fvf, stride);
 }
 
+std::unique_ptr<IndexBuffer> GlDevice::CreateIndexBuffer(UINT count) {
+  if (count == 0) return nullptr;
+  return std::make_unique<GlIndexBuffer>(this, count);
+}
+
 std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
   if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return nullptr;
   MakeCurrent();
@@ -201,7 +242,7 @@ std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::s
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
                GL_UNSIGNED_BYTE, rgba.data());
   glGenerateMipmap(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, applied_.texture);
+  glBindTexture(GL_TEXTURE_2D, applied_.textures[applied_.activeUnit - GL_TEXTURE0]);
   return std::make_unique<GlTexture>(this, width, height, name);
 }
 
@@ -254,24 +295,69 @@ Image GlDevice::ReadBackBuffer() {
 
 // ---- drawing ---------------------------------------------------------------------------------------
 
+HRESULT GlDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
+                                       std::string* errors) {
+  if (!effect) return D3DERR_INVALIDCALL;
+  effect->reset();
+  std::string error;
+  auto source = EffectSource::Load(path, &error);
+  std::unique_ptr<GlEffect> compiled;
+  if (source) compiled = GlEffect::Create(this, std::move(*source), path, &error);
+  if (!compiled) {
+    if (errors) *errors = error;
+    return E_FAIL;
+  }
+  *effect = std::move(compiled);
+  return S_OK;
+}
+
 HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {
+  const UINT first = PrepareDraw();
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first + startVertex), static_cast<GLsizei>(vertexCount));
+  return S_OK;
+}
+
+HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) {
+  const UINT first = PrepareDraw();
+  // The element binding belongs to the vertex array just bound, which other buffers share.
+  static_cast<GlIndexBuffer*>(Indices())->Bind();
+  glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT,
+                           reinterpret_cast<const void*>(std::uintptr_t{startIndex} * sizeof(std::uint32_t)),
+                           static_cast<GLint>(first) + baseVertex);
+  return S_OK;
+}
+
+UINT GlDevice::PrepareDraw() {
   MakeCurrent();
   const DWORD dirty = TakeDirty();
-  const bool hasVertexColor = Layout().diffuse >= 0;
+  ffDirty_ |= dirty;
   if (dirty & kDirtyRenderStates) ApplyRenderStates();
-  if (dirty & kDirtySamplers) ApplySampler();
-  if (dirty & (kDirtyWorld | kDirtyViewProjection)) ApplyTransforms(dirty);
-  ApplyLighting(dirty, hasVertexColor);
-  if (dirty & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
+  if (dirty & kDirtySamplers) {
+    ApplySampler(0);
+    ApplySampler(1);
+  }
+
+  GlProgram* program = effectProgram_ ? effectProgram_ : &ffProgram_;
+  if (boundProgram_ != program->program) glUseProgram(boundProgram_ = program->program);
+  ApplyAlphaTest(program);
+  const bool hasVertexColor = Layout().diffuse >= 0;
+  if (effectProgram_) {
+    BindTexture(0);
+    BindTexture(1);
+  } else {
+    // The fixed-function uniforms only follow changes while that program draws.
+    const DWORD ff = std::exchange(ffDirty_, 0);
+    if (ff & (kDirtyWorld | kDirtyViewProjection)) ApplyTransforms(ff);
+    ApplyLighting(ff, hasVertexColor);
+    if (ff & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
+  }
 
   const auto& slot = static_cast<GlVertexBuffer*>(StreamBuffer())->Slot();
   const UINT stride = StreamStride();
   const UINT start = slot.offset + StreamOffset();
   boundVao_ = slot.chunk->Prepare(Layout(), stride, start % stride, boundVao_);
   if (!hasVertexColor) glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's opaque white default
-  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(start / stride + startVertex),
-               static_cast<GLsizei>(vertexCount));
-  return S_OK;
+  return start / stride;
 }
 
 void GlDevice::ApplyRenderStates() {
@@ -299,23 +385,36 @@ void GlDevice::ApplyRenderStates() {
   const DWORD fill = RenderState(D3DRS_FILLMODE);
   const GLenum polygonMode = fill == D3DFILL_WIREFRAME ? GL_LINE : fill == D3DFILL_POINT ? GL_POINT : GL_FILL;
   if (polygonMode != a.polygonMode) glPolygonMode(GL_FRONT_AND_BACK, a.polygonMode = polygonMode);
+}
 
+void GlDevice::ApplyAlphaTest(GlProgram* program) {
   const bool alphaTest = RenderState(D3DRS_ALPHATESTENABLE) != FALSE;
   const std::array<GLint, 2> test{static_cast<GLint>(alphaTest ? RenderState(D3DRS_ALPHAFUNC) : D3DCMP_ALWAYS),
                                   static_cast<GLint>(RenderState(D3DRS_ALPHAREF) & 0xff)};
-  if (Changed(&a.alphaTest, test)) glUniform2i(ff_.alphaTest, test[0], test[1]);
+  if (Changed(&program->alphaTestApplied, test)) glUniform2i(program->alphaTest, test[0], test[1]);
 }
 
-void GlDevice::ApplySampler() {
-  AppliedState& a = applied_;
-  const GLint mag = SamplerState(0, D3DSAMP_MAGFILTER) == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
-  const GLint min = MinFilter(SamplerState(0, D3DSAMP_MINFILTER), SamplerState(0, D3DSAMP_MIPFILTER));
-  const GLint s = AddressMode(SamplerState(0, D3DSAMP_ADDRESSU));
-  const GLint t = AddressMode(SamplerState(0, D3DSAMP_ADDRESSV));
-  if (mag != a.magFilter) glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, a.magFilter = mag);
-  if (min != a.minFilter) glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, a.minFilter = min);
-  if (s != a.wrapS) glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, a.wrapS = s);
-  if (t != a.wrapT) glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, a.wrapT = t);
+void GlDevice::ApplySampler(DWORD unit) {
+  auto& a = applied_.samplers[unit];
+  const GLint mag = SamplerState(unit, D3DSAMP_MAGFILTER) == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+  const GLint min = MinFilter(SamplerState(unit, D3DSAMP_MINFILTER), SamplerState(unit, D3DSAMP_MIPFILTER));
+  const GLint s = AddressMode(SamplerState(unit, D3DSAMP_ADDRESSU));
+  const GLint t = AddressMode(SamplerState(unit, D3DSAMP_ADDRESSV));
+  const GLuint sampler = samplers_[unit];
+  if (mag != a.magFilter) glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, a.magFilter = mag);
+  if (min != a.minFilter) glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, a.minFilter = min);
+  if (s != a.wrapS) glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, a.wrapS = s);
+  if (t != a.wrapT) glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, a.wrapT = t);
+}
+
+void GlDevice::BindTexture(DWORD unit) {
+  const auto* texture = static_cast<const GlTexture*>(GetTexture(unit));
+  // A stage without a texture reads opaque white; effects sample the white texture for it.
+  const GLuint name = texture ? texture->Name() : effectProgram_ ? whiteTexture_ : 0;
+  if (applied_.textures[unit] == name) return;
+  const GLenum target = GL_TEXTURE0 + unit;
+  if (applied_.activeUnit != target) glActiveTexture(applied_.activeUnit = target);
+  glBindTexture(GL_TEXTURE_2D, applied_.textures[unit] = name);
 }
 
 void GlDevice::ApplyTransforms(DWORD dirty) {
@@ -385,9 +484,8 @@ void GlDevice::UploadAmbient() {
 }
 
 void GlDevice::ApplyTextureStage() {
-  const auto* texture = static_cast<const GlTexture*>(GetTexture(0));
-  const GLuint name = texture ? texture->Name() : 0;
-  if (name != applied_.texture) glBindTexture(GL_TEXTURE_2D, applied_.texture = name);
+  BindTexture(0);
+  const GLuint name = applied_.textures[0];
   const std::array<GLint, 4> colorOp{static_cast<GLint>(StageState(0, D3DTSS_COLOROP)),
                                      static_cast<GLint>(StageState(0, D3DTSS_COLORARG1)),
                                      static_cast<GLint>(StageState(0, D3DTSS_COLORARG2)), name != 0};

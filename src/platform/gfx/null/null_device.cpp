@@ -2,6 +2,37 @@
 
 namespace gfx {
 
+namespace {
+
+// Parses the effect file as the GL back end does and keeps the names; nothing is compiled.
+class NullEffect final : public Effect {
+ public:
+  NullEffect(NullDevice* device, EffectSource source) : Effect(std::move(source)), device_(device) {}
+
+ protected:
+  void ApplyPass(const Technique&) override { device_->SetActiveEffect(this); }
+  void EndApply() override { device_->SetActiveEffect(nullptr); }
+
+ private:
+  NullDevice* device_;
+};
+
+}  // namespace
+
+HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
+                                         std::string* errors) {
+  if (!effect) return D3DERR_INVALIDCALL;
+  effect->reset();
+  std::string error;
+  auto source = EffectSource::Load(path, &error);
+  if (!source) {
+    if (errors) *errors = error;
+    return E_FAIL;
+  }
+  *effect = std::make_unique<NullEffect>(this, std::move(*source));
+  return S_OK;
+}
+
 HRESULT NullDevice::Clear(DWORD, const void*, DWORD flags, D3DCOLOR color, float, DWORD) {
   ++clearCount_;
   if (flags & D3DCLEAR_TARGET) lastClearColor_ = color;
@@ -19,15 +50,24 @@ std::unique_ptr<Texture> NullDevice::CreateTexture(UINT width, UINT height, std:
 }
 
 HRESULT NullDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {
+  Record(type, startVertex, vertexCount, false);
+  return S_OK;
+}
+
+HRESULT NullDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT, UINT startIndex, UINT indexCount) {
+  Record(type, startIndex, indexCount, true);
+  return S_OK;
+}
+
+void NullDevice::Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool indexed) {
   ++drawCount_;
   if (recording_) {
-    RecordedDraw draw{type, startVertex, vertexCount, StreamBuffer(), GetTexture(0), Layout(), World(), {},
-                      SamplerState(0, D3DSAMP_MAGFILTER), SamplerState(0, D3DSAMP_MINFILTER)};
+    RecordedDraw draw{type, start, count, StreamBuffer(), GetTexture(0), Layout(), World(), {},
+                      SamplerState(0, D3DSAMP_MAGFILTER), SamplerState(0, D3DSAMP_MINFILTER), activeEffect_, indexed};
     for (DWORD i = 0; i < kRenderStateCount; ++i) draw.renderStates[i] = RenderState(D3DRENDERSTATETYPE(i));
     draws_.push_back(draw);
   }
   TakeDirty();
-  return S_OK;
 }
 
 Image NullDevice::ReadBackBuffer() {

@@ -19,6 +19,8 @@ struct RecordedDraw {
   std::array<DWORD, kRenderStateCount> renderStates;
   DWORD magFilter;
   DWORD minFilter;
+  const Effect* effect;  // null for a fixed-function draw
+  bool indexed;          // startVertex is then the first index
 };
 
 class NullDevice final : public Device {
@@ -28,6 +30,15 @@ class NullDevice final : public Device {
   HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
   std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) override;
   std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) override;
+  std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) override {
+    return count ? std::make_unique<IndexBuffer>(count) : nullptr;
+  }
+  HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
+                               std::string* errors) override;
+
+  // The effect whose pass is on (null: fixed function), as the Null effect reports it.
+  void SetActiveEffect(const Effect* effect) { activeEffect_ = effect; }
+  const Effect* ActiveEffect() const { return activeEffect_; }
 
   void SetRecording(bool on) { recording_ = on; }
   const std::vector<RecordedDraw>& Draws() const { return draws_; }
@@ -40,11 +51,16 @@ class NullDevice final : public Device {
 
  protected:
   HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) override;
+  HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) override;
   void SwapBuffers() override { ++presentCount_; }
+  void ResetShaders() override { activeEffect_ = nullptr; }
   Image ReadBackBuffer() override;
 
  private:
+  void Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool indexed);
+
   bool recording_ = false;
+  const Effect* activeEffect_ = nullptr;
   std::vector<RecordedDraw> draws_;
   std::uint64_t drawCount_ = 0;
   std::uint64_t presentCount_ = 0;

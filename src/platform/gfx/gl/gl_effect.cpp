@@ -1,0 +1,132 @@
+#include "platform/gfx/gl/gl_effect.h"
+
+#include "platform/gfx/gl/fixed_function_program.h"
+#include "platform/gfx/gl/gl_device.h"
+
+namespace gfx {
+
+namespace {
+
+const char* kVertexPrelude = R"(#version 330 core
+layout(location = 0) in vec3 inPosition;
+layout(location = 1) in vec3 inNormal;
+layout(location = 2) in vec4 inColor;
+layout(location = 3) in vec2 inTexCoord;
+#define main pe_EffectMain
+)";
+
+// Direct3D's projection gives depth 0..1; GL clips at -1..1.
+const char* kVertexEpilogue = R"(
+#undef main
+void main() {
+  pe_EffectMain();
+  gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;
+}
+)";
+
+const char* kFragmentPrelude = R"(#version 330 core
+out vec4 FragColor;
+uniform sampler2D Texture0;
+uniform sampler2D Texture1;
+uniform ivec2 pe_AlphaTest;
+#define main pe_EffectMain
+)";
+
+const char* kFragmentEpilogue = R"(
+#undef main
+bool pe_Passes(int func, int value, int ref) {
+  if (func == 1) return false;
+  if (func == 2) return value < ref;
+  if (func == 3) return value == ref;
+  if (func == 4) return value <= ref;
+  if (func == 5) return value > ref;
+  if (func == 6) return value != ref;
+  if (func == 7) return value >= ref;
+  return true;
+}
+void main() {
+  pe_EffectMain();
+  if (!pe_Passes(pe_AlphaTest.x, int(floor(clamp(FragColor.a, 0.0, 1.0) * 255.0 + 0.5)), pe_AlphaTest.y)) discard;
+}
+)";
+
+// Source strings are numbered: 0 the prelude, 1 the common code, 2 the stage, so the
+// compiler's "1:12" and "2:7" point into the file through the #line directives.
+std::string Assemble(const char* prelude, const EffectSource::Stage& common, const EffectSource::Stage& stage,
+                     const char* epilogue) {
+  std::string code = prelude;
+  code += "#line " + std::to_string(common.firstLine) + " 1\n" + common.code;
+  code += "#line " + std::to_string(stage.firstLine) + " 2\n" + stage.code;
+  code += "#line 1 3\n";
+  code += epilogue;
+  return code;
+}
+
+}  // namespace
+
+std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source, const std::string& path,
+                                           std::string* errors) {
+  device->MakeCurrent();
+  std::unique_ptr<GlEffect> effect(new GlEffect(device, std::move(source)));
+  const EffectSource& s = effect->Source();
+  for (const auto& technique : s.techniques) {
+    std::string log;
+    const std::string vertex = Assemble(kVertexPrelude, s.common, technique.vertex, kVertexEpilogue);
+    const std::string fragment = Assemble(kFragmentPrelude, s.common, technique.fragment, kFragmentEpilogue);
+    TechniqueProgram tp;
+    tp.program.program = CompileProgram(vertex.c_str(), fragment.c_str(), &log);
+    if (!tp.program.program) {
+      if (errors) *errors = path + ": technique '" + technique.name + "':\n" + log;
+      return nullptr;
+    }
+    const GLuint program = tp.program.program;
+    tp.program.alphaTest = glGetUniformLocation(program, "pe_AlphaTest");
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
+    glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
+    for (const auto& p : effect->Parameters()) tp.locations.push_back(glGetUniformLocation(program, p.declaration.name.c_str()));
+    tp.uploaded.assign(effect->Parameters().size(), ~std::uint64_t{0});
+    effect->programs_.push_back(std::move(tp));
+  }
+  device->ForgetProgram();
+  return effect;
+}
+
+GlEffect::~GlEffect() {
+  device_->MakeCurrent();
+  for (auto& tp : programs_) {
+    device_->ReleaseProgram(&tp.program);
+    glDeleteProgram(tp.program.program);
+  }
+}
+
+void GlEffect::ApplyPass(const Technique& technique) {
+  TechniqueProgram& tp = programs_[technique.index];
+  device_->UseEffectProgram(&tp.program);
+  const auto& parameters = Parameters();
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    const Parameter& p = parameters[i];
+    const GLint location = tp.locations[i];
+    if (location < 0 || tp.uploaded[i] == p.revision) continue;
+    tp.uploaded[i] = p.revision;
+    const auto count = static_cast<GLsizei>(p.declaration.count);
+    const float* v = p.values.data();
+    using T = EffectSource::ParameterType;
+    switch (p.declaration.type) {
+      // Direct3D's row-major matrices arrive transposed, so GLSL's M * v is Direct3D's v * M.
+      case T::kMat4: glUniformMatrix4fv(location, count, GL_FALSE, v); break;
+      case T::kVec4: glUniform4fv(location, count, v); break;
+      case T::kVec3: glUniform3fv(location, count, v); break;
+      case T::kVec2: glUniform2fv(location, count, v); break;
+      case T::kFloat: glUniform1fv(location, count, v); break;
+      case T::kBool:
+      case T::kInt: glUniform1i(location, static_cast<GLint>(v[0])); break;
+      case T::kSampler:
+      case T::kOther: break;
+    }
+  }
+}
+
+void GlEffect::EndApply() { device_->UseEffectProgram(nullptr); }
+
+}  // namespace gfx
