@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "scene/object.h"
+#include "scene/object_x.h"
 
 std::unique_ptr<CManager>& CManager::Instance() {
   static std::unique_ptr<CManager> instance;
@@ -28,8 +29,23 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   mouse_ = std::make_unique<CInputMouse>();
   if (FAILED(mouse_->Init(instance, mainWindow))) return -1;
 
+  gfx::Device* device = renderer_->GetDevice();
+  shaderManager_ = std::make_unique<CShaderManager>(device);
+  shaderManager_->Load();
+  textureManager_ = std::make_unique<CTextureManager>(device, childWindow_->GetDevice());
+  textureManager_->Load();
+  modelManager_ = std::make_unique<CModelManager>(device);
+  modelManager_->Load();
+
   light_ = std::make_unique<CLight>();
   light_->Init();
+  camera_ = std::make_unique<CCamera>();
+  camera_->Init();
+  pointer_ = CPointer::Create(D3DXVECTOR3(0.0f, 10.0f, 0.0f));
+
+  CObjectX* floor = CObjectX::Create("PLANE", D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+  floor->SetScale(D3DXVECTOR3(100.0f, 0.0f, 100.0f));
+  floor->SetColor(D3DXCOLOR(0.25f, 0.25f, 0.25f, 1.0f));
   return S_OK;
 }
 
@@ -37,6 +53,7 @@ void CManager::Update() {
   keyboard_->Update();
   mouse_->Update();
   CObject::UpdateAll();
+  camera_->Update();
 
   if (keyboard_->GetTrigger(DIK_F2)) {
     wireframe_ = !wireframe_;
@@ -51,11 +68,21 @@ void CManager::Draw() {
   child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0), 1.0f, 0);
   if (SUCCEEDED(child->BeginScene())) child->EndScene();
   child->Present(nullptr, nullptr, nullptr, nullptr);
+
+  camera_->SetCamera();
 }
 
 void CManager::Uninit() {
   CObject::ReleaseAll();
+  pointer_ = nullptr;
+  if (textureManager_) textureManager_->Clear();
+  textureManager_.reset();
+  if (modelManager_) modelManager_->Clear();
+  modelManager_.reset();
+  camera_.reset();
   light_.reset();
+  if (shaderManager_) shaderManager_->Uninit();
+  shaderManager_.reset();
   if (keyboard_) keyboard_->Uninit();
   keyboard_.reset();
   if (mouse_) mouse_->Uninit();

@@ -11,6 +11,11 @@
 #include "app/renderer.h"
 #include "input/input.h"
 #include "platform/window_system.h"
+#include "resource/model_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+#include "view/pointer.h"
 
 class CManager {
  public:
@@ -29,6 +34,13 @@ class CManager {
   CInputKeyboard* GetKeyboard() const { return keyboard_.get(); }
   CInputMouse* GetMouse() const { return mouse_.get(); }
   CLight* GetLight() const { return light_.get(); }
+  CCamera* GetCamera() const { return camera_.get(); }
+  CShaderManager* GetShaderManager() const { return shaderManager_.get(); }
+  CTextureManager* GetTextureManager() const { return textureManager_.get(); }
+  CModelManager* GetModelManager() const { return modelManager_.get(); }
+  CPointer* GetPointer() const { return pointer_; }
+  // True while the mouse is over one of the editor's windows (there is no editor yet).
+  bool MouseOverEditor() const { return false; }
   platform::Window* GetMainWindow() const { return mainWindow_; }
   const std::string& GetTitle() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
@@ -38,10 +50,15 @@ class CManager {
   CManager() = default;
 
   std::unique_ptr<CLight> light_;
+  std::unique_ptr<CCamera> camera_;
   std::unique_ptr<CInputKeyboard> keyboard_;
   std::unique_ptr<CInputMouse> mouse_;
   std::unique_ptr<CRenderer> renderer_;
   std::unique_ptr<CChildWindow> childWindow_;
+  std::unique_ptr<CTextureManager> textureManager_;
+  std::unique_ptr<CModelManager> modelManager_;
+  std::unique_ptr<CShaderManager> shaderManager_;
+  CPointer* pointer_ = nullptr;  // owned by the object registry
   platform::Window* mainWindow_ = nullptr;
   std::string title_;
   bool wireframe_ = false;

@@ -14,9 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int RunEditor(const std::string& arguments) {
-  const std::string command = std::string("cd '") + PE_SOURCE_DIR + "' && SDL_AUDIODRIVER=dummy '" +
-                              PE_EDITOR_BINARY + "' " + arguments + " >/dev/null 2>&1";
+// Runs the editor from a working folder (the repository root holds the sample data).
+int RunEditor(const std::string& arguments, const std::string& folder = PE_SOURCE_DIR) {
+  const std::string command = "cd '" + folder + "' && SDL_AUDIODRIVER=dummy '" + std::string(PE_EDITOR_BINARY) +
+                              "' " + arguments + " >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -28,7 +29,15 @@ fs::path ScratchDirectory(const std::string& name) {
   return dir;
 }
 
-TEST(EndToEndTest, SixtyFramesWriteBothScreenshotsAtTheWindowSizes) {
+struct Rgb {
+  int r, g, b;
+};
+Rgb At(const gfx::Image& image, int x, int y) {
+  const std::uint8_t* p = image.Pixel(x, y);
+  return {p[0], p[1], p[2]};
+}
+
+TEST(EndToEndTest, SixtyFramesShowTheFloorAndThePointerFromTheStartView) {
   const fs::path dir = ScratchDirectory("frames");
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(RunEditor("--frames 60 --screenshot '" + (dir / "p").string() + "'"), 0);
@@ -42,7 +51,33 @@ TEST(EndToEndTest, SixtyFramesWriteBothScreenshotsAtTheWindowSizes) {
   ASSERT_EQ(scene.height, 720);
   ASSERT_EQ(editor.width, 700);
   ASSERT_EQ(editor.height, 1000);
-  // An empty scene is plain black, opaque.
+
+  // From (0, 100, 300) above and behind the pointer: the floor, 100 units wide, fills the
+  // middle of the picture in a flat dark grey (0.25 of the light at 63 degrees: about 57).
+  for (const auto& [x, y] : {std::pair{640, 420}, std::pair{520, 430}, std::pair{760, 430}}) {
+    const Rgb floor = At(scene, x, y);
+    EXPECT_NEAR(floor.r, 57, 3) << x << "," << y;
+    EXPECT_EQ(floor.r, floor.g);
+    EXPECT_EQ(floor.g, floor.b);
+  }
+  // The sphere stands on it at the centre, white where the light falls from the upper
+  // left (the light comes from +x, which this view shows on the left).
+  const Rgb lit = At(scene, 628, 345);
+  EXPECT_GT(lit.r, 200);
+  EXPECT_EQ(lit.r, lit.b);
+  const Rgb shade = At(scene, 655, 378);
+  EXPECT_LT(shade.r, lit.r);
+  // Above the horizon and in the corners: the black clear colour.
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{1275, 715}, std::pair{640, 150}})
+    EXPECT_EQ(At(scene, x, y).r + At(scene, x, y).g + At(scene, x, y).b, 0) << x << "," << y;
+  fs::remove_all(dir);
+}
+
+TEST(EndToEndTest, WithoutDataTheProgramStartsAndShowsAnEmptyBlackScene) {
+  const fs::path dir = ScratchDirectory("empty");
+  ASSERT_EQ(RunEditor("--frames 3 --screenshot '" + (dir / "p").string() + "'", dir.string()), 0);
+  const gfx::Image scene = gfx::ReadImageFile((dir / "p-scene.png").string());
+  ASSERT_EQ(scene.width, 1280);
   for (int y = 0; y < scene.height; y += 37)
     for (int x = 0; x < scene.width; x += 41) {
       const std::uint8_t* p = scene.Pixel(x, y);

@@ -1,0 +1,40 @@
+#pragma once
+// Compiles every effect of the shader catalog at start and keeps them, with the handles of
+// the techniques and parameters the catalog names, under the catalog's labels. Drawing code
+// asks by label and name and brackets its draws with Begin and End.
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+class CShaderManager {
+ public:
+  static constexpr const char* kCatalogPath = "Data/FILE/shader.json";
+
+  // Builds the shared vertex declaration on the device.
+  explicit CShaderManager(gfx::Device* device);
+
+  void Load(const std::string& catalogPath = kCatalogPath);
+  // Null for a label without an effect; an unknown label is remembered with none.
+  gfx::Effect* GetEffect(const std::string& label);
+  // Handles under label + "_" + name; null when unknown.
+  D3DXHANDLE GetTechnique(const std::string& label, const std::string& name);
+  D3DXHANDLE GetParameter(const std::string& label, const std::string& name);
+  gfx::VertexDeclaration* GetDeclaration() const { return declaration_.get(); }
+  // Starts pass 0 of the label's effect, when there is one.
+  void Begin(const std::string& label);
+  // Ends the pass; the fixed-function pipeline is back afterwards in every case.
+  void End(const std::string& label);
+  void Uninit();
+
+ private:
+  gfx::Device* device_;
+  std::unordered_map<std::string, std::unique_ptr<gfx::Effect>> effects_;
+  std::vector<D3DVERTEXELEMENT9> elements_;
+  std::unique_ptr<gfx::VertexDeclaration> declaration_;
+  std::unordered_map<std::string, D3DXHANDLE> techniques_;
+  std::unordered_map<std::string, D3DXHANDLE> parameters_;
+};

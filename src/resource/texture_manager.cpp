@@ -1,0 +1,29 @@
+#include "resource/texture_manager.h"
+
+#include "platform/message_sink.h"
+#include "resource/json_reader.h"
+
+void CTextureManager::Load(const std::string& catalogPath) {
+  CatalogProblems problems(catalogPath);
+  const auto entries = CatalogEntries(catalogPath, "TEXTURE", &problems);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    try {
+      catalog_.try_emplace(entries[i].at(0).get<std::string>(), entries[i].at(1).get<std::string>());
+    } catch (const std::exception& e) {
+      problems.Entry(i, e.what());
+    }
+  }
+}
+
+gfx::Texture* CTextureManager::GetTexture(bool childDevice, const std::string& label) {
+  const auto entry = catalog_.find(label);
+  if (entry == catalog_.end()) return nullptr;
+  auto [it, inserted] = textures_.try_emplace(label);
+  if (inserted) {
+    gfx::Device* device = childDevice ? childDevice_ : mainDevice_;
+    if (device) it->second = device->CreateTextureFromFile(entry->second);
+    if (!it->second)
+      platform::ShowMessage("警告！", "texture \"" + label + "\": cannot load the image " + entry->second);
+  }
+  return it->second.get();
+}
