@@ -36,8 +36,14 @@ class GlDevice final : public Device {
 
   // Makes this device's context current if another one is.
   void MakeCurrent();
-  // The program of the effect pass now on; null returns to the fixed-function program.
-  void UseEffectProgram(GlProgram* program) { effectProgram_ = program; }
+  // The program of the effect pass now on, bound at once so its uniforms can be set; null
+  // returns to the fixed-function program at the next draw.
+  void UseEffectProgram(GlProgram* program) {
+    effectProgram_ = program;
+    if (!program || boundProgram_ == program->program) return;
+    MakeCurrent();
+    glUseProgram(boundProgram_ = program->program);
+  }
   // Someone else changed the GL program: bind ours again at the next draw.
   void ForgetProgram() { boundProgram_ = ~0u; }
   // An effect program is going away: stop using it and forget it was bound.
