@@ -1,0 +1,45 @@
+// Time from start-up to the first presented frame with the sample data set: windows,
+// devices, catalogs (effects compiled, models loaded), and one Update and Draw.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/manager.h"
+#include "platform/sdl_window_system.h"
+
+namespace {
+
+void BM_StartUpToFirstFrame(benchmark::State& state) {
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(PE_SOURCE_DIR);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string error;
+    auto system = platform::SdlWindowSystem::Create(&error);
+    if (!system) {
+      state.SkipWithError(("no display: " + error).c_str());
+      break;
+    }
+    auto window = system->CreateWindow("TEST", 1280, 720);
+    CManager* manager = CManager::GetInstance();
+    if (FAILED(manager->Init(window.get(), system.get()))) {
+      state.SkipWithError("start-up failed");
+      manager->Uninit();
+      break;
+    }
+    window->Show();
+    manager->GetChildWindow()->GetWindow()->Show();
+    system->DrainEvents();
+    manager->Update();
+    manager->Draw();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+    manager->Uninit();
+  }
+  std::filesystem::current_path(previous);
+}
+BENCHMARK(BM_StartUpToFirstFrame)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
