@@ -43,7 +43,7 @@ void main() {
 }
 )";
 
-const char* kFragmentSource = R"(#version 330 core
+const char* kFragmentSource = R"(
 in vec4 vColor;
 in vec2 vTexCoord;
 uniform sampler2D uTexture;
@@ -70,17 +70,6 @@ vec4 Combine(int op, vec4 a, vec4 b) {
   return vColor;
 }
 
-bool Passes(int func, int value, int ref) {
-  if (func == 1) return false;
-  if (func == 2) return value < ref;
-  if (func == 3) return value == ref;
-  if (func == 4) return value <= ref;
-  if (func == 5) return value > ref;
-  if (func == 6) return value != ref;
-  if (func == 7) return value >= ref;
-  return true;
-}
-
 void main() {
   vec4 tex = uColorOp.w != 0 ? texture(uTexture, vTexCoord) : vec4(1.0);
   vec4 color = vColor;
@@ -88,7 +77,7 @@ void main() {
     color.rgb = Combine(uColorOp.x, Arg(uColorOp.y, tex), Arg(uColorOp.z, tex)).rgb;
     if (uAlphaOp.x != 1) color.a = Combine(uAlphaOp.x, Arg(uAlphaOp.y, tex), Arg(uAlphaOp.z, tex)).a;
   }
-  if (!Passes(uAlphaTest.x, int(floor(color.a * 255.0 + 0.5)), uAlphaTest.y)) discard;
+  if (!pe_AlphaPasses(uAlphaTest.x, int(floor(color.a * 255.0 + 0.5)), uAlphaTest.y)) discard;
   outColor = color;
 }
 )";
@@ -110,6 +99,19 @@ GLuint CompileStage(GLenum type, const char* source, std::string* log) {
 }
 
 }  // namespace
+
+const char* const kAlphaTestGlsl = R"(
+bool pe_AlphaPasses(int func, int value, int ref) {  // Direct3D's D3DCMP_ functions
+  if (func == 1) return false;
+  if (func == 2) return value < ref;
+  if (func == 3) return value == ref;
+  if (func == 4) return value <= ref;
+  if (func == 5) return value > ref;
+  if (func == 6) return value != ref;
+  if (func == 7) return value >= ref;
+  return true;
+}
+)";
 
 GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log) {
   const GLuint vs = CompileStage(GL_VERTEX_SHADER, vertexSource, log);
@@ -142,7 +144,8 @@ GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std:
 }
 
 bool FixedFunctionProgram::Build(std::string* log) {
-  program = CompileProgram(kVertexSource, kFragmentSource, log);
+  const std::string fragment = std::string("#version 330 core\n") + kAlphaTestGlsl + kFragmentSource;
+  program = CompileProgram(kVertexSource, fragment.c_str(), log);
   if (!program) return false;
   wvp = glGetUniformLocation(program, "uWvp");
   normalMatrix = glGetUniformLocation(program, "uNormalMatrix");

@@ -28,6 +28,9 @@ struct FixedFunctionProgram {
   void Destroy();
 };
 
+// GLSL of the alpha test: pe_AlphaPasses(D3DCMP function, alpha 0..255, reference).
+extern const char* const kAlphaTestGlsl;
+
 // Compiles vertex and fragment sources into a linked program; 0 and the log on failure.
 GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log);
 

@@ -34,26 +34,16 @@ uniform ivec2 pe_AlphaTest;
 
 const char* kFragmentEpilogue = R"(
 #undef main
-bool pe_Passes(int func, int value, int ref) {
-  if (func == 1) return false;
-  if (func == 2) return value < ref;
-  if (func == 3) return value == ref;
-  if (func == 4) return value <= ref;
-  if (func == 5) return value > ref;
-  if (func == 6) return value != ref;
-  if (func == 7) return value >= ref;
-  return true;
-}
 void main() {
   pe_EffectMain();
-  if (!pe_Passes(pe_AlphaTest.x, int(floor(clamp(FragColor.a, 0.0, 1.0) * 255.0 + 0.5)), pe_AlphaTest.y)) discard;
+  if (!pe_AlphaPasses(pe_AlphaTest.x, int(floor(clamp(FragColor.a, 0.0, 1.0) * 255.0 + 0.5)), pe_AlphaTest.y)) discard;
 }
 )";
 
 // Source strings are numbered: 0 the prelude, 1 the common code, 2 the stage, so the
 // compiler's "1:12" and "2:7" point into the file through the #line directives.
-std::string Assemble(const char* prelude, const EffectSource::Stage& common, const EffectSource::Stage& stage,
-                     const char* epilogue) {
+std::string Assemble(const std::string& prelude, const EffectSource::Stage& common,
+                     const EffectSource::Stage& stage, const char* epilogue) {
   std::string code = prelude;
   code += "#line " + std::to_string(common.firstLine) + " 1\n" + common.code;
   code += "#line " + std::to_string(stage.firstLine) + " 2\n" + stage.code;
@@ -72,7 +62,8 @@ std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source
   for (const auto& technique : s.techniques) {
     std::string log;
     const std::string vertex = Assemble(kVertexPrelude, s.common, technique.vertex, kVertexEpilogue);
-    const std::string fragment = Assemble(kFragmentPrelude, s.common, technique.fragment, kFragmentEpilogue);
+    const std::string fragment =
+        Assemble(kFragmentPrelude + std::string(kAlphaTestGlsl), s.common, technique.fragment, kFragmentEpilogue);
     TechniqueProgram tp;
     tp.program.program = CompileProgram(vertex.c_str(), fragment.c_str(), &log);
     if (!tp.program.program) {
