@@ -27,8 +27,11 @@ HRESULT CInputKeyboard::Init(platform::WindowSystem* instance, platform::Window*
 void CInputKeyboard::Update() {
   std::array<std::uint8_t, 256> keys;
   if (!device_) return;
-  // A lost device (window in the background) keeps last frame's arrays, edges included.
+  // A lost device (window in the background) keeps the keys held as they were, but the
+  // edges are spent: replaying last frame's trigger every frame would, say, flip wireframe
+  // on every frame while another window has the focus.
   if (!device_->GetDeviceState(keys.size(), keys.data())) {
+    trigger_.fill(0);
     device_->Acquire();
     return;
   }
@@ -50,7 +53,12 @@ HRESULT CInputMouse::Init(platform::WindowSystem* instance, platform::Window* wi
 void CInputMouse::Update() {
   platform::DIMOUSESTATE2 state;
   if (!device_) return;
+  // As for the keyboard: buttons stay as they were, edges and motion are spent (replaying
+  // last frame's wheel would zoom the camera on and on).
   if (!device_->GetDeviceState(sizeof state, &state)) {
+    trigger_.fill(0);
+    release_.fill(0);
+    state_.lX = state_.lY = state_.lZ = 0;
     device_->Acquire();
     return;
   }
