@@ -18,6 +18,9 @@ CManager* CManager::GetInstance() {
 
 HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
   std::srand(0);
+  // What the frame loop shares across objects starts afresh with every start-up.
+  CPointer::ResetEmissionCounter();
+  CCamera::ResetDragVelocity();
   mainWindow_ = mainWindow;
 
   renderer_ = std::make_unique<CRenderer>();
@@ -41,7 +44,10 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   light_->Init();
   camera_ = std::make_unique<CCamera>();
   camera_->Init();
+  effectTable_ = std::make_unique<EffectTable>();
   pointer_ = CPointer::Create(D3DXVECTOR3(0.0f, 10.0f, 0.0f));
+  editor_ = std::make_unique<CEditor>();
+  editor_->Init();
 
   CObjectX* floor = CObjectX::Create("PLANE", D3DXVECTOR3(0.0f, 0.0f, 0.0f));
   floor->SetScale(D3DXVECTOR3(100.0f, 0.0f, 100.0f));
@@ -49,10 +55,13 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   return S_OK;
 }
 
+void CManager::PlaySound(const std::string&) {}
+
 void CManager::Update() {
   keyboard_->Update();
   mouse_->Update();
   CObject::UpdateAll();
+  editor_->ShowAnother = editor_->Update(editor_->ShowMain, editor_->ShowAnother);
   camera_->Update();
 
   if (keyboard_->GetTrigger(DIK_F2)) {
@@ -75,8 +84,12 @@ void CManager::Draw() {
 void CManager::Uninit() {
   CObject::ReleaseAll();
   pointer_ = nullptr;
+  if (editor_) editor_->Uninit();
+  editor_.reset();
   if (textureManager_) textureManager_->Clear();
   textureManager_.reset();
+  if (effectTable_) effectTable_->clear();
+  effectTable_.reset();
   if (modelManager_) modelManager_->Clear();
   modelManager_.reset();
   camera_.reset();

@@ -9,6 +9,8 @@
 #include "app/child_window.h"
 #include "app/light.h"
 #include "app/renderer.h"
+#include "editor/editor.h"
+#include "particle/particle_params.h"
 #include "input/input.h"
 #include "platform/window_system.h"
 #include "resource/model_manager.h"
@@ -39,8 +41,12 @@ class CManager {
   CTextureManager* GetTextureManager() const { return textureManager_.get(); }
   CModelManager* GetModelManager() const { return modelManager_.get(); }
   CPointer* GetPointer() const { return pointer_; }
-  // True while the mouse is over one of the editor's windows (there is no editor yet).
-  bool MouseOverEditor() const { return false; }
+  CEditor* GetEditor() const { return editor_.get(); }
+  EffectTable* GetEffectTable() const { return effectTable_.get(); }
+  // True while the mouse is over one of the editor's windows.
+  bool MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
+  // Plays a sound of the sound catalog. The program has no sound output yet: nothing is heard.
+  void PlaySound(const std::string& label);
   platform::Window* GetMainWindow() const { return mainWindow_; }
   const std::string& GetTitle() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
@@ -59,6 +65,8 @@ class CManager {
   std::unique_ptr<CModelManager> modelManager_;
   std::unique_ptr<CShaderManager> shaderManager_;
   CPointer* pointer_ = nullptr;  // owned by the object registry
+  std::unique_ptr<EffectTable> effectTable_;
+  std::unique_ptr<CEditor> editor_;
   platform::Window* mainWindow_ = nullptr;
   std::string title_;
   bool wireframe_ = false;

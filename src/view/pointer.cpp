@@ -1,8 +1,12 @@
 #include "view/pointer.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "app/manager.h"
+#include "particle/particle_emitter.h"
+
+int CPointer::emissionCounter_ = 0;
 
 CPointer* CPointer::Create(D3DXVECTOR3 pos) {
   auto* pointer = new CPointer();
@@ -58,6 +62,16 @@ void CPointer::Update() {
   pos_.x += step.dx;
   pos_.z += step.dz;
   pos_.y += step.dy;
+
+  // Every EmissionInterval frames the selected effect plays here; 0 plays nothing and a
+  // negative interval counts like its absolute value.
+  ++emissionCounter_;
+  CEditor* editor = manager->GetEditor();
+  const long long interval = editor ? std::llabs(static_cast<long long>(editor->EmissionInterval)) : 0;
+  if (interval != 0 && emissionCounter_ % interval == 0) {
+    lastEmitter_ = CParticleEmitter::Create(editor->GetTag());
+    lastEmitter_->SetPos(pos_);
+  }
 }
 
 void CPointer::Draw() {

@@ -7,6 +7,8 @@
 #include "platform/gfx/mesh.h"
 #include "scene/object.h"
 
+class CParticleEmitter;
+
 class CPointer : public CObject {
  public:
   static constexpr int kType = 1;
@@ -28,6 +30,9 @@ class CPointer : public CObject {
   D3DXVECTOR3 GetPos() override { return pos_; }
 
   bool IsVisible() const { return visible_; }
+  // The emitter made most recently; it is gone once its particles have all died.
+  CParticleEmitter* GetLastEmitter() const { return lastEmitter_; }
+  static void ResetEmissionCounter() { emissionCounter_ = 0; }
   float GetSpeed() const { return speed_; }
 
   // The horizontal step for the held keys at the camera's yaw: the first matching row of
@@ -55,6 +60,8 @@ class CPointer : public CObject {
   D3DXVECTOR3 scale_{1.0f, 1.0f, 1.0f};
   D3DXMATRIX world_;
   std::vector<ModelPart> parts_;
+  CParticleEmitter* lastEmitter_ = nullptr;  // not owned: the registry ends it
+  static int emissionCounter_;  // frames counted by every pointer together
   float speed_ = 1.0f;
   bool visible_ = true;
   bool death_ = false;

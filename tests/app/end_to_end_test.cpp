@@ -37,16 +37,21 @@ Rgb At(const gfx::Image& image, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 
-TEST(EndToEndTest, SixtyFramesShowTheFloorAndThePointerFromTheStartView) {
+gfx::Image Scene(const fs::path& dir, int frames) {
+  const fs::path prefix = dir / ("f" + std::to_string(frames));
+  EXPECT_EQ(RunEditor("--frames " + std::to_string(frames) + " --screenshot '" + prefix.string() + "'"), 0);
+  return gfx::ReadImageFile(prefix.string() + "-scene.png");
+}
+
+TEST(EndToEndTest, SixtyFramesShowTheFloorFromTheStartViewInPacedFrames) {
   const fs::path dir = ScratchDirectory("frames");
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(RunEditor("--frames 60 --screenshot '" + (dir / "p").string() + "'"), 0);
+  const gfx::Image scene = Scene(dir, 60);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   // Frames are paced 16 ms apart, so 60 of them cannot take less than 960 ms.
   EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 60 * 16);
 
-  const gfx::Image scene = gfx::ReadImageFile((dir / "p-scene.png").string());
-  const gfx::Image editor = gfx::ReadImageFile((dir / "p-editor.png").string());
+  const gfx::Image editor = gfx::ReadImageFile((dir / "f60-editor.png").string());
   ASSERT_EQ(scene.width, 1280);
   ASSERT_EQ(scene.height, 720);
   ASSERT_EQ(editor.width, 700);
@@ -54,22 +59,40 @@ TEST(EndToEndTest, SixtyFramesShowTheFloorAndThePointerFromTheStartView) {
 
   // From (0, 100, 300) above and behind the pointer: the floor, 100 units wide, fills the
   // middle of the picture in a flat dark grey (0.25 of the light at 63 degrees: about 57).
-  for (const auto& [x, y] : {std::pair{640, 420}, std::pair{520, 430}, std::pair{760, 430}}) {
+  for (const auto& [x, y] : {std::pair{640, 420}, std::pair{520, 430}, std::pair{760, 430}, std::pair{640, 360}}) {
     const Rgb floor = At(scene, x, y);
     EXPECT_NEAR(floor.r, 57, 3) << x << "," << y;
     EXPECT_EQ(floor.r, floor.g);
     EXPECT_EQ(floor.g, floor.b);
   }
-  // The sphere stands on it at the centre, white where the light falls from the upper
-  // left (the light comes from +x, which this view shows on the left).
-  const Rgb lit = At(scene, 628, 345);
-  EXPECT_GT(lit.r, 200);
-  EXPECT_EQ(lit.r, lit.b);
-  const Rgb shade = At(scene, 655, 378);
-  EXPECT_LT(shade.r, lit.r);
-  // Above the horizon and in the corners: the black clear colour.
-  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{1275, 715}, std::pair{640, 150}})
+  // The editor hides the pointer from its first frame; above the horizon and in the corners
+  // is the black clear colour.
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{1275, 715}, std::pair{640, 150}, std::pair{640, 338}})
     EXPECT_EQ(At(scene, x, y).r + At(scene, x, y).g + At(scene, x, y).b, 0) << x << "," << y;
+  fs::remove_all(dir);
+}
+
+TEST(EndToEndTest, TheFirstEmissionGlowsAtThePointerForFiftyFrames) {
+  const fs::path dir = ScratchDirectory("emission");
+  // The pointer emits "Begin" every 150 frames: five white FLARE quads, half-size 10, additive.
+  const gfx::Image before = Scene(dir, 140);
+  const gfx::Image glowing = Scene(dir, 160);
+  const gfx::Image after = Scene(dir, 205);
+  ASSERT_EQ(before.width, 1280);
+  ASSERT_EQ(glowing.width, 1280);
+  ASSERT_EQ(after.width, 1280);
+  const Rgb centreBefore = At(before, 640, 358);
+  const Rgb centre = At(glowing, 640, 358);
+  EXPECT_NEAR(centreBefore.r, 57, 3) << "floor only before the emission";
+  EXPECT_EQ(centre.r, 255);
+  EXPECT_EQ(centre.g, 255);
+  EXPECT_GT(centre.b, 230);
+  // The glow is round and small: a little off its middle it fades, farther on the floor is untouched.
+  EXPECT_LT(At(glowing, 640, 375).r, 255);
+  EXPECT_NEAR(At(glowing, 640, 420).r, 57, 3);
+  EXPECT_EQ(At(glowing, 640, 330).r, 0) << "above the glow is the black sky";
+  // Fifty active frames later the particles have died.
+  EXPECT_NEAR(At(after, 640, 358).r, 57, 3);
   fs::remove_all(dir);
 }
 

@@ -231,16 +231,16 @@ TEST_F(ViewTest, CameraStartsBehindThePointerAndFollowsItsWalk) {
 }
 
 TEST_F(ViewTest, PointerHidesItselfWithoutTheRegistryFlag) {
+  // The editor hides the pointer from its first frame and applies its choice every frame.
   CPointer* pointer = Manager()->GetPointer();
   D3DXMATRIX world;
   D3DXMatrixTranslation(&world, 0.0f, 10.0f, 0.0f);
-  EXPECT_FALSE(DrawsWithWorld(world).empty());
-  pointer->Hide();
-  EXPECT_TRUE(!pointer->IsVisible() && !pointer->IsHidden());
   EXPECT_TRUE(DrawsWithWorld(world).empty());
-  pointer->Show();
-  EXPECT_TRUE(pointer->IsVisible() && !pointer->IsHidden());
+  EXPECT_TRUE(Manager()->GetEditor()->PointerHidden);
+  EXPECT_TRUE(!pointer->IsVisible() && !pointer->IsHidden());
+  Manager()->GetEditor()->PointerHidden = false;
   EXPECT_FALSE(DrawsWithWorld(world).empty());
+  EXPECT_TRUE(pointer->IsVisible() && !pointer->IsHidden());
 }
 
 TEST_F(ViewTest, ObjectWithAnUnknownModelTakesPartButDrawsNothing) {

@@ -3,7 +3,7 @@
 namespace {
 DWORD PackChannel(float v) {
   if (v >= 1.0f) return 255;
-  if (v <= 0.0f) return 0;
+  if (!(v > 0.0f)) return 0;  // zero, negative, or not a number
   return static_cast<DWORD>(v * 255.0f + 0.5f);
 }
 }  // namespace

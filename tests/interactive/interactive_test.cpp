@@ -50,10 +50,11 @@ class EditorSession {
     }
   }
 
-  // The scene window's X id, once it is mapped.
+  // This process's scene window's X id, once it is mapped.
   std::string SceneWindow() {
     for (int i = 0; i < 100; ++i) {
-      const std::string id = Output("xdotool search --onlyvisible --name '^TEST$' 2>/dev/null | head -n 1");
+      const std::string id = Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) +
+                                    " --name '^TEST$' 2>/dev/null | head -n 1");
       if (!id.empty()) return id;
       std::this_thread::sleep_for(100ms);
     }
@@ -111,12 +112,10 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
 
   const gfx::Image still = Session(dir, "still", "");
   ASSERT_EQ(still.width, 1280);
-  // The pointer sits in the middle of the floor.
-  const std::uint8_t* floorAhead = still.Pixel(640, 395);
-  EXPECT_GT(floorAhead[0], 30);
+  EXPECT_GT(still.Pixel(640, 395)[0], 30) << "the floor lies ahead";
 
   // Walking forward carries the camera along, closer to the floor's middle: its near edge
-  // slides down the screen while the pointer stays in the middle.
+  // slides down the screen.
   const gfx::Image walked = Session(dir, "walked", "xdotool keydown w sleep 1.2 keyup w");
   ASSERT_EQ(walked.width, 1280);
   EXPECT_GT(Differing(still, walked), 5000);
@@ -126,7 +125,6 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
     if (walked.Pixel(640, y)[0] > 30) walkedNearEdge = y;
   }
   EXPECT_GT(walkedNearEdge, stillNearEdge + 50);
-  EXPECT_GT(walked.Pixel(630, 345)[0], 200) << "the pointer is still in the middle";
 
   // A left-button drag turns the camera around the pointer: the floor's outline changes.
   const gfx::Image dragged = Session(
@@ -140,8 +138,8 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
   ASSERT_EQ(wire.width, 1280);
   EXPECT_LT(wire.Pixel(560, 425)[0], 10) << "inside a floor triangle";
   int lit = 0;
-  for (int y = 330; y < 460; ++y) lit += wire.Pixel(640, y)[0] > 30 || wire.Pixel(600, y)[0] > 30;
-  EXPECT_GT(lit, 0) << "some edge or the sphere's lines remain";
+  for (int x = 470; x < 810; ++x) lit += wire.Pixel(x, 440)[0] > 30 || wire.Pixel(x, 439)[0] > 30;
+  EXPECT_GT(lit, 100) << "the floor's near edge remains as a line";
   if (!HasFailure()) fs::remove_all(dir);
 }
 

@@ -1,0 +1,120 @@
+#include "particle/particle.h"
+
+#include <cmath>
+#include <utility>
+
+#include "app/manager.h"
+#include "particle/particle_emitter.h"
+
+CParticle* CParticle::Create(const BillboardParams& params, const std::string& textureTag, PhysicsGrid* grid,
+                             CParticleEmitter* emitter) {
+  auto* particle = new CParticle();
+  particle->params_ = params;
+  particle->textureTag_ = textureTag;
+  particle->grid_ = grid;
+  particle->emitter_ = emitter;
+  particle->Init();
+  return particle;
+}
+
+HRESULT CParticle::Init() {
+  SetShaderLabel(kShaderLabel);
+  SetTexture(textureTag_);
+  CBillboard::Init();
+  SetPos(params_.Position);
+  SetMove(params_.Velocity);
+  SetColor(params_.Color);
+  SetSize(params_.Scale);
+  life_ = params_.PopTime;
+  if (params_.UseAnimation)
+    SetAnimation(params_.AnimCountU, params_.AnimCountV, params_.AnimSpeed, params_.AnimLoop);
+  if (params_.UseRandom) {
+    params_.Weight = RandomRange(params_.RandomWeightMax, params_.RandomWeightMin);
+    params_.RandomVelocity.x = RandomRange(params_.RandomVelocityMax.x, params_.RandomVelocityMin.x);
+    params_.RandomVelocity.y = RandomRange(params_.RandomVelocityMax.y, params_.RandomVelocityMin.y);
+    params_.RandomVelocity.z = RandomRange(params_.RandomVelocityMax.z, params_.RandomVelocityMin.z);
+  }
+  if (params_.RandomRotateValueMax != 0.0f || params_.RandomRotateValueMin != 0.0f)
+    params_.RotateValue = RandomRange(params_.RandomRotateValueMax, params_.RandomRotateValueMin);
+  return S_OK;
+}
+
+void CParticle::Uninit() {
+  trail_ = nullptr;
+  // A particle can end on its own (a sprite-sheet animation that does not loop); its emitter
+  // must then stop listing it before the registry deletes it.
+  if (emitter_) std::exchange(emitter_, nullptr)->Forget(this);
+  CBillboard::Uninit();
+}
+
+void CParticle::Update() {
+  ++age_;
+  if (age_ <= params_.DelayStartTime) return;  // waiting: no motion, no drawing, life frozen
+
+  CBillboard::Update();
+  D3DXVECTOR3 size = GetSize() + params_.Scaling;
+  D3DXVECTOR3 velocity = GetMove();
+  D3DXCOLOR color = GetColor();
+
+  if (params_.RotateActive) {
+    constexpr float kDegree = 0.017453292f;
+    const float angle = params_.RotateAngle;
+    const float radius = params_.RotateRadius * angle;
+    velocity.x = static_cast<float>(std::sin(double{angle * kDegree})) * radius + params_.Velocity.x;
+    velocity.z = static_cast<float>(std::cos(double{angle * kDegree})) * radius + params_.Velocity.z;
+    params_.RotateAngle += RandomRange(params_.RandomRotateMax, params_.RandomRotateMin);
+  }
+  if (activeFrames_ >= params_.FallDelay) velocity.y -= params_.Weight;
+
+  // Each frame the colour covers 1/(PopTime x ColorAttenuation) of the remaining way; a
+  // negative destination switches its group (red-green-blue, or alpha) off. With no
+  // slowness at all (a zero or negative product) the colour is at its destination at once,
+  // rather than divided by zero.
+  const float slowness = static_cast<float>(params_.PopTime) * params_.ColorAttenuation;
+  const D3DXCOLOR& dest = params_.DestColor;
+  auto approach = [slowness](float current, float target) {
+    return slowness > 0.0f ? current + (target - current) / slowness : target;
+  };
+  if (dest.r >= 0.0f && dest.g >= 0.0f && dest.b >= 0.0f) {
+    color.r = approach(color.r, dest.r);
+    color.g = approach(color.g, dest.g);
+    color.b = approach(color.b, dest.b);
+  }
+  if (dest.a >= 0.0f) color.a = approach(color.a, dest.a);
+
+  params_.Physics.CurrentVelocity = velocity;
+  ++activeFrames_;
+  velocity += params_.RandomVelocity * 0.4f;
+
+  SetSize(size);
+  SetMove(velocity);
+  SetColor(color);
+  SetSpin(params_.RotateValue);
+  --life_;
+}
+
+void CParticle::Draw() {
+  if (age_ <= params_.DelayStartTime) return;
+  gfx::Device* device = CManager::GetInstance()->GetRenderer()->GetDevice();
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHAREF, 0);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+
+  DrawShader(GetShaderLabel());
+
+  device->SetRenderState(D3DRS_LIGHTING, TRUE);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+}

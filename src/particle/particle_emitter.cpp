@@ -1,0 +1,161 @@
+#include "particle/particle_emitter.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "app/manager.h"
+#include "particle/particle.h"
+
+namespace {
+
+constexpr float kDegree = 0.017453292f;
+
+// Trigonometry in double precision on single-precision inputs, rounded back to single.
+float Sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
+float Cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
+float Acos(float x) { return static_cast<float>(std::acos(static_cast<double>(x))); }
+float Sqrt(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x))); }
+
+// The Random_Circle candidate: both C library draws are made whether used or not.
+D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
+  const float a = static_cast<float>(std::rand()) / 32767.0f * 2.0f * 3.1415927f;
+  const float r = Sqrt(static_cast<float>(std::rand()) / 32767.0f) * (createRange * 360.0f);
+  return {Cos(a) * r, altitude, Sin(a) * r};
+}
+
+}  // namespace
+
+CParticleEmitter* CParticleEmitter::Create(const std::string& tag) {
+  auto* emitter = new CParticleEmitter();
+  std::vector<ParticleParams> definitions;
+  if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) definitions = (*table)[tag];
+  for (const ParticleParams& definition : definitions) {
+    emitter->emissionDefs_.push_back(definition.Emission);
+    if (definition.Emission.ParticleType == Object_Billboard) {
+      emitter->billboardDefs_.push_back(definition.Billboard);
+    } else if (definition.Emission.ParticleType == Object_Mesh) {
+      emitter->meshDefs_.push_back(definition.Mesh);
+    }
+  }
+  emitter->Init();
+  return emitter;
+}
+
+HRESULT CParticleEmitter::Init() {
+  for (const EmissionParams& emission : emissionDefs_) {
+    if (emission.ParticleType == Object_Billboard) {
+      SpawnBillboards(emission);
+    } else if (emission.ParticleType == Object_Mesh) {
+      SpawnMeshes(emission);
+    }
+  }
+  return S_OK;
+}
+
+D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3DXVECTOR3& velocity,
+                                        float attenuation, float distortionMax, float distortionMin, int i) {
+  const float radius = emission.Radius;
+  const float count = static_cast<float>(emission.Quantity);
+  switch (emission.Behavior) {
+    case Behavior_None:
+    case Behavior_Rotate:
+      return velocity;
+    case Behavior_Circle: {
+      const float theta = radius / count * kDegree * static_cast<float>(i);
+      return {-Sin(theta) * attenuation, velocity.y * attenuation, -Cos(theta) * attenuation};
+    }
+    case Behavior_Sphere: {
+      const float phi = Acos(1.0f - 2.0f * (static_cast<float>(i) + 0.5f) / count);
+      const float rho = radius * Sin(phi);
+      const float distortion = RandomRange(distortionMax, distortionMin);
+      const float theta = distortion * (static_cast<float>(i) * 6.2831855f) / (Sqrt(5.0f) + 1.0f);
+      return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation, rho * Sin(theta) * attenuation};
+    }
+    default:
+      return spawnVelocity_;  // an unknown behaviour repeats the last direction given
+  }
+}
+
+void CParticleEmitter::SpawnBillboards(const EmissionParams& emission) {
+  if (billboardCursor_ >= billboardDefs_.size()) return;
+  BillboardParams& b = billboardDefs_[billboardCursor_];
+  // Read once: writing each particle's direction into b must not feed the next one.
+  const D3DXVECTOR3 velocity = b.Velocity;
+  const float attenuation = b.VelocityAttenuation;
+  for (int i = 0; i < emission.Quantity; ++i) {
+    spawnVelocity_ = Direction(emission, velocity, attenuation, b.DistortionMax, b.DistortionMin, i);
+    if (emission.Behavior == Behavior_Rotate) b.RotateActive = true;
+    b.Velocity = spawnVelocity_;
+    b.Physics = emission.Physics;
+    b.UsePhysics = emission.UsePhysics;
+    particles_.push_back(CParticle::Create(b, emission.TextureTag, grid_, this));
+  }
+  ++billboardCursor_;
+}
+
+void CParticleEmitter::SpawnMeshes(const EmissionParams&) {
+  // Mesh particles are drawn by their own class, which this build does not have yet; the
+  // definition is kept and its turn passes, so later definitions keep their order.
+  ++meshCursor_;
+}
+
+void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
+  lastPos_ = pos;
+  for (CParticle* particle : particles_) {
+    const BillboardParams& b = particle->GetParams();
+    const D3DXVECTOR3 p = pos + b.PosOffset;
+    D3DXVECTOR3 c = CircleCandidate(b.CreateRange, b.Altitude);
+    if (b.RandomCreate == Default) {
+      particle->SetPos(p);
+      continue;
+    }
+    if (b.RandomCreate != Random_Circle) continue;
+    switch (b.LockPosition) {
+      case Lock_None: break;
+      case Lock_X: c.x = p.x; break;
+      case Lock_Y: c.y = p.y; break;
+      case Lock_Z: c.z = p.z; break;
+      case Lock_XY: c.x = p.x, c.y = p.y; break;
+      case Lock_XZ: c.x = p.x, c.z = p.z; break;
+      case Lock_YZ: c.y = p.y, c.z = p.z; break;
+      default: continue;  // an unknown lock leaves the particle where it is
+    }
+    particle->SetPos(c);
+  }
+}
+
+D3DXVECTOR3 CParticleEmitter::GetPos() { return particles_.empty() ? lastPos_ : particles_.front()->GetPos(); }
+
+void CParticleEmitter::Forget(CParticle* particle) { std::erase(particles_, particle); }
+
+void CParticleEmitter::Update() {
+  std::erase_if(particles_, [](CParticle* particle) {
+    if (particle->GetLife() > 0) return false;
+    particle->SetDeath();
+    particle->DetachEmitter();
+    return true;
+  });
+  if (particles_.empty() && meshParticles_.empty()) Uninit();
+
+  ++frameCounter_;
+  if (emissionDefs_.empty()) return;  // an effect without definitions has no tracks
+  for (const SoundTrack& track : emissionDefs_.front().SoundTracks) {
+    if (track.Start > frameCounter_ || !soundPending_) continue;
+    CManager::GetInstance()->PlaySound(track.TrackSound);
+    playedSound_ = track.TrackSound;
+    soundPending_ = false;
+  }
+}
+
+void CParticleEmitter::Uninit() {
+  for (CParticle* particle : particles_) {
+    particle->SetDeath();
+    particle->DetachEmitter();
+  }
+  particles_.clear();
+  meshParticles_.clear();
+  billboardDefs_.clear();
+  meshDefs_.clear();
+  grid_ = nullptr;
+  SetDeath();
+}

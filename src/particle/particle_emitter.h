@@ -1,0 +1,64 @@
+#pragma once
+// Plays one effect once: copies the effect's definitions when it is made, spawns every
+// particle of every definition in its Init, places them, drops the dead ones, plays at most
+// one sound track, and ends when no particle is left. It draws nothing itself.
+
+#include <string>
+#include <vector>
+
+#include "particle/particle_params.h"
+#include "scene/object.h"
+
+class CParticle;
+class CMeshParticle;
+class PhysicsGrid;
+
+class CParticleEmitter : public CObject {
+ public:
+  // The table's definitions of the tag are copied; a tag the table lacks is added to it empty.
+  static CParticleEmitter* Create(const std::string& tag);
+
+  HRESULT Init() override;
+  void Uninit() override;
+  void Update() override;
+  void Draw() override {}
+  void SetDeath() override { death_ = true; }
+  bool IsDeath() override { return death_; }
+  // Places every particle, drawing new random positions on every call.
+  void SetPos(D3DXVECTOR3 pos) override;
+  // The first billboard particle's position; without one, where the emitter was last put.
+  D3DXVECTOR3 GetPos() override;
+
+  const std::vector<CParticle*>& GetParticles() const { return particles_; }
+  const std::vector<CMeshParticle*>& GetMeshParticles() const { return meshParticles_; }
+  const std::vector<EmissionParams>& GetEmissionDefinitions() const { return emissionDefs_; }
+  int GetFrameCounter() const { return frameCounter_; }
+  bool IsSoundPending() const { return soundPending_; }
+  // Stops listing a particle that ended by itself.
+  void Forget(CParticle* particle);
+  // The sound track played, empty while none has.
+  const std::string& GetPlayedSound() const { return playedSound_; }
+
+ private:
+  CParticleEmitter() = default;
+  void SpawnBillboards(const EmissionParams& emission);
+  void SpawnMeshes(const EmissionParams& emission);
+  // The velocity of particle i of a definition by its behaviour.
+  D3DXVECTOR3 Direction(const EmissionParams& emission, const D3DXVECTOR3& velocity, float attenuation,
+                        float distortionMax, float distortionMin, int i);
+
+  std::vector<CParticle*> particles_;
+  std::vector<BillboardParams> billboardDefs_;
+  std::vector<CMeshParticle*> meshParticles_;
+  std::vector<MeshParams> meshDefs_;
+  std::vector<EmissionParams> emissionDefs_;
+  D3DXVECTOR3 spawnVelocity_;
+  PhysicsGrid* grid_ = nullptr;
+  std::size_t billboardCursor_ = 0;
+  std::size_t meshCursor_ = 0;
+  int frameCounter_ = 0;
+  bool soundPending_ = true;
+  std::string playedSound_;
+  D3DXVECTOR3 lastPos_;
+  bool death_ = false;
+};

@@ -1,0 +1,100 @@
+#pragma once
+// A textured, coloured quad that always faces the camera: it moves by a velocity, spins
+// about its facing axis, can play a sprite-sheet animation, and draws either with the
+// fixed-function pipeline (normal, additive or subtractive blending) or through an effect.
+
+#include <string>
+
+#include "platform/gfx/device.h"
+#include "scene/object.h"
+
+class CBillboard : public CObject {
+ public:
+  static constexpr int kKind = 1;
+  static constexpr int kStartDelay = 15;  // frames before a sprite-sheet animation's first step
+
+  enum BlendMode { kBlendNormal = 0, kBlendAdd = 1, kBlendSubtract = 2 };
+
+  CBillboard() { SetKind(kKind); }
+
+  HRESULT Init() override;
+  void Uninit() override;
+  void Update() override;
+  void Draw() override;
+  void SetDeath() override { death_ = true; }
+  bool IsDeath() override { return death_; }
+  void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
+  D3DXVECTOR3 GetPos() override { return pos_; }
+
+  // The texture of a catalog label on the scene's device; null when unknown.
+  void SetTexture(const std::string& label);
+  void SetAnimation(int columns, int rows, int framesPerCell, bool loop);
+  void SetTexUV(float left, float right, float top, float bottom);
+  void DrawShader(const std::string& label);
+
+  // ---- state the particle sets and reads -----------------------------------------------------
+  void SetMove(D3DXVECTOR3 move) { move_ = move; }
+  D3DXVECTOR3 GetMove() const { return move_; }
+  void SetSize(D3DXVECTOR3 size) { size_ = size; }
+  D3DXVECTOR3 GetSize() const { return size_; }
+  void SetColor(D3DXCOLOR color) { color_ = color; }
+  D3DXCOLOR GetColor() const { return color_; }
+  void SetRot(D3DXVECTOR3 rot) { rot_ = rot; }
+  D3DXVECTOR3 GetRot() const { return rot_; }
+  void SetSpin(float spin) { spin_ = spin; }
+  void SetUpright(bool upright) { upright_ = upright; }
+  bool IsUpright() const { return upright_; }
+  void SetBlendMode(int mode) { blendMode_ = mode; }
+  void SetAlphaTest(bool on) { alphaTest_ = on; }
+  void SetShaderLabel(std::string label) { shaderLabel_ = std::move(label); }
+  const std::string& GetShaderLabel() const { return shaderLabel_; }
+  const D3DXMATRIX& GetWorld() const { return world_; }
+  gfx::Texture* GetTexture() const { return texture_; }
+
+  // The sprite-sheet cell and the texture rectangle now shown (left, right, top, bottom).
+  int GetAnimColumn() const { return animColumn_; }
+  int GetAnimRow() const { return animRow_; }
+  struct TexRect {
+    float left, right, top, bottom;
+  };
+  TexRect GetTexUV() const { return uv_; }
+  // The vertex colour of all four corners, as packed for drawing.
+  D3DCOLOR PackedColor() const { return D3DXColorToD3DCOLOR(color_); }
+
+ private:
+  // Vertex positions and colours follow size and colour; they are written just before a
+  // draw, so a quad that is not drawn costs nothing to keep up to date.
+  void WriteVertices();
+  D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
+
+  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
+  gfx::Texture* texture_ = nullptr;
+  D3DXVECTOR3 pos_;
+  D3DXVECTOR3 move_;
+  D3DXVECTOR3 rot_;
+  D3DXVECTOR3 size_{100.0f, 100.0f, 0.0f};
+  D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
+  D3DXMATRIX world_;
+  D3DXHANDLE technique_ = nullptr;
+  D3DXHANDLE viewParameter_ = nullptr;
+  D3DXHANDLE projectionParameter_ = nullptr;
+  D3DXHANDLE worldParameter_ = nullptr;
+  int blendMode_ = kBlendNormal;
+  std::string shaderLabel_;
+  int animColumn_ = 0;
+  int animRow_ = 0;
+  int columns_ = 0;
+  int rows_ = 0;
+  int framesPerCell_ = 0;
+  int intervalCounter_ = 0;
+  int startDelay_ = 0;
+  int delayCounter_ = 0;
+  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
+  float spin_ = 0.0f;
+  bool animate_ = false;
+  bool loop_ = false;
+  bool upright_ = false;
+  bool alphaTest_ = false;
+  bool verticesStale_ = true;
+  bool death_ = false;
+};
