@@ -36,6 +36,16 @@ HRESULT CParticle::Init() {
   }
   if (params_.RandomRotateValueMax != 0.0f || params_.RandomRotateValueMin != 0.0f)
     params_.RotateValue = RandomRange(params_.RandomRotateValueMax, params_.RandomRotateValueMin);
+  currentVelocity_ = params_.Physics.CurrentVelocity;
+  motion_ = {params_.DelayStartTime,
+             params_.FallDelay,
+             params_.Weight,
+             params_.RotateValue,
+             static_cast<float>(params_.PopTime) * params_.ColorAttenuation,
+             params_.Scaling,
+             params_.RandomVelocity,
+             params_.DestColor,
+             params_.RotateActive};
   return S_OK;
 }
 
@@ -49,14 +59,14 @@ void CParticle::Uninit() {
 
 void CParticle::Update() {
   ++age_;
-  if (age_ <= params_.DelayStartTime) return;  // waiting: no motion, no drawing, life frozen
+  if (age_ <= motion_.delayStartTime) return;  // waiting: no motion, no drawing, life frozen
 
   CBillboard::Update();
-  D3DXVECTOR3 size = GetSize() + params_.Scaling;
+  const D3DXVECTOR3 size = GetSize() + motion_.scaling;
   D3DXVECTOR3 velocity = GetMove();
   D3DXCOLOR color = GetColor();
 
-  if (params_.RotateActive) {
+  if (motion_.rotate) {
     constexpr float kDegree = 0.017453292f;
     const float angle = params_.RotateAngle;
     const float radius = params_.RotateRadius * angle;
@@ -64,14 +74,14 @@ void CParticle::Update() {
     velocity.z = static_cast<float>(std::cos(double{angle * kDegree})) * radius + params_.Velocity.z;
     params_.RotateAngle += RandomRange(params_.RandomRotateMax, params_.RandomRotateMin);
   }
-  if (activeFrames_ >= params_.FallDelay) velocity.y -= params_.Weight;
+  if (activeFrames_ >= motion_.fallDelay) velocity.y -= motion_.weight;
 
   // Each frame the colour covers 1/(PopTime x ColorAttenuation) of the remaining way; a
   // negative destination switches its group (red-green-blue, or alpha) off. With no
   // slowness at all (a zero or negative product) the colour is at its destination at once,
   // rather than divided by zero.
-  const float slowness = static_cast<float>(params_.PopTime) * params_.ColorAttenuation;
-  const D3DXCOLOR& dest = params_.DestColor;
+  const float slowness = motion_.slowness;
+  const D3DXCOLOR& dest = motion_.destColor;
   auto approach = [slowness](float current, float target) {
     return slowness > 0.0f ? current + (target - current) / slowness : target;
   };
@@ -82,19 +92,19 @@ void CParticle::Update() {
   }
   if (dest.a >= 0.0f) color.a = approach(color.a, dest.a);
 
-  params_.Physics.CurrentVelocity = velocity;
+  currentVelocity_ = velocity;
   ++activeFrames_;
-  velocity += params_.RandomVelocity * 0.4f;
+  velocity += motion_.randomVelocity * 0.4f;
 
   SetSize(size);
   SetMove(velocity);
   SetColor(color);
-  SetSpin(params_.RotateValue);
+  SetSpin(motion_.spin);
   --life_;
 }
 
 void CParticle::Draw() {
-  if (age_ <= params_.DelayStartTime) return;
+  if (age_ <= motion_.delayStartTime) return;
   gfx::Device* device = CManager::GetInstance()->GetRenderer()->GetDevice();
   device->SetRenderState(D3DRS_LIGHTING, FALSE);
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);

@@ -27,7 +27,11 @@ class CParticle : public CBillboard {
   int GetLife() const { return life_; }
   int GetAge() const { return age_; }
   int GetActiveFrames() const { return activeFrames_; }
-  const BillboardParams& GetParams() const { return params_; }
+  // The particle's copy of its definition, current velocity included.
+  const BillboardParams& GetParams() {
+    params_.Physics.CurrentVelocity = currentVelocity_;
+    return params_;
+  }
   CParticleEmitter* GetEmitter() const { return emitter_; }
   // The emitter no longer lists this particle (it dropped it, or ended).
   void DetachEmitter() { emitter_ = nullptr; }
@@ -35,13 +39,29 @@ class CParticle : public CBillboard {
  private:
   CParticle() { SetType(kType); }
 
+  // The definition's values that stay fixed once the particle is made, read every frame:
+  // kept together so the frame's walk reads one cache line for them, not half the definition.
+  struct Motion {
+    int delayStartTime = 0;
+    int fallDelay = 0;
+    float weight = 0.0f;
+    float spin = 0.0f;
+    float slowness = 0.0f;  // PopTime x ColorAttenuation
+    D3DXVECTOR3 scaling;
+    D3DXVECTOR3 randomVelocity;
+    D3DXCOLOR destColor;
+    bool rotate = false;
+  };
+
+  int age_ = 0;
+  int activeFrames_ = 0;
+  int life_ = 0;
+  Motion motion_;
+  D3DXVECTOR3 currentVelocity_;  // the definition's Physics.CurrentVelocity, kept here while it changes
   BillboardParams params_;
   CParticle* partner_ = nullptr;
   CTrail* trail_ = nullptr;
   PhysicsGrid* grid_ = nullptr;
   CParticleEmitter* emitter_ = nullptr;
   std::string textureTag_;
-  int age_ = 0;
-  int activeFrames_ = 0;
-  int life_ = 0;
 };

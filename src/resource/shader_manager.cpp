@@ -57,7 +57,14 @@ void CShaderManager::Load(const std::string& catalogPath) {
   }
 }
 
-gfx::Effect* CShaderManager::GetEffect(const std::string& label) { return effects_[label].get(); }
+gfx::Effect* CShaderManager::GetEffect(const std::string& label) {
+  // Every particle asks for the same label three times a draw: remember the last answer.
+  // Entries are never removed before Uninit, so the remembered effect stays valid.
+  if (!lastLabel_.empty() && label == lastLabel_) return lastEffect_;
+  lastEffect_ = effects_[label].get();
+  lastLabel_ = label;
+  return lastEffect_;
+}
 
 D3DXHANDLE CShaderManager::GetTechnique(const std::string& label, const std::string& name) {
   return techniques_[label + "_" + name];
@@ -84,6 +91,8 @@ void CShaderManager::End(const std::string& label) {
 }
 
 void CShaderManager::Uninit() {
+  lastLabel_.clear();
+  lastEffect_ = nullptr;
   effects_.clear();
   techniques_.clear();
   parameters_.clear();

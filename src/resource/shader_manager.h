@@ -37,4 +37,6 @@ class CShaderManager {
   std::unique_ptr<gfx::VertexDeclaration> declaration_;
   std::unordered_map<std::string, D3DXHANDLE> techniques_;
   std::unordered_map<std::string, D3DXHANDLE> parameters_;
+  std::string lastLabel_;
+  gfx::Effect* lastEffect_ = nullptr;
 };

@@ -122,10 +122,17 @@ D3DXMATRIX CBillboard::FacingMatrix(const D3DXMATRIX& view, bool keepUpright) co
     if (row == 1 && keepUpright) continue;
     for (int col = 0; col < 3; ++col) facing.m[row][col] = view.m[col][row];
   }
-  D3DXMATRIX rotation, translation;
-  D3DXMatrixRotationYawPitchRoll(&rotation, rot_.y, rot_.x, rot_.z);
-  D3DXMatrixTranslation(&translation, pos_.x, pos_.y, pos_.z);
-  return facing * rotation * translation;
+  // Multiplying by an unturned rotation and by a translation changes nothing but the last
+  // row: skip the arithmetic, the result is the same to the bit.
+  if (rot_.x != 0.0f || rot_.y != 0.0f || rot_.z != 0.0f) {
+    D3DXMATRIX rotation;
+    D3DXMatrixRotationYawPitchRoll(&rotation, rot_.y, rot_.x, rot_.z);
+    facing = facing * rotation;
+  }
+  facing.m[3][0] = pos_.x;
+  facing.m[3][1] = pos_.y;
+  facing.m[3][2] = pos_.z;
+  return facing;
 }
 
 void CBillboard::Draw() {

@@ -67,20 +67,19 @@ class CBillboard : public CObject {
   void WriteVertices();
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
-  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
-  gfx::Texture* texture_ = nullptr;
+  // What every frame touches comes first, next to the registry's links, so the frame's
+  // walk over thousands of quads reads as few cache lines as possible.
+  bool death_ = false;
+  bool animate_ = false;
+  bool loop_ = false;
+  bool upright_ = false;
+  bool verticesStale_ = true;
+  float spin_ = 0.0f;
   D3DXVECTOR3 pos_;
   D3DXVECTOR3 move_;
   D3DXVECTOR3 rot_;
   D3DXVECTOR3 size_{100.0f, 100.0f, 0.0f};
   D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
-  D3DXMATRIX world_;
-  D3DXHANDLE technique_ = nullptr;
-  D3DXHANDLE viewParameter_ = nullptr;
-  D3DXHANDLE projectionParameter_ = nullptr;
-  D3DXHANDLE worldParameter_ = nullptr;
-  int blendMode_ = kBlendNormal;
-  std::string shaderLabel_;
   int animColumn_ = 0;
   int animRow_ = 0;
   int columns_ = 0;
@@ -89,12 +88,17 @@ class CBillboard : public CObject {
   int intervalCounter_ = 0;
   int startDelay_ = 0;
   int delayCounter_ = 0;
-  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
-  float spin_ = 0.0f;
-  bool animate_ = false;
-  bool loop_ = false;
-  bool upright_ = false;
+
+  // Drawing.
+  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
+  gfx::Texture* texture_ = nullptr;
+  D3DXMATRIX world_;
+  D3DXHANDLE technique_ = nullptr;
+  D3DXHANDLE viewParameter_ = nullptr;
+  D3DXHANDLE projectionParameter_ = nullptr;
+  D3DXHANDLE worldParameter_ = nullptr;
+  int blendMode_ = kBlendNormal;
   bool alphaTest_ = false;
-  bool verticesStale_ = true;
-  bool death_ = false;
+  std::string shaderLabel_;
+  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
 };

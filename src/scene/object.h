@@ -5,6 +5,7 @@
 
 #include "platform/gfx/d3d_types.h"
 #include "platform/gfx/d3dx_math.h"
+#include "scene/object_pool.h"
 
 class CObject {
  public:
@@ -13,6 +14,9 @@ class CObject {
 
   explicit CObject(int priority = kDefaultPriority);
   virtual ~CObject() = default;
+  // Scene objects live in the object pool; the registry is the one that deletes them.
+  static void* operator new(std::size_t size) { return ObjectPool::Allocate(size); }
+  static void operator delete(void* pointer, std::size_t size) noexcept { ObjectPool::Free(pointer, size); }
   CObject(const CObject&) = delete;
   CObject& operator=(const CObject&) = delete;
 

@@ -81,28 +81,57 @@ class EditorSession {
 
 void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-// Starts the editor, focuses the scene window, performs the actions, presses Escape and
-// returns the last scene picture.
+// Starts the editor, then raises and focuses the scene window right before the actions
+// (xdotool commands chained after it; "%W" stands for the window) and before Escape, so
+// the editor window, shown last, neither covers it nor keeps the keyboard. Returns the last
+// scene picture.
 gfx::Image Session(const fs::path& dir, const std::string& name, const std::string& actions) {
   const fs::path prefix = dir / name;
   EditorSession editor(prefix);
   const std::string window = editor.SceneWindow();
   EXPECT_FALSE(window.empty()) << "the scene window never appeared";
   if (window.empty()) return {};
-  std::this_thread::sleep_for(500ms);
-  Run("xdotool windowfocus --sync " + window + " && sleep 0.3");
-  if (!actions.empty()) Run(actions);
+  std::this_thread::sleep_for(1s);  // the editor window is shown after the scene window
+  const std::string focus = "xdotool windowraise " + window + " windowfocus --sync " + window + " sleep 0.3 ";
+  std::string chained = actions;
+  for (std::size_t at = chained.find("%W"); at != std::string::npos; at = chained.find("%W"))
+    chained.replace(at, 2, window);
+  Run(focus + chained);
   std::this_thread::sleep_for(300ms);
-  Run("xdotool windowfocus --sync " + window + " key Escape");
+  Run(focus + "key Escape");
   EXPECT_EQ(editor.Wait(10s), 0) << "Escape must end the program with status 0";
   return gfx::ReadImageFile(prefix.string() + "-scene.png");
 }
 
+// Pixels that differ below the pointer's height, where the floor is: the effect the pointer
+// plays every few seconds glows above it and comes and goes with the session's length.
 int Differing(const gfx::Image& a, const gfx::Image& b) {
+  if (a.width != b.width || a.height != b.height || a.Empty()) return 0;
   int count = 0;
-  for (size_t i = 0; i < a.rgba.size() && i < b.rgba.size(); i += 4)
-    count += std::abs(a.rgba[i] - b.rgba[i]) + std::abs(a.rgba[i + 1] - b.rgba[i + 1]) > 30;
+  for (int y = 400; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x)
+      count += std::abs(a.Pixel(x, y)[0] - b.Pixel(x, y)[0]) + std::abs(a.Pixel(x, y)[1] - b.Pixel(x, y)[1]) > 30;
   return count;
+}
+
+int NearEdge(const gfx::Image& image) {
+  int edge = 0;
+  for (int y = 360; y < image.height; ++y)
+    if (image.Pixel(640, y)[0] > 30) edge = y;
+  return edge;
+}
+
+// X without a window manager passes the keyboard focus around while the two windows
+// appear; an action the editor never received is tried again in a new session before the
+// test gives up.
+template <typename Seen>
+gfx::Image Attempt(const fs::path& dir, const std::string& name, const std::string& actions, Seen seen) {
+  gfx::Image image;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    image = Session(dir, name + std::to_string(attempt), actions);
+    if (!image.Empty() && seen(image)) break;
+  }
+  return image;
 }
 
 TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
@@ -116,25 +145,25 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
 
   // Walking forward carries the camera along, closer to the floor's middle: its near edge
   // slides down the screen.
-  const gfx::Image walked = Session(dir, "walked", "xdotool keydown w sleep 1.2 keyup w");
+  const gfx::Image walked = Attempt(dir, "walked", "keydown w sleep 1.2 keyup w",
+                                    [&](const gfx::Image& image) { return NearEdge(image) > NearEdge(still) + 50; });
   ASSERT_EQ(walked.width, 1280);
   EXPECT_GT(Differing(still, walked), 5000);
-  int stillNearEdge = 0, walkedNearEdge = 0;
-  for (int y = 360; y < 720; ++y) {
-    if (still.Pixel(640, y)[0] > 30) stillNearEdge = y;
-    if (walked.Pixel(640, y)[0] > 30) walkedNearEdge = y;
-  }
-  EXPECT_GT(walkedNearEdge, stillNearEdge + 50);
+  EXPECT_GT(NearEdge(walked), NearEdge(still) + 50);
 
   // A left-button drag turns the camera around the pointer: the floor's outline changes.
-  const gfx::Image dragged = Session(
-      dir, "dragged", "xdotool mousemove --sync 640 360 mousedown 1 mousemove_relative --sync 150 0 sleep 0.1 mouseup 1");
+  // The press is near the scene window's left edge, clear of the editor window.
+  const gfx::Image dragged = Attempt(
+      dir, "dragged",
+      "mousemove --window %W 100 360 sleep 0.2 mousedown 1 sleep 0.1 mousemove_relative 150 0 sleep 0.2 mouseup 1",
+      [&](const gfx::Image& image) { return Differing(still, image) > 5000; });
   ASSERT_EQ(dragged.width, 1280);
   EXPECT_GT(Differing(still, dragged), 5000);
 
   // F2: wireframe. The inside of the floor's triangles goes black, their edges stay.
   // Held for a few frames: a press and release inside one frame is not seen, by design.
-  const gfx::Image wire = Session(dir, "wire", "xdotool keydown F2 sleep 0.2 keyup F2");
+  const gfx::Image wire = Attempt(dir, "wire", "keydown F2 sleep 0.2 keyup F2",
+                                  [](const gfx::Image& image) { return image.Pixel(560, 425)[0] < 10; });
   ASSERT_EQ(wire.width, 1280);
   EXPECT_LT(wire.Pixel(560, 425)[0], 10) << "inside a floor triangle";
   int lit = 0;

@@ -1,0 +1,90 @@
+#include "scene/object_pool.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <new>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define PE_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define PE_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define PE_POISON(p, n) ((void)(p), (void)(n))
+#define PE_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace {
+
+constexpr std::size_t kGranule = 64;  // a cache line: objects never share one
+constexpr std::size_t kClasses = 64;  // slots up to 4 KiB; larger objects use the heap
+constexpr std::size_t kSlabBytes = 256 * 1024;
+
+struct SlabDeleter {
+  void operator()(std::byte* slab) const { ::operator delete[](slab, std::align_val_t{kGranule}); }
+};
+using Slab = std::unique_ptr<std::byte[], SlabDeleter>;
+
+struct SizeClass {
+  std::vector<Slab> slabs;
+  std::vector<void*> free;  // freed slots, reused last-freed first (still warm in cache)
+  std::size_t next = 0;     // first never-used slot of the newest slab
+  std::size_t slotsPerSlab = 0;
+};
+
+struct Pool {
+  std::array<SizeClass, kClasses> classes;
+  std::size_t live = 0;
+};
+
+Pool& ThePool() {
+  static Pool pool;
+  return pool;
+}
+
+std::size_t ClassOf(std::size_t size) { return (size + kGranule - 1) / kGranule - 1; }
+
+}  // namespace
+
+void* ObjectPool::Allocate(std::size_t size) {
+  Pool& pool = ThePool();
+  const std::size_t index = ClassOf(size);
+  if (size == 0 || index >= kClasses) return ::operator new(size);
+  SizeClass& c = pool.classes[index];
+  const std::size_t slot = (index + 1) * kGranule;
+  void* pointer = nullptr;
+  if (!c.free.empty()) {
+    pointer = c.free.back();
+    c.free.pop_back();
+  } else {
+    if (c.slabs.empty() || c.next == c.slotsPerSlab) {
+      c.slotsPerSlab = std::max<std::size_t>(1, kSlabBytes / slot);
+      c.slabs.push_back(Slab(static_cast<std::byte*>(::operator new[](c.slotsPerSlab * slot,
+                                                                       std::align_val_t{kGranule}))));
+      PE_POISON(c.slabs.back().get(), c.slotsPerSlab * slot);
+      c.next = 0;
+    }
+    pointer = c.slabs.back().get() + c.next++ * slot;
+  }
+  PE_UNPOISON(pointer, slot);
+  ++pool.live;
+  return pointer;
+}
+
+void ObjectPool::Free(void* pointer, std::size_t size) noexcept {
+  if (!pointer) return;
+  Pool& pool = ThePool();
+  const std::size_t index = ClassOf(size);
+  if (size == 0 || index >= kClasses) {
+    ::operator delete(pointer);
+    return;
+  }
+  SizeClass& c = pool.classes[index];
+  // A freed slot is poisoned, so the sanitizer build still catches a use after the registry deleted it.
+  PE_POISON(pointer, (index + 1) * kGranule);
+  c.free.push_back(pointer);
+  --pool.live;
+}
+
+std::size_t ObjectPool::LiveObjects() { return ThePool().live; }

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "headless_scene.h"
+
+namespace {
+
+class EmitterTest : public HeadlessScene {
+ protected:
+  static ParticleParams Definition(int quantity, int popTime = 50, float scale = 10.0f) {
+    ParticleParams d;
+    d.Billboard.Scale = {scale, scale, 0.0f};
+    d.Billboard.Color = d.Billboard.DestColor = {1.0f, 1.0f, 1.0f, 1.0f};
+    d.Billboard.PopTime = popTime;
+    d.Emission.Quantity = quantity;
+    d.Emission.TextureTag = "FLARE";
+    return d;
+  }
+  static CParticleEmitter* Emit(const std::string& tag, std::vector<ParticleParams> definitions) {
+    Table()[tag] = std::move(definitions);
+    return CParticleEmitter::Create(tag);
+  }
+};
+
+TEST_F(EmitterTest, EachBillboardDefinitionSpawnsItsQuantityFromItsOwnParameters) {
+  ParticleParams mesh = Definition(2);
+  mesh.Emission.ParticleType = Object_Mesh;
+  struct Case {
+    std::vector<ParticleParams> definitions;
+    std::vector<float> scales;  // the x scale of every particle, in order
+  };
+  // The later billboard definitions are told apart by their scale.
+  const Case cases[] = {{{Definition(3), mesh}, {10, 10, 10}},
+                        {{Definition(0), Definition(2, 50, 20)}, {20, 20}},
+                        {{Definition(1), mesh, Definition(2, 50, 20)}, {10, 20, 20}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.definitions.size());
+    CParticleEmitter* emitter = Emit("MIX", c.definitions);
+    Table()["MIX"].clear();  // the emitter works from its own copy
+    EXPECT_EQ(emitter->GetEmissionDefinitions().size(), c.definitions.size());
+    EXPECT_TRUE(emitter->GetMeshParticles().empty()) << "mesh particles are not made yet";
+    std::vector<float> scales;
+    for (const CParticle* p : emitter->GetParticles()) {
+      scales.push_back(p->GetSize().x);
+      EXPECT_EQ(p->GetEmitter(), emitter);
+    }
+    EXPECT_EQ(scales, c.scales);
+  }
+}
+
+TEST_F(EmitterTest, CircleSpreadsEvenlyAndSphereStartsHorizontalWithoutDistortion) {
+  constexpr float w = 2.0f;
+  ParticleParams circle = Definition(4);
+  circle.Emission.Behavior = Behavior_Circle;
+  circle.Emission.Radius = 360.0f;
+  circle.Billboard.Velocity = {5.0f, 0.5f, 5.0f};  // only y counts
+  circle.Billboard.VelocityAttenuation = w;
+  const auto& ring = Emit("CIRCLE", {circle})->GetParticles();
+  ASSERT_EQ(ring.size(), 4u);
+  // A quarter turn apart, starting toward -z.
+  const D3DXVECTOR3 expected[] = {{0, 1, -w}, {-w, 1, 0}, {0, 1, w}, {w, 1, 0}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    ExpectNear(ring[i]->GetMove(), expected[i]);
+    ExpectNear(ring[i]->GetParams().Velocity, expected[i]);
+  }
+
+  ParticleParams sphere = Definition(1);
+  sphere.Emission.Behavior = Behavior_Sphere;
+  sphere.Emission.Radius = 3.0f;
+  sphere.Billboard.VelocityAttenuation = w;
+  const auto& single = Emit("SPHERE", {sphere})->GetParticles();
+  ASSERT_EQ(single.size(), 1u);
+  ExpectNear(single[0]->GetMove(), {3.0f * w, 0.0f, 0.0f});
+}
+
+TEST_F(EmitterTest, SetPosPlacesByOffsetOrOnTheCircleWithLockedAxes) {
+  struct Case {
+    int randomCreate;
+    int lock;
+    D3DXVECTOR3 expectedAtOrigin;  // the emitter at (0, 0, 0); y = 7 is the altitude
+  };
+  const D3DXVECTOR3 offset(1.0f, 2.0f, 3.0f);
+  const Case cases[] = {{Default, Lock_None, offset}, {Random_Circle, Lock_XZ, {1.0f, 7.0f, 3.0f}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.randomCreate);
+    ParticleParams d = Definition(3);
+    d.Billboard.RandomCreate = c.randomCreate;
+    d.Billboard.LockPosition = c.lock;
+    d.Billboard.PosOffset = offset;
+    d.Billboard.Altitude = 7.0f;
+    d.Billboard.CreateRange = 1.0f;
+    CParticleEmitter* emitter = Emit("PLACE", {d});
+    for (const D3DXVECTOR3& at : {D3DXVECTOR3(10, 20, 30), D3DXVECTOR3(-4, 0, 8)}) {
+      emitter->SetPos(at);
+      const D3DXVECTOR3 moved(at.x, c.randomCreate == Default ? at.y : 0.0f, at.z);
+      for (CParticle* p : emitter->GetParticles()) ExpectNear(p->GetPos(), c.expectedAtOrigin + moved);
+    }
+  }
+}
+
+TEST_F(EmitterTest, EffectWithoutParticlesEndsInItsFirstUpdate) {
+  Table()["EMPTY"] = {};
+  for (const char* tag : {"EMPTY", "UNKNOWN"}) {
+    SCOPED_TRACE(tag);
+    const std::size_t before = Registry().size();
+    CParticleEmitter* emitter = CParticleEmitter::Create(tag);
+    ASSERT_EQ(Table().count(tag), 1u) << "an unknown tag is added";
+    EXPECT_TRUE(Table()[tag].empty());
+    EXPECT_TRUE(emitter->GetParticles().empty());
+    emitter->SetPos({1.0f, 2.0f, 3.0f});
+    emitter->SetPos({4.0f, 5.0f, 6.0f});
+    EXPECT_EQ(emitter->GetPos(), D3DXVECTOR3(4.0f, 5.0f, 6.0f));
+    EXPECT_FALSE(emitter->IsDeath());
+    emitter->Update();
+    EXPECT_TRUE(emitter->IsDeath());
+    Frame();
+    EXPECT_EQ(Registry().size(), before);
+  }
+}
+
+TEST_F(EmitterTest, EndsInTheUpdateThatSeesItsLastLifeRunOutAndEverythingIsPurged) {
+  const std::size_t before = Registry().size();
+  CParticleEmitter* emitter = Emit("SHORT", {Definition(2, 1)});
+  const std::vector<CParticle*> particles = emitter->GetParticles();
+  ASSERT_EQ(Registry().size(), before + 3);
+  emitter->Update();
+  EXPECT_FALSE(emitter->IsDeath()) << "lives of 1 not yet spent";
+  for (CParticle* p : particles) p->Update();
+  emitter->Update();
+  EXPECT_TRUE(emitter->IsDeath());
+  EXPECT_TRUE(emitter->GetParticles().empty());
+  for (CParticle* p : particles) EXPECT_TRUE(p->IsDeath() && p->GetEmitter() == nullptr);
+  Frame(2);
+  EXPECT_EQ(Registry().size(), before);
+}
+
+TEST_F(EmitterTest, PlaysTheFirstDueTrackOfTheFirstDefinitionOnce) {
+  struct Case {
+    std::vector<SoundTrack> first, second;
+    int updates;
+    std::string played;  // empty: nothing yet
+  };
+  const Case cases[] = {{{{"A", 0}, {"B", 0}}, {}, 1, "A"},
+                        {{{"B", 3}, {"A", 0}}, {}, 6, "A"},
+                        {{{"LATE", 5}}, {}, 4, ""},
+                        {{{"LATE", 5}}, {}, 5, "LATE"},
+                        {{}, {{"C", 0}}, 5, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.played << " after " << c.updates);
+    ParticleParams first = Definition(1, 100), second = Definition(1, 100);
+    first.Emission.SoundTracks = c.first;
+    second.Emission.SoundTracks = c.second;
+    CParticleEmitter* emitter = Emit("SOUND", {first, second});
+    for (int i = 0; i < c.updates; ++i) emitter->Update();
+    EXPECT_EQ(emitter->GetPlayedSound(), c.played);
+    EXPECT_EQ(emitter->IsSoundPending(), c.played.empty());
+    EXPECT_FALSE(emitter->IsDeath());
+  }
+}
+
+TEST_F(EmitterTest, ParticleWhoseAnimationEndsFirstIsDroppedWhileTheRestPlayOn) {
+  ParticleParams animated = Definition(2, 100);
+  animated.Billboard.UseAnimation = true;
+  animated.Billboard.AnimCountU = 2;
+  animated.Billboard.AnimCountV = 1;
+  animated.Billboard.AnimSpeed = 1;
+  const std::size_t before = Registry().size();
+  CParticleEmitter* emitter = Emit("ANIM", {animated, Definition(1, 40)});
+  ASSERT_EQ(emitter->GetParticles().size(), 3u);
+  // One row of two cells: the sheet runs out in update 16 (15 waiting, one step, the wrap).
+  Frame(15);
+  EXPECT_EQ(emitter->GetParticles().size(), 3u);
+  Frame(5);
+  ASSERT_EQ(Registry().size(), before + 2) << "the emitter and its plain particle";
+  ASSERT_EQ(emitter->GetParticles().size(), 1u);
+  EXPECT_EQ(emitter->GetParticles()[0]->GetLife(), 20);
+  Frame(25);  // the plain particle's 40 frames, and one for the emitter to notice
+  EXPECT_EQ(Registry().size(), before);
+}
+
+// ---- the pointer emitting the editor's effect ----------------------------------------------------
+
+using PointerEmissionTest = EmitterTest;
+
+TEST_F(PointerEmissionTest, BeginEffectPlaysAtThePointerEvery150FramesAndIsPurged) {
+  Manager()->GetEditor()->EmissionInterval = CEditor::kDefaultEmissionInterval;
+  CPointer* pointer = Manager()->GetPointer();
+  Frame(149);
+  EXPECT_EQ(pointer->GetLastEmitter(), nullptr);
+  const std::size_t before = Registry().size();
+  Frame();
+  CParticleEmitter* emitter = pointer->GetLastEmitter();
+  ASSERT_NE(emitter, nullptr);
+  ASSERT_EQ(emitter->GetParticles().size(), 5u);
+  for (CParticle* p : emitter->GetParticles()) {
+    ExpectNear(p->GetPos(), {0.0f, 10.0f, 0.0f});
+    ExpectNear(p->GetSize(), {10.0f, 10.0f, 0.0f});
+  }
+  EXPECT_EQ(Registry().size(), before + 6);
+  Frame(51 + 3);  // a life of 50 frames, and the emitter's look
+  EXPECT_EQ(Registry().size(), before);
+}
+
+TEST_F(PointerEmissionTest, ZeroIntervalNeverEmitsAndANegativeOneCountsItsSize) {
+  CPointer* pointer = Manager()->GetPointer();
+  Frame(300);
+  EXPECT_EQ(pointer->GetLastEmitter(), nullptr);
+
+  // Afresh, with the pointer walked off the origin first: the effect follows it.
+  Manager()->Uninit();
+  ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+  Manager()->GetEditor()->EmissionInterval = -60;
+  pointer = Manager()->GetPointer();
+  system_.SetKey(DIK_D, true);
+  Frame(10);  // right at yaw 0 is toward -x
+  system_.SetKey(DIK_D, false);
+  Frame(49);
+  EXPECT_EQ(pointer->GetLastEmitter(), nullptr);
+  Frame();
+  ASSERT_NE(pointer->GetLastEmitter(), nullptr);
+  ASSERT_EQ(pointer->GetLastEmitter()->GetParticles().size(), 5u);
+  for (CParticle* p : pointer->GetLastEmitter()->GetParticles())
+    ExpectNear(p->GetPos(), {-10.0f, 10.0f, 0.0f});
+}
+
+}  // namespace
