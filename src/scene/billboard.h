@@ -67,9 +67,22 @@ class CBillboard : public CObject {
   void WriteVertices();
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
-  // What every frame touches comes first, next to the registry's links, so the frame's
-  // walk over thousands of quads reads as few cache lines as possible.
-  bool death_ = false;
+  // Layout: what only drawing needs first, then what every frame touches, last, so it
+  // borders on the per-frame state of the particle built on top: a walk over thousands of
+  // particles then reads a few neighbouring cache lines of each.
+  bool death_ = false;  // read by the registry's purge, next to its links
+  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
+  gfx::Texture* texture_ = nullptr;
+  D3DXMATRIX world_;
+  D3DXHANDLE technique_ = nullptr;
+  D3DXHANDLE viewParameter_ = nullptr;
+  D3DXHANDLE projectionParameter_ = nullptr;
+  D3DXHANDLE worldParameter_ = nullptr;
+  int blendMode_ = kBlendNormal;
+  bool alphaTest_ = false;
+  std::string shaderLabel_;
+  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
+
   bool animate_ = false;
   bool loop_ = false;
   bool upright_ = false;
@@ -88,17 +101,4 @@ class CBillboard : public CObject {
   int intervalCounter_ = 0;
   int startDelay_ = 0;
   int delayCounter_ = 0;
-
-  // Drawing.
-  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
-  gfx::Texture* texture_ = nullptr;
-  D3DXMATRIX world_;
-  D3DXHANDLE technique_ = nullptr;
-  D3DXHANDLE viewParameter_ = nullptr;
-  D3DXHANDLE projectionParameter_ = nullptr;
-  D3DXHANDLE worldParameter_ = nullptr;
-  int blendMode_ = kBlendNormal;
-  bool alphaTest_ = false;
-  std::string shaderLabel_;
-  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
 };

@@ -1,16 +1,5 @@
 #include "scene/object.h"
 
-namespace {
-
-// Starts loading the next object while this one updates: the walk follows links through
-// thousands of objects, and waiting for each one's memory in turn would dominate the frame.
-void Prefetch(const CObject* object) {
-  if (!object) return;
-  const char* bytes = reinterpret_cast<const char*>(object);
-  for (int line = 0; line < 6; ++line) __builtin_prefetch(bytes + line * 64);
-}
-
-}  // namespace
 
 CObject* CObject::top_[OBJECT_PRIORITY_MAX] = {};
 CObject* CObject::cur_[OBJECT_PRIORITY_MAX] = {};
@@ -31,7 +20,6 @@ void CObject::UpdateAll() {
     // the tail, without breaking the walk.
     for (CObject* object = top_[priority]; object;) {
       CObject* next = object->next_;
-      Prefetch(next);
       if (!object->IsStopped()) object->Update();
       object = next;
     }
