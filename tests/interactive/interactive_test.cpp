@@ -81,6 +81,16 @@ class EditorSession {
 
 void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
+// Raises the window and gives it the keyboard, until the X server says it has it: in its
+// first moments the editor may still hand the focus to its other window.
+void Focus(const std::string& window) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    Run("xdotool windowraise " + window + " windowfocus --sync " + window + " sleep 0.25");
+    if (Output("xdotool getwindowfocus") == window) return;
+  }
+  ADD_FAILURE() << "the scene window never kept the keyboard focus";
+}
+
 // Starts the editor, then raises and focuses the scene window right before the actions
 // (xdotool commands chained after it; "%W" stands for the window) and before Escape, so
 // the editor window, shown last, neither covers it nor keeps the keyboard. Returns the last
@@ -92,13 +102,14 @@ gfx::Image Session(const fs::path& dir, const std::string& name, const std::stri
   EXPECT_FALSE(window.empty()) << "the scene window never appeared";
   if (window.empty()) return {};
   std::this_thread::sleep_for(1s);  // the editor window is shown after the scene window
-  const std::string focus = "xdotool windowraise " + window + " windowfocus --sync " + window + " sleep 0.3 ";
   std::string chained = actions;
   for (std::size_t at = chained.find("%W"); at != std::string::npos; at = chained.find("%W"))
     chained.replace(at, 2, window);
-  Run(focus + chained);
+  Focus(window);
+  if (!chained.empty()) Run("xdotool " + chained);
   std::this_thread::sleep_for(300ms);
-  Run(focus + "key Escape");
+  Focus(window);
+  Run("xdotool key Escape");
   EXPECT_EQ(editor.Wait(10s), 0) << "Escape must end the program with status 0";
   return gfx::ReadImageFile(prefix.string() + "-scene.png");
 }
