@@ -12,12 +12,8 @@
 
 namespace {
 
-struct Vertex {
-  float x, y, z, nx, ny, nz;
-  D3DCOLOR color;
-  float u, v;
-};
-constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using Vertex = gfx::SceneVertex;
+constexpr DWORD kFvf = gfx::kSceneVertexFvf;
 
 // Target: at most 2 us of CPU per draw.
 void BM_GlQuadsWithStateSetAndRestore(benchmark::State& state) {

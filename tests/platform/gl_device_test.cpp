@@ -12,14 +12,8 @@
 
 namespace {
 
-struct Vertex {
-  float x, y, z;
-  float nx, ny, nz;
-  D3DCOLOR color;
-  float u, v;
-};
-static_assert(sizeof(Vertex) == 36);
-constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using Vertex = gfx::SceneVertex;
+constexpr DWORD kFvf = gfx::kSceneVertexFvf;
 
 struct Rgb {
   int r, g, b;

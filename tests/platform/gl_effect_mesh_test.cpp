@@ -16,12 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Vertex {
-  float x, y, z, nx, ny, nz;
-  D3DCOLOR color;
-  float u, v;
-};
-constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using Vertex = gfx::SceneVertex;
+constexpr DWORD kFvf = gfx::kSceneVertexFvf;
 
 const char* kTintEffect = R"(// textured, tinted, placed by a world matrix
 @common

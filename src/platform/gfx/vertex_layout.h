@@ -22,4 +22,15 @@ struct VertexLayout {
   static VertexLayout FromDeclaration(std::span<const D3DVERTEXELEMENT9> elements);
 };
 
+// The vertex every quad, trail and effect draw of the scene uses: position, normal,
+// diffuse colour and one texture coordinate, 36 bytes (D3DFVF_XYZ | NORMAL | DIFFUSE | TEX1).
+struct SceneVertex {
+  float x, y, z;
+  float nx, ny, nz;
+  D3DCOLOR color;
+  float u, v;
+};
+static_assert(sizeof(SceneVertex) == 36);
+inline constexpr DWORD kSceneVertexFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
 }  // namespace gfx
