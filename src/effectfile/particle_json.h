@@ -1,0 +1,27 @@
+#pragma once
+// The particle JSON document: every effect in one line of compact JSON, keys in byte
+// order, floats widened to double.
+
+#include <string>
+
+#include "particle/particle_params.h"
+#include "resource/json_reader.h"
+
+// The document's text for the effects (the null document for none), with its end of line.
+// Throws the JSON library's type_error 316 for a string that is not valid UTF-8.
+std::string ParticleJsonText(const EffectTable& effects);
+
+// Writes "folder + fileName". On failure (unwritable folder, invalid UTF-8) it says so
+// through the message sink, returns false and leaves the file as it was.
+bool SaveParticleJson(const EffectTable& effects, const std::string& fileName,
+                      const std::string& folder = "Data/FILE/");
+
+// Reads a parsed document into the table: effects the table already holds keep their list.
+// Throws the library's errors for values of the wrong type; effects read before the failing
+// one stay in the table.
+void MergeParticleJson(const Json& document, EffectTable* table);
+
+// Reads "Data/FILE/particle.json" (or the given path) into the table. A missing file changes
+// nothing; an error is reported through the message sink with the library's message, and
+// false returned, the table holding what was merged before it.
+bool LoadParticleJson(EffectTable* table, const std::string& path = "Data/FILE/particle.json");

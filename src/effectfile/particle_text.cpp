@@ -1,0 +1,273 @@
+#include "effectfile/particle_text.h"
+
+#include <array>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "effectfile/document_file.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+constexpr std::size_t kMaxTags = 32;
+constexpr int kMaxSets = 65536;
+
+// ---- writing ----------------------------------------------------------------------------------
+
+// A stream's default float format: six significant digits, the shorter form.
+std::string Float(float value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
+std::string Vector(const D3DXVECTOR3& v) { return Float(v.x) + " , " + Float(v.y) + " , " + Float(v.z); }
+
+std::string Colour(const D3DXCOLOR& c) {
+  return Float(c.r) + " , " + Float(c.g) + " , " + Float(c.b) + " , " + Float(c.a);
+}
+
+std::string Bool(bool value) { return value ? "true" : "false"; }
+
+void Line(std::string* text, const char* key, const std::string& value) {
+  *text += key;
+  *text += " : ";
+  *text += value;
+  *text += '\n';
+}
+
+// ---- reading ----------------------------------------------------------------------------------
+
+std::vector<std::string> Pieces(const std::string& value) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = value.find(',', start);
+    pieces.push_back(value.substr(start, comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return pieces;
+}
+
+// The standard conversions, with errors that name what failed the way users of the
+// document know them ("invalid stof argument", "stoi argument out of range").
+int StoI(const std::string& piece) {
+  try {
+    return std::stoi(piece);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument("invalid stoi argument");
+  } catch (const std::out_of_range&) {
+    throw std::out_of_range("stoi argument out of range");
+  }
+}
+
+float StoF(const std::string& piece) {
+  try {
+    return std::stof(piece);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument("invalid stof argument");
+  } catch (const std::out_of_range&) {
+    throw std::out_of_range("stof argument out of range");
+  }
+}
+
+void ParseInt(const std::string& value, int* field) {
+  for (const auto& piece : Pieces(value)) *field = StoI(piece);
+}
+
+void ParseFloat(const std::string& value, float* field) {
+  for (const auto& piece : Pieces(value)) *field = StoF(piece);
+}
+
+// Exactly `count` pieces set the components; any other count leaves them as they were.
+template <std::size_t N>
+void ParseComponents(const std::string& value, std::array<float*, N> components) {
+  const auto pieces = Pieces(value);
+  std::array<float, N> parsed{};
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const float f = StoF(pieces[i]);
+    if (i < N) parsed[i] = f;
+  }
+  if (pieces.size() != N) return;
+  for (std::size_t i = 0; i < N; ++i) *components[i] = parsed[i];
+}
+
+void ParseVector(const std::string& value, D3DXVECTOR3* v) { ParseComponents<3>(value, {&v->x, &v->y, &v->z}); }
+
+void ParseColour(const std::string& value, D3DXCOLOR* c) {
+  ParseComponents<4>(value, {&c->r, &c->g, &c->b, &c->a});
+}
+
+// Values that carry over from one set to the next until a line sets them again.
+struct Carried {
+  int randomCreate = 0;
+  int lockPosition = 0;
+  int behavior = 0;
+};
+
+void ParseField(const std::string& key, const std::string& value, ParticleParams* p, Carried* carried) {
+  BillboardParams& b = p->Billboard;
+  EmissionParams& e = p->Emission;
+  if (key == "UseRandom") b.UseRandom = value == "true";
+  else if (key == "RandomVelocityMin") ParseVector(value, &b.RandomVelocityMin);
+  else if (key == "RandomVelocityMax") ParseVector(value, &b.RandomVelocityMax);
+  else if (key == "RandomRotateMin") ParseFloat(value, &b.RandomRotateValueMin);
+  else if (key == "RandomRotateMax") ParseFloat(value, &b.RandomRotateValueMax);
+  else if (key == "RandomWeightMin") ParseFloat(value, &b.RandomWeightMin);
+  else if (key == "RandomWeightMax") ParseFloat(value, &b.RandomWeightMax);
+  else if (key == "DistortionMin") ParseFloat(value, &b.DistortionMin);
+  else if (key == "DistortionMax") ParseFloat(value, &b.DistortionMax);
+  else if (key == "RandomCreate") ParseInt(value, &carried->randomCreate);
+  else if (key == "LockPosition") ParseInt(value, &carried->lockPosition);
+  else if (key == "DelayStartTime") ParseInt(value, &b.DelayStartTime);
+  else if (key == "CreateRange") ParseFloat(value, &b.CreateRange);
+  else if (key == "Altitude") ParseFloat(value, &b.Altitude);
+  else if (key == "PosOffset") ParseVector(value, &b.PosOffset);
+  else if (key == "Velocity") ParseVector(value, &b.Velocity);
+  else if (key == "VelocityAttenuation") ParseFloat(value, &b.VelocityAttenuation);
+  else if (key == "Behavior") ParseInt(value, &carried->behavior);
+  else if (key == "Scale") ParseVector(value, &b.Scale);
+  else if (key == "Color") ParseColour(value, &b.Color);
+  else if (key == "DestColor") ParseColour(value, &b.DestColor);
+  else if (key == "ColorAttenuation") ParseFloat(value, &b.ColorAttenuation);
+  else if (key == "Scaling") ParseVector(value, &b.Scaling);
+  else if (key == "Weight") ParseFloat(value, &b.Weight);
+  else if (key == "Radius") ParseFloat(value, &e.Radius);
+  else if (key == "RotateAngle") ParseFloat(value, &b.RotateAngle);
+  else if (key == "RotateRadius") ParseFloat(value, &b.RotateRadius);
+  else if (key == "RandomRotateMinBH") ParseFloat(value, &b.RandomRotateMin);
+  else if (key == "RandomRotateMaxBH") ParseFloat(value, &b.RandomRotateMax);
+  else if (key == "PopTime") ParseInt(value, &b.PopTime);
+  else if (key == "Quantity") ParseInt(value, &e.Quantity);
+  else if (key == "TextureTag") {
+    if (!value.empty()) e.TextureTag = value;
+  } else if (key == "Trail") b.Trail = value == "true";
+  // Written into the set after every field line, known key or not.
+  b.RandomCreate = carried->randomCreate;
+  b.LockPosition = carried->lockPosition;
+  e.Behavior = carried->behavior;
+}
+
+std::string WithoutWhitespace(const std::string& line) {
+  std::string stripped;
+  for (char c : line)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') stripped += c;
+  return stripped;
+}
+
+}  // namespace
+
+// ---- document -------------------------------------------------------------------------------------
+
+std::string ParticleText(const EffectTable& effects) {
+  std::string text;
+  for (const auto& [tag, definitions] : effects) {
+    Line(&text, "Tag", tag);
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+      const BillboardParams& b = definitions[i].Billboard;
+      const EmissionParams& e = definitions[i].Emission;
+      Line(&text, "Index", std::to_string(i));
+      Line(&text, "UseRandom", Bool(b.UseRandom));
+      Line(&text, "RandomVelocityMin", Vector(b.RandomVelocityMin));
+      Line(&text, "RandomVelocityMax", Vector(b.RandomVelocityMax));
+      Line(&text, "RandomRotateMin", Float(b.RandomRotateValueMin));
+      Line(&text, "RandomRotateMax", Float(b.RandomRotateValueMax));
+      Line(&text, "RandomWeightMin", Float(b.RandomWeightMin));
+      Line(&text, "RandomWeightMax", Float(b.RandomWeightMax));
+      Line(&text, "DistortionMin", Float(b.DistortionMin));
+      Line(&text, "DistortionMax", Float(b.DistortionMax));
+      Line(&text, "RandomCreate", std::to_string(b.RandomCreate));
+      Line(&text, "LockPosition", std::to_string(b.LockPosition));
+      Line(&text, "DelayStartTime", std::to_string(b.DelayStartTime));
+      Line(&text, "CreateRange", Float(b.CreateRange));
+      Line(&text, "Altitude", Float(b.Altitude));
+      Line(&text, "PosOffset", Vector(b.PosOffset));
+      Line(&text, "Velocity", Vector(b.Velocity));
+      Line(&text, "VelocityAttenuation", Float(b.VelocityAttenuation));
+      Line(&text, "Behavior", std::to_string(e.Behavior));
+      Line(&text, "Scale", Vector(b.Scale));
+      Line(&text, "Color", Colour(b.Color));
+      Line(&text, "DestColor", Colour(b.DestColor));
+      Line(&text, "ColorAttenuation", Float(b.ColorAttenuation));
+      Line(&text, "Scaling", Vector(b.Scaling));
+      Line(&text, "Weight", Float(b.Weight));
+      Line(&text, "Radius", Float(e.Radius));
+      Line(&text, "RotateAngle", Float(b.RotateAngle));
+      Line(&text, "RotateRadius", Float(b.RotateRadius));
+      Line(&text, "RandomRotateMinBH", Float(b.RandomRotateMin));
+      Line(&text, "RandomRotateMaxBH", Float(b.RandomRotateMax));
+      Line(&text, "PopTime", std::to_string(b.PopTime));
+      Line(&text, "Quantity", std::to_string(e.Quantity));
+      Line(&text, "TextureTag", e.TextureTag);
+      Line(&text, "Trail", Bool(b.Trail));
+    }
+  }
+  return text;
+}
+
+bool SaveParticleText(const EffectTable& effects, const std::string& path) {
+  std::string error;
+  if (WriteFileAtomically(path, ParticleText(effects), &error)) return true;
+  platform::ShowMessage("警告！", "The effects were not saved. " + error);
+  return false;
+}
+
+void MergeParticleText(std::istream& in, EffectTable* table) {
+  EffectTable working;
+  std::array<std::string, kMaxTags> slots;
+  std::size_t current = 0, next = 0;
+  int index = 0;
+  Carried carried;
+  std::string line;
+  while (std::getline(in, line)) {
+    line = WithoutWhitespace(line);
+    const std::size_t colon = line.find(':');
+    const std::string key = colon == std::string::npos ? std::string() : line.substr(0, colon);
+    const std::string value = colon == std::string::npos ? std::string() : line.substr(colon + 1);
+    if (key == "Tag") {
+      // More effects than the slots hold are read into the last slot.
+      if (next >= kMaxTags) next = kMaxTags - 1;
+      if (!value.empty()) slots[next] = value;
+      current = next++;
+    } else if (key == "Index") {
+      ParseInt(value, &index);
+      // A negative index reads as the first set rather than as a list of minus-one sets; an
+      // absurd one is refused rather than allocated.
+      if (index < 0) index = 0;
+      if (index >= kMaxSets) throw std::out_of_range("Index " + std::to_string(index) + " is beyond the sets an effect may have");
+      working[slots[current]].resize(static_cast<std::size_t>(index) + 1);
+    } else {
+      auto& list = working[slots[current]];
+      if (static_cast<std::size_t>(index) >= list.size()) list.resize(static_cast<std::size_t>(index) + 1);
+      ParticleParams& set = list[static_cast<std::size_t>(index)];
+      set.Emission.Index = index;
+      ParseField(key, value, &set, &carried);
+    }
+  }
+  for (std::size_t i = 0; i < slots.size() && i < working.size(); ++i) {
+    if (slots[i].empty()) break;
+    (*table)[slots[i]] = std::move(working[slots[i]]);
+  }
+}
+
+bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,
+                      const std::string& folder) {
+  const std::string path = folder + fileName;
+  bool ok = true;
+  if (std::ifstream in(path, std::ios::binary); in) {
+    // Read everything before touching the table, so an unreadable number changes nothing.
+    EffectTable merged = *table;
+    try {
+      MergeParticleText(in, &merged);
+      *table = std::move(merged);
+    } catch (const std::exception& e) {
+      platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());
+      ok = false;
+    }
+  }
+  if (ok && editorEffects && editorEffects != table) *editorEffects = *table;
+  return ok;
+}
