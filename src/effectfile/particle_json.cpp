@@ -114,7 +114,8 @@ const Json& Member(const Json& object, const char* key) {
 bool Absent(const Json& value) { return value.is_null() || ((value.is_object() || value.is_array()) && value.empty()); }
 
 float ToFloat(const Json& value) {
-  const double d = value.get<double>();  // a boolean reads as 0 or 1; anything else not a number throws
+  if (value.is_boolean()) return value.get<bool>() ? 1.0f : 0.0f;
+  const double d = value.get<double>();  // anything else not a number throws type error 302
   if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
     return d > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
   return static_cast<float>(d);

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxTags = 32;
 constexpr int kMaxSets = 65536;
 
 // ---- writing ----------------------------------------------------------------------------------
@@ -217,7 +216,8 @@ bool SaveParticleText(const EffectTable& effects, const std::string& path) {
 
 void MergeParticleText(std::istream& in, EffectTable* table) {
   EffectTable working;
-  std::array<std::string, kMaxTags> slots;
+  // One slot per "Tag" line, as many as the document has: the writer puts every effect in.
+  std::vector<std::string> slots(1);
   std::size_t current = 0, next = 0;
   int index = 0;
   Carried carried;
@@ -228,8 +228,7 @@ void MergeParticleText(std::istream& in, EffectTable* table) {
     const std::string key = colon == std::string::npos ? std::string() : line.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : line.substr(colon + 1);
     if (key == "Tag") {
-      // More effects than the slots hold are read into the last slot.
-      if (next >= kMaxTags) next = kMaxTags - 1;
+      if (next >= slots.size()) slots.resize(next + 1);
       if (!value.empty()) slots[next] = value;
       current = next++;
     } else if (key == "Index") {
@@ -247,7 +246,8 @@ void MergeParticleText(std::istream& in, EffectTable* table) {
       ParseField(key, value, &set, &carried);
     }
   }
-  for (std::size_t i = 0; i < slots.size() && i < working.size(); ++i) {
+  // Every named effect is merged, one without sets as an empty list; an unnamed one ends the list.
+  for (std::size_t i = 0; i < next; ++i) {
     if (slots[i].empty()) break;
     (*table)[slots[i]] = std::move(working[slots[i]]);
   }

@@ -1,6 +1,8 @@
 #include "resource/json_reader.h"
 
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "platform/message_sink.h"
 
@@ -9,16 +11,55 @@ namespace {
 constexpr int kMaxDepth = 64;
 }  // namespace
 
+namespace {
+
+// Walks a document only to measure its nesting, so a hostile one is refused before a value
+// is built from it (copying or printing a deeply nested value overflows the stack).
+class DepthLimit : public nlohmann::json_sax<Json> {
+ public:
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return Enter(); }
+  bool key(string_t&) override { return true; }
+  bool end_object() override { return Leave(); }
+  bool start_array(std::size_t) override { return Enter(); }
+  bool end_array() override { return Leave(); }
+  // A syntax error is raised, with the library's own message, by the reading that follows.
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+  bool TooDeep() const { return tooDeep_; }
+
+ private:
+  bool Enter() {
+    tooDeep_ = ++depth_ > kMaxDepth;
+    return !tooDeep_;
+  }
+  bool Leave() {
+    --depth_;
+    return true;
+  }
+  int depth_ = 0;
+  bool tooDeep_ = false;
+};
+
+}  // namespace
+
 Json LoadJson(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Json();
-  const Json::parser_callback_t limitDepth = [](int depth, Json::parse_event_t event, Json&) {
-    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
-        depth >= kMaxDepth)
-      throw JsonTooDeep("JSON nested deeper than " + std::to_string(kMaxDepth) + " levels");
-    return true;
-  };
-  return Json::parse(in, limitDepth);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Like the library's stream extraction, the first value counts and what follows is ignored.
+  DepthLimit depth;
+  Json::sax_parse(text, &depth, nlohmann::detail::input_format_t::json, /*strict=*/false);
+  if (depth.TooDeep()) throw JsonTooDeep("JSON nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  std::istringstream stream(text);
+  Json document;
+  stream >> document;
+  return document;
 }
 
 CatalogProblems::~CatalogProblems() {

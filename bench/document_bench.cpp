@@ -1,0 +1,86 @@
+// Saving and loading the effect documents in memory: a large project's table, 100 effects
+// of 20 definitions each, so the cost of the text itself shows rather than the disk's.
+
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <string>
+
+#include "editor/editor.h"
+#include "effectfile/particle_json.h"
+#include "effectfile/particle_text.h"
+
+namespace {
+
+EffectTable LargeTable() {
+  EffectTable table;
+  for (int e = 0; e < 100; ++e) {
+    const std::string tag = "Effect" + std::to_string(1000 + e);
+    auto& sets = table[tag];
+    for (int d = 0; d < 20; ++d) {
+      ParticleParams p = CEditor::BeginDefinition();
+      const float f = static_cast<float>(e * 20 + d);
+      p.Emission.ParticleType = d % 4 == 3 ? Object_Mesh : Object_Billboard;
+      p.Emission.DataTag = tag;
+      p.Emission.Radius = 0.1f * f;
+      p.Billboard.PosOffset = {f * 0.37f, -f, 1.0f / (f + 1.0f)};
+      p.Billboard.Velocity = {0.5f, f * 0.013f, -2.25f};
+      p.Billboard.Color = {0.1f, 0.2f, 0.3f, 0.9f};
+      p.Mesh.Velocity = {0.5f, f * 0.011f, 3.0f};
+      sets.push_back(p);
+    }
+  }
+  return table;
+}
+
+const EffectTable& Table() {
+  static const EffectTable table = LargeTable();
+  return table;
+}
+
+void BM_SaveParticleJson(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string text = ParticleJsonText(Table());
+    bytes += text.size();
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_SaveParticleJson)->Unit(benchmark::kMillisecond);
+
+void BM_LoadParticleJson(benchmark::State& state) {
+  const std::string text = ParticleJsonText(Table());
+  for (auto _ : state) {
+    EffectTable table;
+    MergeParticleJson(Json::parse(text), &table);
+    benchmark::DoNotOptimize(table.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_LoadParticleJson)->Unit(benchmark::kMillisecond);
+
+void BM_SaveParticleText(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string text = ParticleText(Table());
+    bytes += text.size();
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_SaveParticleText)->Unit(benchmark::kMillisecond);
+
+void BM_LoadParticleText(benchmark::State& state) {
+  const std::string text = ParticleText(Table());
+  for (auto _ : state) {
+    std::istringstream in(text);
+    EffectTable table;
+    MergeParticleText(in, &table);
+    benchmark::DoNotOptimize(table.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_LoadParticleText)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "editor/editor.h"
+#include "effectfile/backup.h"
+#include "effectfile/particle_text.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ParticleTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("particle-text-test-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Folder() const { return dir_.string() + "/"; }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path dir_;
+};
+
+// Every written field distinct, so a swapped pair of lines shows; floats that need the
+// short form, the exponent form and rounding to six digits.
+ParticleParams SparkSet() {
+  ParticleParams p = CEditor::BeginDefinition();
+  BillboardParams& b = p.Billboard;
+  b.UseRandom = true;
+  b.RandomVelocityMin = {-1.0f, 0.5f, 2.0f};
+  b.RandomVelocityMax = {1.234567f, 1234567.0f, 1e-7f};
+  b.RandomRotateValueMin = 0.1f;
+  b.RandomRotateValueMax = 2.0f;
+  b.RandomWeightMin = 0.25f;
+  b.RandomWeightMax = 3.0f;
+  b.DistortionMin = -4.0f;
+  b.DistortionMax = 5.0f;
+  b.RandomCreate = Random_Circle;
+  b.LockPosition = Lock_YZ;
+  b.DelayStartTime = 12;
+  b.CreateRange = 7.5f;
+  b.Altitude = -8.0f;
+  b.Velocity = {0.3f, 9.0f, 10.0f};
+  b.DestColor = {0.5f, 0.25f, 0.125f, 0.0f};
+  b.Scaling = {0.01f, 0.0f, 0.0f};
+  b.Weight = 11.0f;
+  b.RotateAngle = 13.0f;
+  b.RotateRadius = 14.0f;
+  b.RandomRotateMin = 15.0f;
+  b.RandomRotateMax = 16.0f;
+  p.Emission.Behavior = Behavior_Rotate;
+  return p;
+}
+
+const char kSparkText[] =
+    "Tag : Spark\n"
+    "Index : 0\n"
+    "UseRandom : true\n"
+    "RandomVelocityMin : -1 , 0.5 , 2\n"
+    "RandomVelocityMax : 1.23457 , 1.23457e+06 , 1e-07\n"
+    "RandomRotateMin : 0.1\n"
+    "RandomRotateMax : 2\n"
+    "RandomWeightMin : 0.25\n"
+    "RandomWeightMax : 3\n"
+    "DistortionMin : -4\n"
+    "DistortionMax : 5\n"
+    "RandomCreate : 1\n"
+    "LockPosition : 6\n"
+    "DelayStartTime : 12\n"
+    "CreateRange : 7.5\n"
+    "Altitude : -8\n"
+    "PosOffset : 0 , 0 , 0\n"
+    "Velocity : 0.3 , 9 , 10\n"
+    "VelocityAttenuation : 0.005\n"
+    "Behavior : 3\n"
+    "Scale : 10 , 10 , 0\n"
+    "Color : 1 , 1 , 1 , 1\n"
+    "DestColor : 0.5 , 0.25 , 0.125 , 0\n"
+    "ColorAttenuation : 0.5\n"
+    "Scaling : 0.01 , 0 , 0\n"
+    "Weight : 11\n"
+    "Radius : 360\n"
+    "RotateAngle : 13\n"
+    "RotateRadius : 14\n"
+    "RandomRotateMinBH : 15\n"
+    "RandomRotateMaxBH : 16\n"
+    "PopTime : 50\n"
+    "Quantity : 5\n"
+    "TextureTag : FLARE\n"
+    "Trail : false\n";
+
+template <typename T, typename... Field>
+void Copy(const T& from, T& to, Field T::*... fields) {
+  ((to.*fields = from.*fields), ...);
+}
+
+// What the text keeps of a set: the billboard fields it writes (already rounded by the
+// caller where six digits lose something), defaults for everything else.
+ParticleParams CarriedText(const ParticleParams& p) {
+  using B = BillboardParams;
+  using E = EmissionParams;
+  ParticleParams q;
+  Copy(p.Emission, q.Emission, &E::Behavior, &E::Radius, &E::Quantity, &E::TextureTag);
+  Copy(p.Billboard, q.Billboard, &B::UseRandom, &B::RandomVelocityMin, &B::RandomVelocityMax,
+       &B::RandomRotateValueMin, &B::RandomRotateValueMax, &B::RandomWeightMin, &B::RandomWeightMax,
+       &B::DistortionMin, &B::DistortionMax, &B::RandomCreate, &B::LockPosition, &B::DelayStartTime,
+       &B::CreateRange, &B::Altitude, &B::PosOffset, &B::Velocity, &B::VelocityAttenuation, &B::Scale,
+       &B::Color, &B::DestColor, &B::ColorAttenuation, &B::Scaling, &B::Weight, &B::RotateAngle,
+       &B::RotateRadius, &B::RandomRotateMin, &B::RandomRotateMax, &B::PopTime, &B::Trail);
+  return q;
+}
+
+// The set's number and its effect's tag are bookkeeping the document does not hold as fields.
+ParticleParams WithoutBookkeeping(ParticleParams p) {
+  p.Emission.Index = 0;
+  p.Emission.DataTag.clear();
+  return p;
+}
+
+EffectTable Merge(const std::string& text, EffectTable table = {}) {
+  std::istringstream in(text);
+  MergeParticleText(in, &table);
+  return table;
+}
+
+TEST_F(ParticleTextTest, WritesExactText) {
+  EXPECT_EQ(ParticleText({{"Spark", {SparkSet()}}}), kSparkText);
+  EXPECT_EQ(ParticleText({}), "");
+  EXPECT_EQ(ParticleText({{"Empty", {}}}), "Tag : Empty\n");
+}
+
+TEST_F(ParticleTextTest, RoundTripKeepsSixDigitsOfTheBillboardFields) {
+  ParticleParams spark = SparkSet();
+  spark.Emission.ParticleType = Object_Mesh;
+  spark.Emission.ModelTag = "CUBE";
+  spark.Billboard.SeparateTrailColors = true;
+  spark.Billboard.Physics.PhysicsType = PHYSICS_BOUNCE;
+  spark.Emission.Physics.DragCoefficient = 3.0f;
+  ParticleParams second = CEditor::BeginDefinition();
+  second.Billboard.Trail = true;
+  second.Billboard.PosOffset = {-0.1f, 0.2f, 300.0f};
+  second.Billboard.Color = {0.1f, 0.2f, 0.3f, 0.4f};
+  second.Emission.TextureTag = "SMOKE";
+  second.Emission.Quantity = 40;
+
+  platform::ScopedMessageRecorder messages;
+  ASSERT_TRUE(SaveParticleText({{"Spark", {spark, second}}, {"Two", {second}}}, Folder() + "particle.txt"));
+  EffectTable table, editor;
+  ASSERT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_EQ(editor, table);
+
+  ParticleParams rounded = CarriedText(spark);
+  rounded.Billboard.RandomVelocityMax = {1.23457f, 1234570.0f, 1e-7f};
+  for (auto& [tag, sets] : table)
+    for (auto& set : sets) set = WithoutBookkeeping(set);
+  EXPECT_EQ(table, (EffectTable{{"Spark", {rounded, CarriedText(second)}}, {"Two", {CarriedText(second)}}}));
+}
+
+TEST_F(ParticleTextTest, ReadsLinesByTheDocumentsRules) {
+  struct Case {
+    const char* lines;  // after "Tag : A" and "Index : 0"
+    std::function<void(const std::vector<ParticleParams>&)> check;
+  };
+  const Case cases[] = {
+      {"Radius : 1 , 2\nPopTime : 3 , 4\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Emission.Radius, 2.0f);
+         EXPECT_EQ(sets[0].Billboard.PopTime, 4);
+       }},
+      {"Color : 0.1 , 0.2 , 0.3 , 0.4\nColor : 1 , 0.5\nDestColor : 1 , 2 , 3 , 4 , 5\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Billboard.Color, D3DXCOLOR(0.1f, 0.2f, 0.3f, 0.4f));
+         EXPECT_EQ(sets[0].Billboard.DestColor, D3DXCOLOR());
+       }},
+      {"PosOffset : 1 , 2 , 3\nPosOffset : 4 , 5 , 6 , 7\nScale : 1 , 2\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Billboard.PosOffset, D3DXVECTOR3(1.0f, 2.0f, 3.0f));
+         EXPECT_EQ(sets[0].Billboard.Scale, D3DXVECTOR3());
+       }},
+      {"UseRandom : TRUE\nTrail : True\n",
+       [](auto& sets) {
+         EXPECT_FALSE(sets[0].Billboard.UseRandom);
+         EXPECT_FALSE(sets[0].Billboard.Trail);
+       }},
+      {"TextureTag : FLARE\nTextureTag : \n",
+       [](auto& sets) { EXPECT_EQ(sets[0].Emission.TextureTag, "FLARE"); }},
+      {"TextureTag : C:/fx/a.png\n",
+       [](auto& sets) { EXPECT_EQ(sets[0].Emission.TextureTag, "C:/fx/a.png"); }},
+      {" Tex ture\tTag : FL ARE \r\n R a d i u s : 1 . 5\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Emission.TextureTag, "FLARE");
+         EXPECT_EQ(sets[0].Emission.Radius, 1.5f);
+       }},
+      {"PopTime : 12abc\nWeight : 2.5x\nDelayStartTime : 3.9\nAltitude : 1e2\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Billboard.PopTime, 12);
+         EXPECT_EQ(sets[0].Billboard.Weight, 2.5f);
+         EXPECT_EQ(sets[0].Billboard.DelayStartTime, 3);
+         EXPECT_EQ(sets[0].Billboard.Altitude, 100.0f);
+       }},
+      // Carried values reach a set with its first field line, known key or not.
+      {"RandomCreate : 1\nLockPosition : 5\nBehavior : 2\nIndex : 1\nNoSuchKey : 0\nIndex : 2\n",
+       [](auto& sets) {
+         ASSERT_EQ(sets.size(), 3u);
+         for (int i : {0, 1}) {
+           EXPECT_EQ(sets[i].Billboard.RandomCreate, 1) << i;
+           EXPECT_EQ(sets[i].Billboard.LockPosition, 5) << i;
+           EXPECT_EQ(sets[i].Emission.Behavior, 2) << i;
+         }
+         EXPECT_EQ(sets[2].Emission.Behavior, 0);
+         EXPECT_EQ(sets[2].Billboard.RandomCreate, 0);
+       }},
+      {"Index : 5\nIndex : 2\n", [](auto& sets) { EXPECT_EQ(sets.size(), 3u); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    EffectTable table = Merge(std::string("Tag : A\nIndex : 0\n") + c.lines);
+    ASSERT_EQ(table.size(), 1u);
+    ASSERT_FALSE(table["A"].empty());
+    c.check(table["A"]);
+  }
+}
+
+TEST_F(ParticleTextTest, NamedEffectsAreReplacedWholeOthersSurvive) {
+  ParticleParams old = SparkSet();
+  EffectTable table =
+      Merge("Tag : A\nIndex : 0\nRadius : 7\nTag : C\n", {{"A", {old, old, old}}, {"B", {old}}});
+  EXPECT_EQ(table.size(), 3u);
+  ASSERT_EQ(table["A"].size(), 1u);
+  EXPECT_EQ(table["A"][0].Emission.Radius, 7.0f);
+  EXPECT_EQ(table["A"][0].Billboard.PopTime, 0) << "replaced, not overlaid";
+  EXPECT_EQ(table["B"], std::vector<ParticleParams>{old});
+  EXPECT_TRUE(table.count("C")) << "a tag without sets is an effect without definitions";
+  EXPECT_TRUE(table["C"].empty());
+
+  EXPECT_EQ(Merge("Tag : Alone\n"), (EffectTable{{"Alone", {}}}));
+}
+
+TEST_F(ParticleTextTest, EveryNamedEffectLoadsHoweverMany) {
+  EffectTable many;
+  for (int i = 0; i < 40; ++i) many["E" + std::to_string(100 + i)] = {SparkSet()};
+  const EffectTable loaded = Merge(ParticleText(many));
+  std::string lost;
+  for (const auto& [tag, sets] : many) {
+    const auto found = loaded.find(tag);
+    if (found == loaded.end() || found->second.size() != sets.size()) lost += tag + " ";
+  }
+  EXPECT_EQ(lost, "");
+  EXPECT_EQ(loaded.size(), many.size());
+}
+
+TEST_F(ParticleTextTest, UnreadableNumberChangesNothingAndSaysWhy) {
+  struct Case {
+    const char* line;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"Radius : abc", "invalid stof argument"},
+      {"Color : 1 , x , 0 , 1", "invalid stof argument"},
+      {"PopTime : abc", "invalid stoi argument"},
+      {"Radius : 1e99", "stof argument out of range"},
+      {"PopTime : 99999999999", "stoi argument out of range"},
+  };
+  const EffectTable before{{"A", {SparkSet()}}, {"Keep", {}}};
+  const EffectTable editorBefore{{"Editor", {SparkSet()}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Write("particle.txt",
+          std::string("Tag : A\nIndex : 0\nRadius : 5\nTag : B\nIndex : 0\n") + c.line + "\n");
+    platform::ScopedMessageRecorder messages;
+    EffectTable table = before, editor = editorBefore;
+    EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+    EXPECT_EQ(table, before);
+    EXPECT_EQ(editor, editorBefore);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_NE(messages.Messages()[0].text.find(c.reason), std::string::npos) << messages.Messages()[0].text;
+  }
+}
+
+TEST_F(ParticleTextTest, MissingFileStillCopiesTheTableToTheEditor) {
+  const EffectTable before{{"A", {SparkSet()}}};
+  EffectTable table = before, editor{{"Editor", {}}};
+  LoadParticleText(&table, &editor, "particle.txt", Folder());
+  EXPECT_EQ(table, before);
+  EXPECT_EQ(editor, before);
+}
+
+TEST_F(ParticleTextTest, BackupHoldsThePreviousDocument) {
+  const std::string path = Folder() + "particle.txt";
+  const EffectTable first{{"Spark", {SparkSet()}}};
+  const EffectTable second{{"Other", {CEditor::BeginDefinition()}}};
+
+  BackupDataFile("particle.txt", Folder());
+  ASSERT_TRUE(SaveParticleText(first, path));
+  EXPECT_FALSE(fs::exists(dir_ / "backup_particle.txt")) << "nothing to back up before the first save";
+
+  BackupDataFile("particle.txt", Folder());
+  ASSERT_TRUE(SaveParticleText(second, path));
+  EXPECT_EQ(Read("backup_particle.txt"), kSparkText);
+  EXPECT_EQ(Read("particle.txt"), ParticleText(second));
+  EXPECT_NE(Read("particle.txt"), kSparkText);
+
+  BackupDataFile("particle.txt", Folder());
+  EXPECT_EQ(Read("backup_particle.txt"), ParticleText(second)) << "each backup replaces the last";
+}
+
+}  // namespace
