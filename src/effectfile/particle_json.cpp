@@ -32,72 +32,53 @@ SortedJson Physics(const PhysicsParams& p) {
   return SortedJson::array({type, bounce, air});
 }
 
+// The keys billboard and mesh sets share, from either record (the names are the same).
+template <typename Record>
+void WriteShared(const Record& r, const EmissionParams& e, SortedJson* o) {
+  (*o)["ParticleType"] = e.ParticleType;
+  (*o)["DelayStartTime"] = r.DelayStartTime;
+  (*o)["CreateRange"] = Number(r.CreateRange);
+  (*o)["Altitude"] = Number(r.Altitude);
+  (*o)["PosOffset"] = Vector(r.PosOffset);
+  (*o)["Velocity"] = Vector(r.Velocity);
+  (*o)["VelocityAttenuation"] = Number(r.VelocityAttenuation);
+  (*o)["Behavior"] = e.Behavior;
+  (*o)["Scale"] = Vector(r.Scale);
+  (*o)["Color"] = Colour(r.Color);
+  (*o)["DestColor"] = Colour(r.DestColor);
+  (*o)["ColorAttenuation"] = Number(r.ColorAttenuation);
+  (*o)["Scaling"] = Vector(r.Scaling);
+  (*o)["Weight"] = Number(r.Weight);
+  (*o)["Radius"] = Number(e.Radius);
+  (*o)["RotateAngle"] = Number(r.RotateAngle);
+  (*o)["RotateRadius"] = Number(r.RotateRadius);
+  (*o)["RandomRotateMax"] = Number(r.RandomRotateMax);
+  (*o)["RandomRotateMin"] = Number(r.RandomRotateMin);
+  (*o)["PopTime"] = r.PopTime;
+  (*o)["Quantity"] = e.Quantity;
+  (*o)["TextureTag"] = e.TextureTag;
+  (*o)["Trail"] = r.Trail;
+}
+
 SortedJson BillboardObject(const ParticleParams& p) {
   const BillboardParams& b = p.Billboard;
-  const EmissionParams& e = p.Emission;
   SortedJson o;
-  o["ParticleType"] = e.ParticleType;
+  WriteShared(b, p.Emission, &o);
   o["RandomMin"] = Number(b.RandomWeightMin);
   o["RandomMax"] = Number(b.RandomWeightMax);
-  o["DelayStartTime"] = b.DelayStartTime;
   o["RandomCreate"] = b.RandomCreate;
   o["LockPosition"] = b.LockPosition;
   o["UseRandom"] = b.UseRandom;
-  o["CreateRange"] = Number(b.CreateRange);
-  o["Altitude"] = Number(b.Altitude);
-  o["PosOffset"] = Vector(b.PosOffset);
-  o["Velocity"] = Vector(b.Velocity);
-  o["VelocityAttenuation"] = Number(b.VelocityAttenuation);
-  o["Behavior"] = e.Behavior;
-  o["Scale"] = Vector(b.Scale);
-  o["Color"] = Colour(b.Color);
-  o["DestColor"] = Colour(b.DestColor);
-  o["ColorAttenuation"] = Number(b.ColorAttenuation);
-  o["Scaling"] = Vector(b.Scaling);
-  o["Weight"] = Number(b.Weight);
-  o["Radius"] = Number(e.Radius);
-  o["RotateAngle"] = Number(b.RotateAngle);
-  o["RotateRadius"] = Number(b.RotateRadius);
-  o["RandomRotateMax"] = Number(b.RandomRotateMax);
-  o["RandomRotateMin"] = Number(b.RandomRotateMin);
-  o["PopTime"] = b.PopTime;
-  o["Quantity"] = e.Quantity;
-  o["TextureTag"] = e.TextureTag;
-  o["Trail"] = b.Trail;
   o["SeparateTrailColors"] = b.SeparateTrailColors;
   o["Physics"] = Physics(b.Physics);
   return o;
 }
 
 SortedJson MeshObject(const ParticleParams& p) {
-  const MeshParams& m = p.Mesh;
-  const EmissionParams& e = p.Emission;
   SortedJson o;
-  o["ParticleType"] = e.ParticleType;
-  o["DelayStartTime"] = m.DelayStartTime;
-  o["CreateRandomPos"] = m.CreateRandomPos;
-  o["CreateRange"] = Number(m.CreateRange);
-  o["Altitude"] = Number(m.Altitude);
-  o["PosOffset"] = Vector(m.PosOffset);
-  o["Velocity"] = Vector(m.Velocity);
-  o["VelocityAttenuation"] = Number(m.VelocityAttenuation);
-  o["Behavior"] = e.Behavior;
-  o["Scale"] = Vector(m.Scale);
-  o["Color"] = Colour(m.Color);
-  o["DestColor"] = Colour(m.DestColor);
-  o["ColorAttenuation"] = Number(m.ColorAttenuation);
-  o["Scaling"] = Vector(m.Scaling);
-  o["Weight"] = Number(m.Weight);
-  o["Radius"] = Number(e.Radius);
-  o["RotateAngle"] = Number(m.RotateAngle);
-  o["RotateRadius"] = Number(m.RotateRadius);
-  o["RandomRotateMax"] = Number(m.RandomRotateMax);
-  o["RandomRotateMin"] = Number(m.RandomRotateMin);
-  o["PopTime"] = m.PopTime;
-  o["Quantity"] = e.Quantity;
-  o["ModelTag"] = e.ModelTag;
-  o["TextureTag"] = e.TextureTag;
-  o["Trail"] = m.Trail;
+  WriteShared(p.Mesh, p.Emission, &o);
+  o["CreateRandomPos"] = p.Mesh.CreateRandomPos;
+  o["ModelTag"] = p.Emission.ModelTag;
   return o;
 }
 
@@ -173,64 +154,50 @@ void Read(const Json& object, const char* key, D3DXCOLOR* field) {
   field->r = ToFloat(Member(value, "R"));
 }
 
+// The keys from "CreateRange" to "Quantity", read in the same order for both kinds of set.
+template <typename Record>
+void ReadShared(const Json& o, Record* r, EmissionParams* e) {
+  Read(o, "CreateRange", &r->CreateRange);
+  Read(o, "Altitude", &r->Altitude);
+  Read(o, "PosOffset", &r->PosOffset);
+  Read(o, "Velocity", &r->Velocity);
+  Read(o, "VelocityAttenuation", &r->VelocityAttenuation);
+  Read(o, "Behavior", &e->Behavior);
+  Read(o, "Scale", &r->Scale);
+  Read(o, "Color", &r->Color);
+  Read(o, "DestColor", &r->DestColor);
+  Read(o, "ColorAttenuation", &r->ColorAttenuation);
+  Read(o, "Scaling", &r->Scaling);
+  Read(o, "Weight", &r->Weight);
+  Read(o, "Radius", &e->Radius);
+  Read(o, "RotateAngle", &r->RotateAngle);
+  Read(o, "RotateRadius", &r->RotateRadius);
+  Read(o, "RandomRotateMax", &r->RandomRotateMax);
+  Read(o, "RandomRotateMin", &r->RandomRotateMin);
+  Read(o, "PopTime", &r->PopTime);
+  Read(o, "Quantity", &e->Quantity);
+}
+
 void ReadBillboard(const Json& o, ParticleParams* p) {
   BillboardParams& b = p->Billboard;
-  EmissionParams& e = p->Emission;
   Read(o, "RandomMin", &b.RandomWeightMin);
   Read(o, "RandomMax", &b.RandomWeightMax);
   Read(o, "RandomCreate", &b.RandomCreate);
   Read(o, "LockPosition", &b.LockPosition);
   Read(o, "DelayStartTime", &b.DelayStartTime);
   Read(o, "UseRandom", &b.UseRandom);
-  Read(o, "CreateRange", &b.CreateRange);
-  Read(o, "Altitude", &b.Altitude);
-  Read(o, "PosOffset", &b.PosOffset);
-  Read(o, "Velocity", &b.Velocity);
-  Read(o, "VelocityAttenuation", &b.VelocityAttenuation);
-  Read(o, "Behavior", &e.Behavior);
-  Read(o, "Scale", &b.Scale);
-  Read(o, "Color", &b.Color);
-  Read(o, "DestColor", &b.DestColor);
-  Read(o, "ColorAttenuation", &b.ColorAttenuation);
-  Read(o, "Scaling", &b.Scaling);
-  Read(o, "Weight", &b.Weight);
-  Read(o, "Radius", &e.Radius);
-  Read(o, "RotateAngle", &b.RotateAngle);
-  Read(o, "RotateRadius", &b.RotateRadius);
-  Read(o, "RandomRotateMax", &b.RandomRotateMax);
-  Read(o, "RandomRotateMin", &b.RandomRotateMin);
-  Read(o, "PopTime", &b.PopTime);
-  Read(o, "Quantity", &e.Quantity);
-  Read(o, "TextureTag", &e.TextureTag);
+  ReadShared(o, &b, &p->Emission);
+  Read(o, "TextureTag", &p->Emission.TextureTag);
   Read(o, "Trail", &b.Trail);
 }
 
 void ReadMesh(const Json& o, ParticleParams* p) {
   MeshParams& m = p->Mesh;
-  EmissionParams& e = p->Emission;
   Read(o, "DelayStartTime", &m.DelayStartTime);
   Read(o, "CreateRandomPos", &m.CreateRandomPos);
-  Read(o, "CreateRange", &m.CreateRange);
-  Read(o, "Altitude", &m.Altitude);
-  Read(o, "PosOffset", &m.PosOffset);
-  Read(o, "Velocity", &m.Velocity);
-  Read(o, "VelocityAttenuation", &m.VelocityAttenuation);
-  Read(o, "Behavior", &e.Behavior);
-  Read(o, "Scale", &m.Scale);
-  Read(o, "Color", &m.Color);
-  Read(o, "DestColor", &m.DestColor);
-  Read(o, "ColorAttenuation", &m.ColorAttenuation);
-  Read(o, "Scaling", &m.Scaling);
-  Read(o, "Weight", &m.Weight);
-  Read(o, "Radius", &e.Radius);
-  Read(o, "RotateAngle", &m.RotateAngle);
-  Read(o, "RotateRadius", &m.RotateRadius);
-  Read(o, "RandomRotateMax", &m.RandomRotateMax);
-  Read(o, "RandomRotateMin", &m.RandomRotateMin);
-  Read(o, "PopTime", &m.PopTime);
-  Read(o, "Quantity", &e.Quantity);
-  Read(o, "ModelTag", &e.ModelTag);
-  Read(o, "TextureTag", &e.TextureTag);
+  ReadShared(o, &m, &p->Emission);
+  Read(o, "ModelTag", &p->Emission.ModelTag);
+  Read(o, "TextureTag", &p->Emission.TextureTag);
   Read(o, "Trail", &m.Trail);
 }
 
