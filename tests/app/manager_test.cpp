@@ -132,6 +132,16 @@ TEST(ManagerInitTest, FailingDeviceStopsInitAndTheProgramExitsWithAMessage) {
   EXPECT_EQ(CManager::GetInstance()->GetChildWindow(), nullptr) << "later members stay null";
   CManager::GetInstance()->Uninit();
 
+  // A second window that cannot be made stops Init after the renderer, before the input devices.
+  system.FailDevices(false);
+  system.FailWindows(true);
+  EXPECT_EQ(CManager::GetInstance()->Init(window.get(), &system), -1);
+  EXPECT_NE(CManager::GetInstance()->GetRenderer(), nullptr);
+  EXPECT_EQ(CManager::GetInstance()->GetKeyboard(), nullptr);
+  CManager::GetInstance()->Uninit();
+  system.FailWindows(false);
+  system.FailDevices(true);
+
   platform::ScopedMessageRecorder messages;
   platform::SteadyClock clock;
   EXPECT_NE(RunApplication(CommandLine{}, system, clock), 0);

@@ -184,6 +184,7 @@ TEST_F(RegistryTest, StoppedObjectsAreDrawnNotUpdatedAndHiddenOnesTheReverse) {
 }
 
 TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
+  const std::size_t liveBefore = ObjectPool::LiveObjects();
   for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority)
     new Probe("p" + std::to_string(priority), &log_, priority);
   CObject::ReleaseAll();
@@ -194,6 +195,7 @@ TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
   int deletes = 0;
   for (const auto& line : log_) deletes += line.rfind("delete", 0) == 0;
   EXPECT_EQ(deletes, CObject::OBJECT_PRIORITY_MAX);
+  EXPECT_EQ(ObjectPool::LiveObjects(), liveBefore) << "every slot went back to the pool";
   // The purge calls Uninit again on an object that already released itself; that must be harmless.
   EXPECT_EQ(log_[0], "uninit p0");
 }
