@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "headless_scene.h"
+#include "support/headless_scene.h"
 
 namespace {
 

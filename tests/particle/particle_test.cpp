@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "headless_scene.h"
+#include "support/headless_scene.h"
 #include "particle/particle_params.h"
 #include "scene/billboard.h"
 

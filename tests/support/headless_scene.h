@@ -42,16 +42,21 @@ class HeadlessScene : public ::testing::Test {
       Manager()->Draw();
     }
   }
-  // One frame, returning the draws made with the texture (only particles use "FLARE" here).
-  std::vector<gfx::RecordedDraw> RecordFrame(const gfx::Texture* texture) {
+  // One frame, returning the draws that satisfy the predicate.
+  template <typename Predicate>
+  std::vector<gfx::RecordedDraw> RecordFrameWhere(Predicate wanted) {
     Device()->ClearRecord();
     Device()->SetRecording(true);
     Frame();
     Device()->SetRecording(false);
     std::vector<gfx::RecordedDraw> found;
     for (const auto& draw : Device()->Draws())
-      if (draw.texture == texture) found.push_back(draw);
+      if (wanted(draw)) found.push_back(draw);
     return found;
+  }
+  // The draws made with the texture (only particles use "FLARE" here).
+  std::vector<gfx::RecordedDraw> RecordFrame(const gfx::Texture* texture) {
+    return RecordFrameWhere([texture](const gfx::RecordedDraw& draw) { return draw.texture == texture; });
   }
 
   // Every object the registry holds, on every level.
