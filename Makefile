@@ -2,7 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-XVFB       := xvfb-run -a -s "-screen 0 2048x1200x24"
+XVFB       := scripts/with-display
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all deps build build-asan run test test-fast bench clean

@@ -95,8 +95,12 @@ class SdlMouse final : public InputDevice {
 }  // namespace
 
 std::unique_ptr<SdlWindowSystem> SdlWindowSystem::Create(std::string* error) {
+  // Only drivers that put windows on a screen: without this SDL falls back to its offscreen
+  // driver when the display cannot be reached, and the program runs on unseen. SDL_VIDEODRIVER
+  // still chooses any driver on purpose.
+  if (!SDL_getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    if (error) *error = SDL_GetError();
+    if (error) *error = std::string("no display could be opened: ") + SDL_GetError();
     return nullptr;
   }
   return std::unique_ptr<SdlWindowSystem>(new SdlWindowSystem());

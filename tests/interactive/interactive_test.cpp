@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,10 +36,12 @@ std::string Output(const std::string& command) {
 // One run of the editor with screenshots kept for every frame, ended by the test.
 class EditorSession {
  public:
-  explicit EditorSession(const fs::path& prefix) {
+  explicit EditorSession(const fs::path& prefix) : log_(prefix.string() + ".log") {
     pid_ = fork();
     if (pid_ == 0) {
       if (chdir(PE_SOURCE_DIR) != 0) _exit(99);
+      const int log = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (log >= 0) dup2(log, STDERR_FILENO);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
       execl(PE_EDITOR_BINARY, PE_EDITOR_BINARY, "--screenshot", prefix.c_str(), static_cast<char*>(nullptr));
       _exit(98);
@@ -50,14 +54,20 @@ class EditorSession {
     }
   }
 
-  // This process's scene window's X id, once it is mapped.
+  // This process's scene window's X id, once it is mapped; empty, with the reason recorded
+  // as a test failure, when it never is.
   std::string SceneWindow() {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 200; ++i) {
       const std::string id = Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) +
                                     " --name '^TEST$' 2>/dev/null | head -n 1");
       if (!id.empty()) return id;
-      std::this_thread::sleep_for(100ms);
+      if (const int status = Wait(100ms); status >= 0) {
+        ADD_FAILURE() << "the editor ended with status " << status << " before its scene window appeared:\n"
+                      << Output("cat '" + log_ + "'");
+        return "";
+      }
     }
+    ADD_FAILURE() << "the scene window never appeared; the editor wrote:\n" << Output("cat '" + log_ + "'");
     return "";
   }
   // Waits for the process to end; -1 on timeout.
@@ -75,6 +85,7 @@ class EditorSession {
   }
 
  private:
+  std::string log_;
   pid_t pid_ = -1;
   bool exited_ = false;
 };
@@ -82,11 +93,16 @@ class EditorSession {
 void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
 // Raises the window and gives it the keyboard, until the X server says it has it: in its
-// first moments the editor may still hand the focus to its other window.
+// first moments the editor may still hand the focus to its other window. SDL takes an X
+// focus change as its own some 200 ms later, and the editor reads the keyboard from the frame
+// after that, so the keys wait a while longer.
 void Focus(const std::string& window) {
   for (int attempt = 0; attempt < 20; ++attempt) {
     Run("xdotool windowraise " + window + " windowfocus --sync " + window + " sleep 0.25");
-    if (Output("xdotool getwindowfocus") == window) return;
+    if (Output("xdotool getwindowfocus") == window) {
+      std::this_thread::sleep_for(500ms);
+      return;
+    }
   }
   ADD_FAILURE() << "the scene window never kept the keyboard focus";
 }
@@ -99,7 +115,6 @@ gfx::Image Session(const fs::path& dir, const std::string& name, const std::stri
   const fs::path prefix = dir / name;
   EditorSession editor(prefix);
   const std::string window = editor.SceneWindow();
-  EXPECT_FALSE(window.empty()) << "the scene window never appeared";
   if (window.empty()) return {};
   std::this_thread::sleep_for(1s);  // the editor window is shown after the scene window
   std::string chained = actions;
@@ -147,6 +162,8 @@ gfx::Image Attempt(const fs::path& dir, const std::string& name, const std::stri
 
 TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
   if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_FAIL() << "xdotool is not installed";
+  if (std::system("xdotool getdisplaygeometry >/dev/null") != 0)
+    GTEST_FAIL() << "xdotool cannot reach the X display '" << (getenv("DISPLAY") ? getenv("DISPLAY") : "") << "'";
   const fs::path dir = fs::temp_directory_path() / ("interactive-" + std::to_string(getpid()));
   fs::create_directories(dir);
 
@@ -173,7 +190,7 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
 
   // F2: wireframe. The inside of the floor's triangles goes black, their edges stay.
   // Held for a few frames: a press and release inside one frame is not seen, by design.
-  const gfx::Image wire = Attempt(dir, "wire", "keydown F2 sleep 0.2 keyup F2",
+  const gfx::Image wire = Attempt(dir, "wire", "keydown F2 sleep 0.5 keyup F2",
                                   [](const gfx::Image& image) { return image.Pixel(560, 425)[0] < 10; });
   ASSERT_EQ(wire.width, 1280);
   EXPECT_LT(wire.Pixel(560, 425)[0], 10) << "inside a floor triangle";
