@@ -26,6 +26,7 @@ HRESULT CParticle::Init() {
   SetColor(params_.Color);
   SetSize(params_.Scale);
   life_ = params_.PopTime;
+  if (life_ <= 0 && emitter_) emitter_->NoteExpired();
   if (params_.UseAnimation)
     SetAnimation(params_.AnimCountU, params_.AnimCountV, params_.AnimSpeed, params_.AnimLoop);
   if (params_.UseRandom) {
@@ -100,7 +101,7 @@ void CParticle::Update() {
   SetMove(velocity);
   SetColor(color);
   SetSpin(motion_.spin);
-  --life_;
+  if (--life_ == 0 && emitter_) emitter_->NoteExpired();
 }
 
 void CParticle::Draw() {

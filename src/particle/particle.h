@@ -53,7 +53,7 @@ class CParticle : public CBillboard {
     bool rotate = false;
   };
 
-  int age_ = 0;
+  alignas(64) int age_ = 0;  // the frame's state starts a cache line of its own
   int activeFrames_ = 0;
   int life_ = 0;
   Motion motion_;

@@ -129,12 +129,15 @@ D3DXVECTOR3 CParticleEmitter::GetPos() { return particles_.empty() ? lastPos_ : 
 void CParticleEmitter::Forget(CParticle* particle) { std::erase(particles_, particle); }
 
 void CParticleEmitter::Update() {
-  std::erase_if(particles_, [](CParticle* particle) {
-    if (particle->GetLife() > 0) return false;
-    particle->SetDeath();
-    particle->DetachEmitter();
-    return true;
-  });
+  if (expired_ > 0) {
+    std::erase_if(particles_, [](CParticle* particle) {
+      if (particle->GetLife() > 0) return false;
+      particle->SetDeath();
+      particle->DetachEmitter();
+      return true;
+    });
+    expired_ = 0;
+  }
   if (particles_.empty() && meshParticles_.empty()) Uninit();
 
   ++frameCounter_;

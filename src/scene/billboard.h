@@ -67,10 +67,30 @@ class CBillboard : public CObject {
   void WriteVertices();
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
-  // Layout: what only drawing needs first, then what every frame touches, last, so it
-  // borders on the per-frame state of the particle built on top: a walk over thousands of
-  // particles then reads a few neighbouring cache lines of each.
+  // Layout: what every frame touches first, right after the registry's links, so a walk
+  // over thousands of particles reads the fewest cache lines of each; then the animation
+  // counters, touched only by sprite-sheet quads; what only drawing needs last.
   bool death_ = false;  // read by the registry's purge, next to its links
+  bool animate_ = false;
+  bool loop_ = false;
+  bool upright_ = false;
+  bool verticesStale_ = true;
+  float spin_ = 0.0f;
+  D3DXVECTOR3 pos_;
+  D3DXVECTOR3 move_;
+  D3DXVECTOR3 rot_;
+  D3DXVECTOR3 size_{100.0f, 100.0f, 0.0f};
+  D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
+
+  int animColumn_ = 0;
+  int animRow_ = 0;
+  int columns_ = 0;
+  int rows_ = 0;
+  int framesPerCell_ = 0;
+  int intervalCounter_ = 0;
+  int startDelay_ = 0;
+  int delayCounter_ = 0;
+
   std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
   gfx::Texture* texture_ = nullptr;
   D3DXMATRIX world_;
@@ -82,23 +102,4 @@ class CBillboard : public CObject {
   bool alphaTest_ = false;
   std::string shaderLabel_;
   TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
-
-  bool animate_ = false;
-  bool loop_ = false;
-  bool upright_ = false;
-  bool verticesStale_ = true;
-  float spin_ = 0.0f;
-  D3DXVECTOR3 pos_;
-  D3DXVECTOR3 move_;
-  D3DXVECTOR3 rot_;
-  D3DXVECTOR3 size_{100.0f, 100.0f, 0.0f};
-  D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
-  int animColumn_ = 0;
-  int animRow_ = 0;
-  int columns_ = 0;
-  int rows_ = 0;
-  int framesPerCell_ = 0;
-  int intervalCounter_ = 0;
-  int startDelay_ = 0;
-  int delayCounter_ = 0;
 };

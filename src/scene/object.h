@@ -3,6 +3,10 @@
 // linked list per priority. Constructing an object links it; the registry alone deletes
 // it, at a fixed point of the frame, once the object says it is dead.
 
+#include <cstdint>
+#include <new>
+#include <vector>
+
 #include "platform/gfx/d3d_types.h"
 #include "platform/gfx/d3dx_math.h"
 #include "scene/object_pool.h"
@@ -17,6 +21,15 @@ class CObject {
   // Scene objects live in the object pool; the registry is the one that deletes them.
   static void* operator new(std::size_t size) { return ObjectPool::Allocate(size); }
   static void operator delete(void* pointer, std::size_t size) noexcept { ObjectPool::Free(pointer, size); }
+  // Pool slots start on a cache line, so objects with members aligned to one live there too.
+  static void* operator new(std::size_t size, std::align_val_t alignment) {
+    static_assert(ObjectPool::kSlotAlignment == 64);
+    if (static_cast<std::size_t>(alignment) > ObjectPool::kSlotAlignment) throw std::bad_alloc();
+    return ObjectPool::Allocate(size);
+  }
+  static void operator delete(void* pointer, std::size_t size, std::align_val_t) noexcept {
+    ObjectPool::Free(pointer, size);
+  }
   CObject(const CObject&) = delete;
   CObject& operator=(const CObject&) = delete;
 
@@ -56,9 +69,13 @@ class CObject {
 
  private:
   static void PurgeIfDead(CObject* object);
+  static void PurgeWalked(int priority);
 
   static CObject* top_[OBJECT_PRIORITY_MAX];
   static CObject* cur_[OBJECT_PRIORITY_MAX];
+  static std::vector<CObject*> walked_;  // the objects of the level being updated, in list order
+  static std::uint64_t constructed_[OBJECT_PRIORITY_MAX];  // objects ever made per level, to find those
+                                                          // made during a purge
 
   CObject* prev_ = nullptr;
   CObject* next_ = nullptr;

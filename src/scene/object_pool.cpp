@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::size_t kGranule = 64;  // a cache line: objects never share one
+constexpr std::size_t kGranule = ObjectPool::kSlotAlignment;
 constexpr std::size_t kClasses = 64;  // slots up to 4 KiB; larger objects use the heap
 // Slabs are huge pages where the system offers them: a walk over 100,000 particles of
 // nearly a kilobyte each would otherwise miss the address cache every few objects.
@@ -54,7 +54,7 @@ std::size_t ClassOf(std::size_t size) { return (size + kGranule - 1) / kGranule 
 void* ObjectPool::Allocate(std::size_t size) {
   Pool& pool = ThePool();
   const std::size_t index = ClassOf(size);
-  if (size == 0 || index >= kClasses) return ::operator new(size);
+  if (size == 0 || index >= kClasses) return ::operator new(size, std::align_val_t{kGranule});
   SizeClass& c = pool.classes[index];
   const std::size_t slot = (index + 1) * kGranule;
   void* pointer = nullptr;
@@ -81,7 +81,7 @@ void ObjectPool::Free(void* pointer, std::size_t size) noexcept {
   Pool& pool = ThePool();
   const std::size_t index = ClassOf(size);
   if (size == 0 || index >= kClasses) {
-    ::operator delete(pointer);
+    ::operator delete(pointer, std::align_val_t{kGranule});
     return;
   }
   SizeClass& c = pool.classes[index];

@@ -8,6 +8,9 @@
 
 class ObjectPool {
  public:
+  // Every pointer handed out starts on a cache line: objects never share one.
+  static constexpr std::size_t kSlotAlignment = 64;
+
   static void* Allocate(std::size_t size);
   static void Free(void* pointer, std::size_t size) noexcept;
   // Slots handed out and not yet freed, for tests and benchmarks.

@@ -138,6 +138,24 @@ TEST_F(EmitterTest, EndsInTheUpdateThatSeesItsLastLifeRunOutAndEverythingIsPurge
   EXPECT_EQ(Registry().size(), before);
 }
 
+// Lives run out at different frames: a PopTime of 0 goes in the first update, a start delay
+// holds the life back, and each particle leaves the list in the frame after its life ends.
+TEST_F(EmitterTest, DropsEachParticleTheFrameAfterItsLifeRunsOut) {
+  ParticleParams delayed = Definition(3, 5);
+  delayed.Billboard.DelayStartTime = 2;
+  CParticleEmitter* emitter = Emit("STAGGERED", {Definition(2, 0), Definition(1, 3), delayed});
+  ASSERT_EQ(emitter->GetParticles().size(), 6u);
+  std::vector<std::size_t> listed;
+  for (int frame = 1; frame <= 7; ++frame) {
+    Frame();
+    listed.push_back(emitter->GetParticles().size());
+  }
+  EXPECT_EQ(listed, (std::vector<std::size_t>{4, 4, 4, 3, 3, 3, 3}));
+  EXPECT_FALSE(emitter->IsDeath());
+  emitter->Update();
+  EXPECT_TRUE(emitter->IsDeath()) << "the last three lives ran out together";
+}
+
 TEST_F(EmitterTest, PlaysTheFirstDueTrackOfTheFirstDefinitionOnce) {
   struct Case {
     std::vector<SoundTrack> first, second;

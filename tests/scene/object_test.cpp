@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,6 +20,7 @@ class Probe : public CObject {
   void Uninit() override {
     log_->push_back("uninit " + name_);
     SetDeath();
+    if (onUninit) std::exchange(onUninit, nullptr)();
   }
   void Update() override {
     log_->push_back("update " + name_);
@@ -31,6 +33,7 @@ class Probe : public CObject {
   D3DXVECTOR3 GetPos() override { return pos_; }
 
   std::function<void()> onUpdate;
+  std::function<void()> onUninit;
 
  private:
   std::string name_;
@@ -128,6 +131,32 @@ TEST_F(RegistryTest, ObjectKilledByAnotherDuringTheWalkIsStillUpdatedThenPurged)
   a->onUpdate = [b] { b->SetDeath(); };
   CObject::UpdateAll();
   EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "uninit b", "delete b"}));
+}
+
+// Objects made after the walk passed (by the tail's Update, or by an Uninit during the purge)
+// are not updated in this frame, but a dead one among them is still purged in it, after
+// every object that was walked; an Uninit kills later objects in time for this purge.
+TEST_F(RegistryTest, PurgeReachesObjectsMadeAfterTheWalkInListOrder) {
+  auto* a = new Probe("a", &log_);
+  new Probe("b", &log_);
+  auto* c = new Probe("c", &log_);
+  auto* tail = new Probe("tail", &log_);
+  a->onUpdate = [a] { a->SetDeath(); };
+  a->onUninit = [this, c] {
+    (new Probe("born in purge", &log_))->SetDeath();
+    new Probe("other level", &log_, CObject::kDefaultPriority + 1);
+    c->SetDeath();
+  };
+  tail->onUpdate = [this, tail] {
+    (new Probe("born to the tail", &log_))->SetDeath();
+    tail->onUpdate = nullptr;
+  };
+  CObject::UpdateAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "update c", "update tail", "uninit a",
+                                            "delete a", "uninit c", "delete c", "uninit born to the tail",
+                                            "delete born to the tail", "uninit born in purge",
+                                            "delete born in purge", "update other level"}));
+  EXPECT_EQ(Walk().size(), 2u);
 }
 
 TEST_F(RegistryTest, ObjectCreatedDuringTheWalkIsUpdatedInTheSamePass) {
