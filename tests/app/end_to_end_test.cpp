@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -114,6 +115,20 @@ TEST(EndToEndTest, CommandLineErrorsAndHelp) {
   EXPECT_EQ(RunEditor("--no-such-option"), 2);
   EXPECT_EQ(RunEditor("--frames"), 2);
   EXPECT_EQ(RunEditor("--help"), 0);
+}
+
+// SDL would fall back to a driver that draws nowhere; the editor refuses instead.
+TEST(EndToEndTest, WithoutADisplayTheProgramSaysSoAndFails) {
+  const std::string command = "cd '" PE_SOURCE_DIR "' && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "
+                              "XDG_RUNTIME_DIR=/nonexistent '" PE_EDITOR_BINARY "' --frames 5 2>&1";
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  const int status = pclose(pipe);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << output;
+  EXPECT_NE(output.find("no display could be opened"), std::string::npos) << output;
 }
 
 TEST(EndToEndTest, UnwritableScreenshotPathIsAnErrorNotASilentSuccess) {
