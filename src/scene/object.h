@@ -23,7 +23,6 @@ class CObject {
   static void operator delete(void* pointer, std::size_t size) noexcept { ObjectPool::Free(pointer, size); }
   // Pool slots start on a cache line, so objects with members aligned to one live there too.
   static void* operator new(std::size_t size, std::align_val_t alignment) {
-    static_assert(ObjectPool::kSlotAlignment == 64);
     if (static_cast<std::size_t>(alignment) > ObjectPool::kSlotAlignment) throw std::bad_alloc();
     return ObjectPool::Allocate(size);
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -227,6 +228,27 @@ TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
   EXPECT_EQ(ObjectPool::LiveObjects(), liveBefore) << "every slot went back to the pool";
   // The purge calls Uninit again on an object that already released itself; that must be harmless.
   EXPECT_EQ(log_[0], "uninit p0");
+}
+
+// Objects with members aligned to a cache line get one from the pool, whatever their size,
+// and the registry gives their slots back.
+TEST_F(RegistryTest, ObjectsAlignedToACacheLineAreAlignedWhateverTheirSize) {
+  struct alignas(64) Small : Probe {
+    using Probe::Probe;
+    char bytes[8];
+  };
+  struct alignas(64) Large : Probe {
+    using Probe::Probe;
+    char bytes[8192];  // beyond the pool's size classes
+  };
+  const std::size_t liveBefore = ObjectPool::LiveObjects();
+  CObject* small = new Small("small", &log_);
+  CObject* large = new Large("large", &log_);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(small) % 64, 0u);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(large) % 64, 0u);
+  EXPECT_EQ(ObjectPool::LiveObjects(), liveBefore + 1) << "the large one comes from the heap";
+  CObject::ReleaseAll();
+  EXPECT_EQ(ObjectPool::LiveObjects(), liveBefore);
 }
 
 }  // namespace
