@@ -1,12 +1,11 @@
 // Drives the real program as a person would, with xdotool on the test's X display: walk
 // the pointer with W, drag the camera, toggle wireframe with F2, quit with Escape.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -58,7 +57,9 @@ class EditorSession {
   // as a test failure, when it never is.
   std::string SceneWindow() {
     for (int i = 0; i < 200; ++i) {
-      const std::string id = Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) +
+      // --all: by default xdotool lists the windows that meet any one of the conditions, and
+      // the editor's other window is of the same process.
+      const std::string id = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
                                     " --name '^TEST$' 2>/dev/null | head -n 1");
       if (!id.empty()) return id;
       if (const int status = Wait(100ms); status >= 0) {
@@ -92,11 +93,9 @@ class EditorSession {
 
 void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-// Raises the window and gives it the keyboard, until it has kept it for a while: in its
-// first moments the editor may still hand the focus to its other window. Focusing the
-// window that already has the focus is left out: without a window manager, X then passes
-// the focus to the editor's other window. SDL takes an X focus change as its own some
-// 200 ms later, and the editor reads the keyboard from the frame after that.
+// Raises the window and gives it the keyboard, until it has kept it for a while. SDL takes
+// an X focus change as its own some 200 ms later, and the editor reads the keyboard from the
+// frame after that.
 void Focus(const std::string& window) {
   const auto focused = [&] { return Output("xdotool getwindowfocus") == window; };
   for (int attempt = 0; attempt < 20; ++attempt) {
@@ -160,10 +159,9 @@ int NearEdge(const gfx::Image& image) {
   return edge;
 }
 
-// X without a window manager passes the keyboard focus around between the two windows now
-// and then; an action the editor never received is tried again in a new session. A session
-// that lost the focus during the actions proves nothing and does not count against the three
-// tries the editor gets.
+// An action the editor never received is tried again in a new session, up to three times.
+// A session in which the scene window lost the keyboard focus during the actions (X without a
+// window manager leaves the focus to whoever asks) proves nothing and is not counted.
 template <typename Seen>
 gfx::Image Attempt(const fs::path& dir, const std::string& name, const std::string& actions, Seen seen) {
   gfx::Image image;
