@@ -1,11 +1,13 @@
 # One command each: every target installs what is missing, configures, builds and runs.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 XVFB       := scripts/with-display
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build build-asan run test test-fast bench clean
+.PHONY: all deps build build-asan run test test-fast bench fuzz clean
 
 all: build
 
@@ -26,7 +28,8 @@ build-asan: deps $(ASAN_BUILD)/build.ninja
 
 # With a display the editor opens its windows; without one it runs a few hundred frames
 # under Xvfb and writes screenshots.
-run: build
+run: deps $(BUILD)/build.ninja
+	@cmake --build $(BUILD) -j $(JOBS) --target particle-editor
 	@scripts/run-editor $(BUILD)/particle-editor
 
 # Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -40,8 +43,15 @@ test: build build-asan
 test-fast: build
 	@$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Each libFuzzer target for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600), built with clang.
+fuzz:
+	@scripts/install-deps --fuzz
+	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) -DPE_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: build
 	@$(XVFB) $(BUILD)/particle_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out

@@ -9,6 +9,17 @@
 #include <memory>
 
 #include "app/manager.h"
+#include "view/pointer.h"
+#include "view/camera.h"
+#include "resource/texture_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/model_manager.h"
+#include "platform/window_system.h"
+#include "input/input.h"
+#include "editor/editor.h"
+#include "app/renderer.h"
+#include "app/light.h"
+#include "app/child_window.h"
 #include "particle/particle_emitter.h"
 #include "platform/headless_window_system.h"
 #include "platform/sdl_window_system.h"

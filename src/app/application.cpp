@@ -4,6 +4,8 @@
 
 #include "app/frame_loop.h"
 #include "app/manager.h"
+#include "app/renderer.h"
+#include "app/child_window.h"
 #include "platform/message_sink.h"
 
 namespace {

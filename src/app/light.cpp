@@ -1,6 +1,7 @@
 #include "app/light.h"
 
 #include "app/manager.h"
+#include "app/renderer.h"
 
 void CLight::Init() {
   light_ = D3DLIGHT9{};

@@ -1,14 +1,47 @@
 #include "app/manager.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
 
+#include "app/child_window.h"
+#include "app/light.h"
+#include "app/renderer.h"
+#include "editor/editor.h"
+#include "effectfile/document_file.h"
+#include "input/input.h"
+#include "platform/window_system.h"
+#include "resource/model_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+#include "view/pointer.h"
 #include "scene/object.h"
+#include "scene/shared_state.h"
 #include "scene/object_x.h"
 
 std::unique_ptr<CManager>& CManager::Instance() {
   static std::unique_ptr<CManager> instance;
   return instance;
 }
+
+namespace {
+
+// Started from another folder, the program finds no catalogs and shows an empty scene; say
+// where it looked, since nothing else will.
+void ReportMissingDataFolder() {
+  std::error_code error;
+  if (std::filesystem::is_directory(kDataFolder, error)) return;
+  const std::string looked = std::filesystem::absolute(kDataFolder, error).string();
+  std::fprintf(stderr, "no data folder at %s: start the editor from the folder that holds %s\n", looked.c_str(),
+               kDataFolder);
+}
+
+}  // namespace
+
+CManager::CManager() = default;
+CManager::~CManager() = default;
+
+bool CManager::MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
 
 CManager* CManager::GetInstance() {
   auto& instance = Instance();
@@ -17,10 +50,9 @@ CManager* CManager::GetInstance() {
 }
 
 HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
-  std::srand(0);
   // What the frame loop shares across objects starts afresh with every start-up.
-  CPointer::ResetEmissionCounter();
-  CCamera::ResetDragVelocity();
+  Shared().ResetForStart();
+  ReportMissingDataFolder();
   mainWindow_ = mainWindow;
 
   renderer_ = std::make_unique<CRenderer>();

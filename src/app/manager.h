@@ -6,18 +6,24 @@
 #include <memory>
 #include <string>
 
-#include "app/child_window.h"
-#include "app/light.h"
-#include "app/renderer.h"
-#include "editor/editor.h"
 #include "particle/particle_params.h"
-#include "input/input.h"
-#include "platform/window_system.h"
-#include "resource/model_manager.h"
-#include "resource/shader_manager.h"
-#include "resource/texture_manager.h"
-#include "view/camera.h"
-#include "view/pointer.h"
+#include "platform/gfx/d3d_types.h"
+
+class CCamera;
+class CChildWindow;
+class CEditor;
+class CInputKeyboard;
+class CInputMouse;
+class CLight;
+class CModelManager;
+class CPointer;
+class CRenderer;
+class CShaderManager;
+class CTextureManager;
+namespace platform {
+class Window;
+class WindowSystem;
+}  // namespace platform
 
 class CManager {
  public:
@@ -44,7 +50,7 @@ class CManager {
   CEditor* GetEditor() const { return editor_.get(); }
   EffectTable* GetEffectTable() const { return effectTable_.get(); }
   // True while the mouse is over one of the editor's windows.
-  bool MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
+  bool MouseOverEditor() const;
   // Plays a sound of the sound catalog. The program has no sound output yet: nothing is heard.
   void PlaySound(const std::string& label);
   platform::Window* GetMainWindow() const { return mainWindow_; }
@@ -53,7 +59,9 @@ class CManager {
   bool IsWireframe() const { return wireframe_; }
 
  private:
-  CManager() = default;
+  CManager();
+  friend std::default_delete<CManager>;
+  ~CManager();
 
   std::unique_ptr<CLight> light_;
   std::unique_ptr<CCamera> camera_;

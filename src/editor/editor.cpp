@@ -1,6 +1,7 @@
 #include "editor/editor.h"
 
 #include "app/manager.h"
+#include "view/pointer.h"
 
 #include <utility>
 

@@ -4,6 +4,9 @@
 #include <utility>
 
 #include "app/manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "app/renderer.h"
 #include "particle/particle_emitter.h"
 
 CParticle* CParticle::Create(const BillboardParams& params, const std::string& textureTag, PhysicsGrid* grid,

@@ -1,10 +1,11 @@
 #include "particle/particle_emitter.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "app/manager.h"
 #include "particle/particle.h"
+#include "platform/message_sink.h"
+#include "scene/shared_state.h"
 
 namespace {
 
@@ -16,10 +17,13 @@ float Cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x)))
 float Acos(float x) { return static_cast<float>(std::acos(static_cast<double>(x))); }
 float Sqrt(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x))); }
 
-// The Random_Circle candidate: both C library draws are made whether used or not.
+// The Random_Circle candidate: both draws are made whether used or not, so the sequence
+// does not depend on which particles use it.
 D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
-  const float a = static_cast<float>(std::rand()) / 32767.0f * 2.0f * 3.1415927f;
-  const float r = Sqrt(static_cast<float>(std::rand()) / 32767.0f) * (createRange * 360.0f);
+  PlacementRandom& random = Shared().placement;
+  constexpr float kMax = static_cast<float>(PlacementRandom::kMax);
+  const float a = static_cast<float>(random.Next()) / kMax * 2.0f * D3DX_PI;
+  const float r = Sqrt(static_cast<float>(random.Next()) / kMax) * (createRange * 360.0f);
   return {Cos(a) * r, altitude, Sin(a) * r};
 }
 
@@ -27,6 +31,7 @@ D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
 
 CParticleEmitter* CParticleEmitter::Create(const std::string& tag) {
   auto* emitter = new CParticleEmitter();
+  emitter->tag_ = tag;
   std::vector<ParticleParams> definitions;
   if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) definitions = (*table)[tag];
   for (const ParticleParams& definition : definitions) {
@@ -76,8 +81,21 @@ D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3
   }
 }
 
+bool CParticleEmitter::Refuses(const EmissionParams& emission) const {
+  if (emission.Quantity <= kMaxQuantity) return false;
+  const auto index = &emission - emissionDefs_.data();
+  platform::ReportNotice("effect \"" + tag_ + "\", definition " + std::to_string(index) + ": Quantity " +
+                         std::to_string(emission.Quantity) + " is above the " + std::to_string(kMaxQuantity) +
+                         " particles a definition may spawn; it spawns none");
+  return true;
+}
+
 void CParticleEmitter::SpawnBillboards(const EmissionParams& emission) {
   if (billboardCursor_ >= billboardDefs_.size()) return;
+  if (Refuses(emission)) {
+    ++billboardCursor_;
+    return;
+  }
   BillboardParams& b = billboardDefs_[billboardCursor_];
   // Read once: writing each particle's direction into b must not feed the next one.
   const D3DXVECTOR3 velocity = b.Velocity;
@@ -93,7 +111,11 @@ void CParticleEmitter::SpawnBillboards(const EmissionParams& emission) {
   ++billboardCursor_;
 }
 
-void CParticleEmitter::SpawnMeshes(const EmissionParams&) {
+void CParticleEmitter::SpawnMeshes(const EmissionParams& emission) {
+  if (Refuses(emission)) {
+    ++meshCursor_;
+    return;
+  }
   // Mesh particles are drawn by their own class, which this build does not have yet; the
   // definition is kept and its turn passes, so later definitions keep their order.
   ++meshCursor_;

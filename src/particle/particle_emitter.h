@@ -15,6 +15,10 @@ class PhysicsGrid;
 
 class CParticleEmitter : public CObject {
  public:
+  // A document may carry any Quantity; a definition asking for more particles than this
+  // spawns none (and says so once) instead of exhausting the memory at every emission.
+  static constexpr int kMaxQuantity = 100'000;
+
   // The table's definitions of the tag are copied; a tag the table lacks is added to it empty.
   static CParticleEmitter* Create(const std::string& tag);
 
@@ -46,10 +50,13 @@ class CParticleEmitter : public CObject {
   CParticleEmitter() = default;
   void SpawnBillboards(const EmissionParams& emission);
   void SpawnMeshes(const EmissionParams& emission);
+  // True, after saying why once, when a definition asks for more than kMaxQuantity.
+  bool Refuses(const EmissionParams& emission) const;
   // The velocity of particle i of a definition by its behaviour.
   D3DXVECTOR3 Direction(const EmissionParams& emission, const D3DXVECTOR3& velocity, float attenuation,
                         float distortionMax, float distortionMin, int i);
 
+  std::string tag_;
   std::vector<CParticle*> particles_;
   std::vector<BillboardParams> billboardDefs_;
   std::vector<CMeshParticle*> meshParticles_;

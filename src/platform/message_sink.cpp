@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace platform {
@@ -31,6 +32,27 @@ void DialogMessageSink::Show(std::string_view caption, std::string_view text) {
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, c.c_str(), t.c_str(), nullptr) != 0)
     StderrMessageSink().Show(caption, text);
 }
+
+bool Notices::Report(std::string_view text) {
+  if (std::find(told_.begin(), told_.end(), text) != told_.end()) return false;
+  told_.emplace_back(text);
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  if (recent_.size() == kKept) recent_.erase(recent_.begin());
+  recent_.emplace_back(text);
+  return true;
+}
+
+void Notices::Clear() {
+  recent_.clear();
+  told_.clear();
+}
+
+Notices& GetNotices() {
+  static Notices notices;
+  return notices;
+}
+
+void ReportNotice(std::string_view text) { GetNotices().Report(text); }
 
 ScopedMessageRecorder::ScopedMessageRecorder() {
   auto recorder = std::make_unique<RecordingMessageSink>();

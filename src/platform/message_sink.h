@@ -46,6 +46,30 @@ class RecordingMessageSink final : public MessageSink {
   std::vector<Message> messages_;
 };
 
+// Notices: problems the user should know of that must not stop the frame (a texture that
+// cannot be loaded in the middle of a preview, a definition refused at every emission).
+// Each distinct text is told once, on standard error and to the editor's notice line; the
+// editor reads the recent ones from here.
+class Notices {
+ public:
+  static constexpr std::size_t kKept = 32;
+
+  // True when the text is new (and was therefore told).
+  bool Report(std::string_view text);
+  // The most recent distinct notices, oldest first.
+  const std::vector<std::string>& Recent() const { return recent_; }
+  void Clear();
+
+ private:
+  std::vector<std::string> recent_;
+  std::vector<std::string> told_;  // every text told this run, so a repeat stays quiet
+};
+
+// The process's notices.
+Notices& GetNotices();
+// Tells a notice once (see Notices).
+void ReportNotice(std::string_view text);
+
 // Installs a recording sink for its lifetime and puts the previous sink back afterwards.
 class ScopedMessageRecorder {
  public:

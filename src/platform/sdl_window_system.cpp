@@ -116,10 +116,22 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const std::string& title, 
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
   // Windows start hidden and are shown once everything is set up, as the start-up order says.
-  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        clientWidth, clientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  const SDL_Point at = NextWindowPosition(clientWidth, clientHeight);
+  SDL_Window* window =
+      SDL_CreateWindow(title.c_str(), at.x, at.y, clientWidth, clientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!window) return nullptr;
   return std::make_unique<SdlGlWindow>(window, title, clientWidth, clientHeight);
+}
+
+SDL_Point SdlWindowSystem::NextWindowPosition(int width, int height) {
+  constexpr int kGap = 8;
+  SDL_Rect screen;
+  if (SDL_GetDisplayUsableBounds(0, &screen) != 0) return {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED};
+  const int left = nextLeft_ < 0 ? screen.x : nextLeft_;
+  if (left + width > screen.x + screen.w || height > screen.h)
+    return {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED};
+  nextLeft_ = left + width + kGap;
+  return {left, screen.y};
 }
 
 std::unique_ptr<InputDevice> SdlWindowSystem::CreateKeyboard(Window* focusWindow) {

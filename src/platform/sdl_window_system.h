@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <SDL_rect.h>
+
 #include "platform/window_system.h"
 
 namespace platform {
@@ -31,8 +33,13 @@ class SdlWindowSystem final : public WindowSystem {
  private:
   SdlWindowSystem() = default;
   void Handle(const SDL_Event& event);
+  // Where the next window goes: beside the previous one when the screen has room for both,
+  // else where the window manager puts it (without one, centred, where the second window
+  // would cover the first).
+  SDL_Point NextWindowPosition(int width, int height);
 
   bool quit_ = false;
+  int nextLeft_ = -1;  // right of the last window placed, plus a gap; -1 before the first
   struct PendingMotion {
     std::uint32_t windowId;
     MouseMotion motion;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/message_sink.h"
 #include "resource/json_reader.h"
 
 namespace {
@@ -53,7 +54,8 @@ void CModelManager::Load(const std::string& catalogPath) {
     std::string error;
     if (FAILED(gfx::D3DXLoadMeshFromX(path, D3DXMESH_SYSTEMMEM, device_, &owned.materials, &info.NumMaterials,
                                       &owned.mesh, &error))) {
-      problems.Entry(i, error);
+      // The model is skipped: whoever asks for the tag gets nothing, as for an unknown tag.
+      platform::ReportNotice("model \"" + tag + "\" skipped: " + error);
       continue;
     }
     info.Mesh = owned.mesh.get();

@@ -22,8 +22,8 @@ gfx::Texture* CTextureManager::GetTexture(bool childDevice, const std::string& l
   if (inserted) {
     gfx::Device* device = childDevice ? childDevice_ : mainDevice_;
     if (device) it->second = device->CreateTextureFromFile(entry->second);
-    if (!it->second)
-      platform::ShowMessage("警告！", "texture \"" + label + "\": cannot load the image " + entry->second);
+    // Said once and never in a modal box: this happens in the middle of a preview.
+    if (!it->second) platform::ReportNotice("texture \"" + label + "\": cannot load the image " + entry->second);
   }
   return it->second.get();
 }

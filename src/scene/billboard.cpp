@@ -1,6 +1,10 @@
 #include "scene/billboard.h"
 
 #include "app/manager.h"
+#include "resource/shader_manager.h"
+#include "view/camera.h"
+#include "resource/texture_manager.h"
+#include "app/renderer.h"
 
 namespace {
 

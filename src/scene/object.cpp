@@ -1,37 +1,35 @@
 #include "scene/object.h"
 
-CObject* CObject::top_[OBJECT_PRIORITY_MAX] = {};
-CObject* CObject::cur_[OBJECT_PRIORITY_MAX] = {};
-std::vector<CObject*> CObject::walked_;
-std::uint64_t CObject::constructed_[OBJECT_PRIORITY_MAX] = {};
-
 CObject::CObject(int priority) : priority_(priority) {
-  prev_ = cur_[priority_];
+  ObjectLists& lists = Shared().objects;
+  prev_ = lists.cur[priority_];
   if (prev_) {
     prev_->next_ = this;
   } else {
-    top_[priority_] = this;
+    lists.top[priority_] = this;
   }
-  cur_[priority_] = this;
-  ++constructed_[priority_];
+  lists.cur[priority_] = this;
+  ++lists.constructed[priority_];
 }
 
 void CObject::UpdateAll() {
+  ObjectLists& lists = Shared().objects;
+  std::vector<CObject*>& walked = lists.walked;
   for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority) {
     // The next pointer is taken before Update, so an object may die, or create others at
     // the tail, without breaking the walk.
-    walked_.clear();
+    walked.clear();
     CObject* last = nullptr;
-    for (CObject* object = top_[priority]; object;) {
+    for (CObject* object = lists.top[priority]; object;) {
       CObject* next = object->next_;
-      walked_.push_back(object);
+      walked.push_back(object);
       if (!object->IsStopped()) object->Update();
       last = object;
       object = next;
     }
     // Objects the tail's Update created were not visited, but are purged like the rest.
-    for (CObject* object = last ? last->next_ : nullptr; object; object = object->next_) walked_.push_back(object);
-    PurgeWalked(priority);
+    for (CObject* object = last ? last->next_ : nullptr; object; object = object->next_) walked.push_back(object);
+    PurgeWalked(lists, priority);
   }
 }
 
@@ -39,16 +37,17 @@ void CObject::UpdateAll() {
 // their Uninit created meanwhile at the tail: the order a walk along the list would have.
 // Reading the collected pointers in sequence lets the memory fetch many objects at once,
 // where chasing the links fetches one after another.
-void CObject::PurgeWalked(int priority) {
-  const std::uint64_t constructedBefore = constructed_[priority];
+void CObject::PurgeWalked(ObjectLists& lists, int priority) {
+  const std::vector<CObject*>& walked = lists.walked;
+  const std::uint64_t constructedBefore = lists.constructed[priority];
   constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < walked_.size(); ++i) {
-    if (i + kAhead < walked_.size()) __builtin_prefetch(walked_[i + kAhead]);
-    PurgeIfDead(walked_[i]);
+  for (std::size_t i = 0; i < walked.size(); ++i) {
+    if (i + kAhead < walked.size()) __builtin_prefetch(walked[i + kAhead]);
+    PurgeIfDead(walked[i]);
   }
-  std::uint64_t createdMeanwhile = constructed_[priority] - constructedBefore;
+  std::uint64_t createdMeanwhile = lists.constructed[priority] - constructedBefore;
   if (createdMeanwhile == 0) return;
-  CObject* object = cur_[priority];  // the newest objects end the list
+  CObject* object = lists.cur[priority];  // the newest objects end the list
   while (--createdMeanwhile > 0 && object->prev_) object = object->prev_;
   while (object) {
     CObject* next = object->next_;
@@ -58,19 +57,21 @@ void CObject::PurgeWalked(int priority) {
 }
 
 void CObject::DrawAll() {
+  const ObjectLists& lists = Shared().objects;
   for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority)
-    for (CObject* object = top_[priority]; object; object = object->next_)
+    for (CObject* object = lists.top[priority]; object; object = object->next_)
       if (!object->IsHidden()) object->Draw();
 }
 
 void CObject::ReleaseAll() {
+  ObjectLists& lists = Shared().objects;
   for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority) {
-    for (CObject* object = top_[priority]; object;) {
+    for (CObject* object = lists.top[priority]; object;) {
       CObject* next = object->next_;
       object->Uninit();
       object = next;
     }
-    for (CObject* object = top_[priority]; object;) {
+    for (CObject* object = lists.top[priority]; object;) {
       CObject* next = object->next_;
       PurgeIfDead(object);
       object = next;
@@ -80,16 +81,17 @@ void CObject::ReleaseAll() {
 
 void CObject::PurgeIfDead(CObject* object) {
   if (!object->IsDeath()) return;
+  ObjectLists& lists = Shared().objects;
   const int priority = object->priority_;
   if (object->prev_) {
     object->prev_->next_ = object->next_;
   } else {
-    top_[priority] = object->next_;
+    lists.top[priority] = object->next_;
   }
   if (object->next_) {
     object->next_->prev_ = object->prev_;
   } else {
-    cur_[priority] = object->prev_;
+    lists.cur[priority] = object->prev_;
   }
   object->Uninit();
   delete object;

@@ -10,10 +10,11 @@
 #include "platform/gfx/d3d_types.h"
 #include "platform/gfx/d3dx_math.h"
 #include "scene/object_pool.h"
+#include "scene/shared_state.h"
 
 class CObject {
  public:
-  static constexpr int OBJECT_PRIORITY_MAX = 5;
+  static constexpr int OBJECT_PRIORITY_MAX = ObjectLists::kLevels;
   static constexpr int kDefaultPriority = 2;
 
   explicit CObject(int priority = kDefaultPriority);
@@ -57,8 +58,8 @@ class CObject {
   static void ReleaseAll();
 
   // For inspection (tests, tools): the head of a level's list and an object's neighbours.
-  static CObject* Head(int priority) { return top_[priority]; }
-  static CObject* Tail(int priority) { return cur_[priority]; }
+  static CObject* Head(int priority) { return Shared().objects.top[priority]; }
+  static CObject* Tail(int priority) { return Shared().objects.cur[priority]; }
   CObject* Prev() const { return prev_; }
   CObject* Next() const { return next_; }
 
@@ -68,13 +69,7 @@ class CObject {
 
  private:
   static void PurgeIfDead(CObject* object);
-  static void PurgeWalked(int priority);
-
-  static CObject* top_[OBJECT_PRIORITY_MAX];
-  static CObject* cur_[OBJECT_PRIORITY_MAX];
-  static std::vector<CObject*> walked_;  // the objects of the level being updated, in list order
-  static std::uint64_t constructed_[OBJECT_PRIORITY_MAX];  // objects ever made per level, to find those
-                                                          // made during a purge
+  static void PurgeWalked(ObjectLists& lists, int priority);
 
   CObject* prev_ = nullptr;
   CObject* next_ = nullptr;

@@ -1,6 +1,8 @@
 #include "scene/object_x.h"
 
 #include "app/manager.h"
+#include "resource/model_manager.h"
+#include "app/renderer.h"
 
 CObjectX* CObjectX::Create(const std::string& label, D3DXVECTOR3 pos) {
   auto* object = new CObjectX();

@@ -1,8 +1,12 @@
 #include "view/camera.h"
 
 #include "app/manager.h"
+#include "view/pointer.h"
+#include "input/input.h"
+#include "app/renderer.h"
+#include "scene/shared_state.h"
 
-D3DXVECTOR3 CCamera::drag_;
+const D3DXVECTOR3& CCamera::DragVelocity() { return Shared().cameraDrag; }
 
 HRESULT CCamera::Init() {
   eye_ = {0.0f, 100.0f, 300.0f};
@@ -21,17 +25,18 @@ void CCamera::Update() {
   CManager* manager = CManager::GetInstance();
   const platform::DIMOUSESTATE2& mouse = manager->GetMouse()->GetMouseState();
   const bool overEditor = manager->MouseOverEditor();
+  D3DXVECTOR3& drag = Shared().cameraDrag;  // shared by every camera, as the turn's inertia
 
   if (manager->GetMouse()->GetPress(CInputMouse::kLeft) && !overEditor)
-    drag_ = {static_cast<float>(mouse.lX), static_cast<float>(mouse.lY), static_cast<float>(mouse.lZ)};
+    drag = {static_cast<float>(mouse.lX), static_cast<float>(mouse.lY), static_cast<float>(mouse.lZ)};
   if (!overEditor) {
     eye_.y -= mouse.lZ * kWheel;
     eye_.z -= mouse.lZ * kWheel;
   }
-  rot_.y += drag_.x * kTurn;
-  rot_.x += drag_.y * kTurn;
-  drag_.x *= kDragDecay;
-  drag_.y *= kDragDecay;
+  rot_.y += drag.x * kTurn;
+  rot_.x += drag.y * kTurn;
+  drag.x *= kDragDecay;
+  drag.y *= kDragDecay;
 
   CInputKeyboard* keyboard = manager->GetKeyboard();
   if (keyboard->GetPress(DIK_Q)) rot_.y -= kTurn;

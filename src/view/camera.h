@@ -27,8 +27,7 @@ class CCamera {
   const D3DXMATRIX& GetProjection() const { return projection_; }
   const D3DXMATRIX& GetOrbit() const { return orbit_; }
   // The drag velocity that keeps the camera turning after the button is released.
-  static const D3DXVECTOR3& DragVelocity() { return drag_; }
-  static void ResetDragVelocity() { drag_ = {}; }
+  static const D3DXVECTOR3& DragVelocity();
 
  private:
   D3DXVECTOR3 eye_;
@@ -40,6 +39,4 @@ class CCamera {
   D3DXMATRIX orbit_;
   D3DXVECTOR3 worldEye_;
   D3DXVECTOR3 worldTarget_;
-
-  static D3DXVECTOR3 drag_;  // shared by every camera, as the turn's inertia
 };

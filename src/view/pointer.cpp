@@ -1,12 +1,18 @@
 #include "view/pointer.h"
 
+#include "scene/shared_state.h"
+
 #include <cmath>
 #include <cstdlib>
 
 #include "app/manager.h"
+#include "view/camera.h"
+#include "resource/model_manager.h"
+#include "input/input.h"
+#include "editor/editor.h"
+#include "app/renderer.h"
 #include "particle/particle_emitter.h"
 
-int CPointer::emissionCounter_ = 0;
 
 CPointer* CPointer::Create(D3DXVECTOR3 pos) {
   auto* pointer = new CPointer();
@@ -65,10 +71,11 @@ void CPointer::Update() {
 
   // Every EmissionInterval frames the selected effect plays here; 0 plays nothing and a
   // negative interval counts like its absolute value.
-  ++emissionCounter_;
+  int& emissionCounter = Shared().emissionCounter;  // counted by every pointer together
+  ++emissionCounter;
   CEditor* editor = manager->GetEditor();
   const long long interval = editor ? std::llabs(static_cast<long long>(editor->EmissionInterval)) : 0;
-  if (interval != 0 && emissionCounter_ % interval == 0) {
+  if (interval != 0 && emissionCounter % interval == 0) {
     lastEmitter_ = CParticleEmitter::Create(editor->GetTag());
     lastEmitter_->SetPos(pos_);
   }

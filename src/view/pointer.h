@@ -32,7 +32,6 @@ class CPointer : public CObject {
   bool IsVisible() const { return visible_; }
   // The emitter made most recently; it is gone once its particles have all died.
   CParticleEmitter* GetLastEmitter() const { return lastEmitter_; }
-  static void ResetEmissionCounter() { emissionCounter_ = 0; }
   float GetSpeed() const { return speed_; }
 
   // The horizontal step for the held keys at the camera's yaw: the first matching row of
@@ -61,7 +60,6 @@ class CPointer : public CObject {
   D3DXMATRIX world_;
   std::vector<ModelPart> parts_;
   CParticleEmitter* lastEmitter_ = nullptr;  // not owned: the registry ends it
-  static int emissionCounter_;  // frames counted by every pointer together
   float speed_ = 1.0f;
   bool visible_ = true;
   bool death_ = false;

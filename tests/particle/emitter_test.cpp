@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/message_sink.h"
+#include "scene/shared_state.h"
 #include "support/headless_scene.h"
 
 namespace {
@@ -100,6 +104,54 @@ TEST_F(EmitterTest, SetPosPlacesByOffsetOrOnTheCircleWithLockedAxes) {
       for (CParticle* p : emitter->GetParticles()) ExpectNear(p->GetPos(), c.expectedAtOrigin + moved);
     }
   }
+}
+
+TEST_F(EmitterTest, CirclePlacementStaysWithinItsRangeOnEveryLock) {
+  PlacementRandom reference;
+  reference.Seed(1);
+  for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(reference.Next(), expected);
+
+  constexpr float kRange = 0.25f;  // a radius of 90
+  const D3DXVECTOR3 at(5.0f, 6.0f, 7.0f);
+  for (int lock = Lock_None; lock <= Lock_YZ; ++lock) {
+    SCOPED_TRACE(lock);
+    ParticleParams d = Definition(200);
+    d.Billboard.RandomCreate = Random_Circle;
+    d.Billboard.LockPosition = lock;
+    d.Billboard.CreateRange = kRange;
+    d.Billboard.Altitude = 3.0f;
+    CParticleEmitter* emitter = Emit("RING", {d});
+    emitter->SetPos(at);
+    float farthest = 0.0f;
+    for (CParticle* p : emitter->GetParticles()) {
+      const D3DXVECTOR3 pos = p->GetPos();
+      const bool lockX = lock == Lock_X || lock == Lock_XY || lock == Lock_XZ;
+      const bool lockY = lock == Lock_Y || lock == Lock_XY || lock == Lock_YZ;
+      const bool lockZ = lock == Lock_Z || lock == Lock_XZ || lock == Lock_YZ;
+      const float x = lockX ? 0.0f : pos.x, z = lockZ ? 0.0f : pos.z;
+      EXPECT_LE(std::sqrt(x * x + z * z), kRange * 360.0f + 1e-3f);
+      EXPECT_FLOAT_EQ(pos.y, lockY ? at.y : 3.0f);
+      EXPECT_FLOAT_EQ(pos.x, lockX ? at.x : pos.x);
+      EXPECT_FLOAT_EQ(pos.z, lockZ ? at.z : pos.z);
+      farthest = std::max(farthest, std::sqrt(x * x + z * z));
+    }
+    if (lock == Lock_None || lock == Lock_Y) {
+      EXPECT_GT(farthest, kRange * 360.0f * 0.8f) << "the disc is filled";
+    }
+  }
+}
+
+TEST_F(EmitterTest, DefinitionAboveTheQuantityCeilingSpawnsNothingAndIsNoticedOnce) {
+  platform::GetNotices().Clear();
+  ParticleParams huge = Definition(2'000'000'000);
+  ParticleParams after = Definition(2, 50, 20);
+  for (int emission = 0; emission < 3; ++emission) {
+    CParticleEmitter* emitter = Emit("HUGE", {huge, after});
+    ASSERT_EQ(emitter->GetParticles().size(), 2u) << "the next definition still has its turn";
+    EXPECT_EQ(emitter->GetParticles()[0]->GetSize().x, 20.0f);
+  }
+  ASSERT_EQ(platform::GetNotices().Recent().size(), 1u);
+  EXPECT_NE(platform::GetNotices().Recent()[0].find("2000000000"), std::string::npos);
 }
 
 TEST_F(EmitterTest, EffectWithoutParticlesEndsInItsFirstUpdate) {

@@ -122,6 +122,24 @@ TEST_F(GlDeviceTest, ClearAndVertexColourReachTheScreenTheRightWayUp) {
   ExpectNear(At(image, -0.5f, -0.5f), {10, 20, 30}, 0);
 }
 
+TEST_F(GlDeviceTest, PixelCentresSitAtWholeCoordinatesAsInDirect3D9) {
+  // Clip-space x and y of a screen position, Direct3D's y running down.
+  auto clipX = [](float x) { return x / 1280.0f * 2.0f - 1.0f; };
+  auto clipY = [](float y) { return 1.0f - y / 720.0f * 2.0f; };
+  Begin(D3DCOLOR_ARGB(0, 0, 0, 0));
+  // Spans the centre of pixel 100 (at 100.0) on both axes: that pixel alone is filled.
+  DrawQuad(clipX(99.8f), clipY(99.8f), clipX(100.2f), clipY(100.2f), 0.5f, D3DCOLOR_ARGB(255, 255, 0, 0));
+  // Between two whole coordinates, so no pixel centre lies inside: nothing is drawn, where
+  // GL's centres at .5 would fill pixel 200.
+  DrawQuad(clipX(200.2f), clipY(200.2f), clipX(200.8f), clipY(200.8f), 0.5f, D3DCOLOR_ARGB(255, 0, 255, 0));
+  const gfx::Image& image = End();
+  auto lit = [&image](int x, int y) { return image.Pixel(x, y)[0] + image.Pixel(x, y)[1] > 0; };
+  EXPECT_TRUE(lit(100, 100));
+  EXPECT_FALSE(lit(99, 99) || lit(99, 100) || lit(100, 99) || lit(101, 100) || lit(100, 101));
+  for (int y = 198; y <= 202; ++y)
+    for (int x = 198; x <= 202; ++x) EXPECT_FALSE(lit(x, y)) << x << "," << y;
+}
+
 TEST_F(GlDeviceTest, BlendModesMatchDirect3DsFactorsAndOperations) {
   struct Case {
     const char* name;

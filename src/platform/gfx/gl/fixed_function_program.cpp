@@ -1,12 +1,39 @@
 #include "platform/gfx/gl/fixed_function_program.h"
 
+#include <initializer_list>
+
+#include "platform/gfx/d3d_types.h"
+
 namespace gfx {
 
 namespace {
 
+// The Direct3D values the shaders compare against, under Direct3D's names.
+struct GlslConstant {
+  const char* name;
+  long value;
+};
+
+std::string GlslConstants(std::initializer_list<GlslConstant> constants) {
+  std::string glsl;
+  for (const GlslConstant& c : constants) glsl += "const int " + std::string(c.name) + " = " + std::to_string(c.value) + ";\n";
+  return glsl;
+}
+
+#define PE_GLSL_CONSTANT(name) GlslConstant{#name, name}
+
+std::string TextureStageConstantsGlsl() {
+  return GlslConstants({PE_GLSL_CONSTANT(D3DTOP_DISABLE), PE_GLSL_CONSTANT(D3DTOP_SELECTARG1),
+                        PE_GLSL_CONSTANT(D3DTOP_SELECTARG2), PE_GLSL_CONSTANT(D3DTOP_MODULATE),
+                        PE_GLSL_CONSTANT(D3DTOP_MODULATE2X), PE_GLSL_CONSTANT(D3DTOP_MODULATE4X),
+                        PE_GLSL_CONSTANT(D3DTOP_ADD), PE_GLSL_CONSTANT(D3DTOP_ADDSIGNED),
+                        PE_GLSL_CONSTANT(D3DTOP_SUBTRACT), PE_GLSL_CONSTANT(D3DTA_TEXTURE),
+                        PE_GLSL_CONSTANT(D3DTA_TFACTOR)});
+}
+
 // Matrices arrive as Direct3D's row-major arrays, which GLSL reads as their transposes,
 // so M * v here equals Direct3D's v * M. Depth is remapped from 0..1 to GL's -1..1.
-const char* kVertexSource = R"(#version 330 core
+const char* kVertexSource = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec4 aColor;
@@ -21,11 +48,13 @@ uniform vec4 uMatDiffuse;
 uniform vec4 uMatAmbient;
 uniform vec4 uMatEmissive;
 uniform vec4 uAmbient;
+uniform vec2 pe_PixelOffset;
 out vec4 vColor;
 out vec2 vTexCoord;
 void main() {
   vec4 p = uWvp * vec4(aPosition, 1.0);
   gl_Position = vec4(p.x, p.y, 2.0 * p.z - p.w, p.w);
+  gl_Position.xy += pe_PixelOffset * gl_Position.w;
   vTexCoord = aTexCoord;
   if (uLightFlags.x == 0) {
     vColor = aColor;
@@ -53,29 +82,29 @@ uniform ivec2 uAlphaTest;
 out vec4 outColor;
 
 vec4 Arg(int arg, vec4 tex) {
-  if (arg == 2) return tex;       // D3DTA_TEXTURE
-  if (arg == 3) return vec4(1.0); // D3DTA_TFACTOR (white)
-  return vColor;                  // D3DTA_DIFFUSE, D3DTA_CURRENT at stage 0
+  if (arg == D3DTA_TEXTURE) return tex;
+  if (arg == D3DTA_TFACTOR) return vec4(1.0);  // white
+  return vColor;                               // D3DTA_DIFFUSE, D3DTA_CURRENT at stage 0
 }
 
 vec4 Combine(int op, vec4 a, vec4 b) {
-  if (op == 2) return a;                                   // SELECTARG1
-  if (op == 3) return b;                                   // SELECTARG2
-  if (op == 4) return a * b;                               // MODULATE
-  if (op == 5) return clamp(2.0 * a * b, 0.0, 1.0);        // MODULATE2X
-  if (op == 6) return clamp(4.0 * a * b, 0.0, 1.0);        // MODULATE4X
-  if (op == 7) return clamp(a + b, 0.0, 1.0);              // ADD
-  if (op == 8) return clamp(a + b - 0.5, 0.0, 1.0);        // ADDSIGNED
-  if (op == 10) return clamp(a - b, 0.0, 1.0);             // SUBTRACT
+  if (op == D3DTOP_SELECTARG1) return a;
+  if (op == D3DTOP_SELECTARG2) return b;
+  if (op == D3DTOP_MODULATE) return a * b;
+  if (op == D3DTOP_MODULATE2X) return clamp(2.0 * a * b, 0.0, 1.0);
+  if (op == D3DTOP_MODULATE4X) return clamp(4.0 * a * b, 0.0, 1.0);
+  if (op == D3DTOP_ADD) return clamp(a + b, 0.0, 1.0);
+  if (op == D3DTOP_ADDSIGNED) return clamp(a + b - 0.5, 0.0, 1.0);
+  if (op == D3DTOP_SUBTRACT) return clamp(a - b, 0.0, 1.0);
   return vColor;
 }
 
 void main() {
   vec4 tex = uColorOp.w != 0 ? texture(uTexture, vTexCoord) : vec4(1.0);
   vec4 color = vColor;
-  if (uColorOp.x != 1) {  // a disabled first stage passes the diffuse colour through
+  if (uColorOp.x != D3DTOP_DISABLE) {  // a disabled first stage passes the diffuse colour through
     color.rgb = Combine(uColorOp.x, Arg(uColorOp.y, tex), Arg(uColorOp.z, tex)).rgb;
-    if (uAlphaOp.x != 1) color.a = Combine(uAlphaOp.x, Arg(uAlphaOp.y, tex), Arg(uAlphaOp.z, tex)).a;
+    if (uAlphaOp.x != D3DTOP_DISABLE) color.a = Combine(uAlphaOp.x, Arg(uAlphaOp.y, tex), Arg(uAlphaOp.z, tex)).a;
   }
   if (!pe_AlphaPasses(uAlphaTest.x, int(floor(color.a * 255.0 + 0.5)), uAlphaTest.y)) discard;
   outColor = color;
@@ -100,18 +129,32 @@ GLuint CompileStage(GLenum type, const char* source, std::string* log) {
 
 }  // namespace
 
-const char* const kAlphaTestGlsl = R"(
-bool pe_AlphaPasses(int func, int value, int ref) {  // Direct3D's D3DCMP_ functions
-  if (func == 1) return false;
-  if (func == 2) return value < ref;
-  if (func == 3) return value == ref;
-  if (func == 4) return value <= ref;
-  if (func == 5) return value > ref;
-  if (func == 6) return value != ref;
-  if (func == 7) return value >= ref;
-  return true;
+const std::string& AlphaTestGlsl() {
+  static const std::string glsl =
+      GlslConstants({PE_GLSL_CONSTANT(D3DCMP_NEVER), PE_GLSL_CONSTANT(D3DCMP_LESS), PE_GLSL_CONSTANT(D3DCMP_EQUAL),
+                     PE_GLSL_CONSTANT(D3DCMP_LESSEQUAL), PE_GLSL_CONSTANT(D3DCMP_GREATER),
+                     PE_GLSL_CONSTANT(D3DCMP_NOTEQUAL), PE_GLSL_CONSTANT(D3DCMP_GREATEREQUAL)}) +
+      R"(
+bool pe_AlphaPasses(int func, int value, int ref) {
+  if (func == D3DCMP_NEVER) return false;
+  if (func == D3DCMP_LESS) return value < ref;
+  if (func == D3DCMP_EQUAL) return value == ref;
+  if (func == D3DCMP_LESSEQUAL) return value <= ref;
+  if (func == D3DCMP_GREATER) return value > ref;
+  if (func == D3DCMP_NOTEQUAL) return value != ref;
+  if (func == D3DCMP_GREATEREQUAL) return value >= ref;
+  return true;  // D3DCMP_ALWAYS
 }
 )";
+  return glsl;
+}
+
+void SetPixelOffset(GLuint program, UINT width, UINT height) {
+  if (width == 0 || height == 0) return;
+  glUseProgram(program);
+  glUniform2f(glGetUniformLocation(program, "pe_PixelOffset"), 1.0f / static_cast<float>(width),
+              -1.0f / static_cast<float>(height));
+}
 
 GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log) {
   const GLuint vs = CompileStage(GL_VERTEX_SHADER, vertexSource, log);
@@ -144,8 +187,10 @@ GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std:
 }
 
 bool FixedFunctionProgram::Build(std::string* log) {
-  const std::string fragment = std::string("#version 330 core\n") + kAlphaTestGlsl + kFragmentSource;
-  program = CompileProgram(kVertexSource, fragment.c_str(), log);
+  const std::string vertex = std::string("#version 330 core\n") + kVertexSource;
+  const std::string fragment =
+      std::string("#version 330 core\n") + AlphaTestGlsl() + TextureStageConstantsGlsl() + kFragmentSource;
+  program = CompileProgram(vertex.c_str(), fragment.c_str(), log);
   if (!program) return false;
   wvp = glGetUniformLocation(program, "uWvp");
   normalMatrix = glGetUniformLocation(program, "uNormalMatrix");

@@ -188,7 +188,7 @@ bool GlDevice::Setup(std::string* error) {
   }
   ffProgram_.program = ff_.program;
   ffProgram_.alphaTest = ff_.alphaTest;
-  glUseProgram(ff_.program);
+  SetPixelOffset(ff_.program, BackBufferWidth(), BackBufferHeight());
   boundProgram_ = ff_.program;
   glUniform1i(ff_.sampler, 0);
   glGenSamplers(2, samplers_.data());

@@ -15,12 +15,14 @@ layout(location = 3) in vec2 inTexCoord;
 #define main pe_EffectMain
 )";
 
-// Direct3D's projection gives depth 0..1; GL clips at -1..1.
+// Direct3D's projection gives depth 0..1; GL clips at -1..1. Pixel centres: see SetPixelOffset.
 const char* kVertexEpilogue = R"(
 #undef main
+uniform vec2 pe_PixelOffset;
 void main() {
   pe_EffectMain();
   gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;
+  gl_Position.xy += pe_PixelOffset * gl_Position.w;
 }
 )";
 
@@ -63,7 +65,7 @@ std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source
     std::string log;
     const std::string vertex = Assemble(kVertexPrelude, s.common, technique.vertex, kVertexEpilogue);
     const std::string fragment =
-        Assemble(kFragmentPrelude + std::string(kAlphaTestGlsl), s.common, technique.fragment, kFragmentEpilogue);
+        Assemble(kFragmentPrelude + AlphaTestGlsl(), s.common, technique.fragment, kFragmentEpilogue);
     TechniqueProgram tp;
     tp.program.program = CompileProgram(vertex.c_str(), fragment.c_str(), &log);
     if (!tp.program.program) {
@@ -72,7 +74,7 @@ std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source
     }
     const GLuint program = tp.program.program;
     tp.program.alphaTest = glGetUniformLocation(program, "pe_AlphaTest");
-    glUseProgram(program);
+    SetPixelOffset(program, device->BackBufferWidth(), device->BackBufferHeight());
     glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
     glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
     for (const auto& p : effect->Parameters()) tp.locations.push_back(glGetUniformLocation(program, p.declaration.name.c_str()));

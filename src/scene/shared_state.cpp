@@ -1,0 +1,6 @@
+#include "scene/shared_state.h"
+
+SharedState& Shared() {
+  static SharedState state;
+  return state;
+}
