@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 XVFB       := scripts/with-display
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build build-asan run test test-fast bench fuzz clean
+.PHONY: all deps build build-asan run test test-fast bench bench-baseline fuzz clean
 
 all: build
 
@@ -50,8 +50,13 @@ fuzz:
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# Every benchmark, then a table of each target beside its figure and the committed baseline.
+# `make bench-baseline` records this run's figures as the new baseline.
 bench: build
-	@$(XVFB) $(BUILD)/particle_bench
+	@$(XVFB) $(BUILD)/particle_bench --figures=$(BUILD)/bench-figures.json
+
+bench-baseline: bench
+	@cp $(BUILD)/bench-figures.json bench/baseline.json
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out

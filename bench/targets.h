@@ -1,0 +1,29 @@
+#pragma once
+// The speed and memory targets, as data: each benchmark's measure, the limit it is held to,
+// and which way the limit goes. `make bench` prints every figure beside its target.
+
+enum class Limit { kAtMost, kAtLeast };
+
+struct BenchTarget {
+  const char* benchmark;  // the run's name up to its arguments ("BM_X/1000" or "BM_X")
+  const char* measure;    // a counter of the run, or "time_ms" for its time per iteration
+  Limit limit;
+  double target;
+  const char* unit;
+};
+
+inline constexpr BenchTarget kBenchTargets[] = {
+    {"BM_UpdateAllLiveObjects/100000", "ns_per_object", Limit::kAtMost, 10, "ns"},
+    {"BM_CreateAndPurgePerFrame/10000", "ns_per_object", Limit::kAtMost, 100, "ns"},
+    {"BM_GlQuadsWithStateSetAndRestore/1000", "cpu_us_per_draw", Limit::kAtMost, 2, "us"},
+    {"BM_GlQuadsWithStateSetAndRestore/10000", "cpu_us_per_draw", Limit::kAtMost, 2, "us"},
+    {"BM_UpdateAllAfterChurn", "ns_per_particle", Limit::kAtMost, 30, "ns"},
+    {"BM_DrawAllFlareParticles/2000", "cpu_us_per_particle", Limit::kAtMost, 2, "us"},
+    {"BM_DrawAllFlareParticles/2000", "frame_ms", Limit::kAtMost, 16, "ms"},
+    {"BM_SpawnEmitterOf400", "time_ms", Limit::kAtMost, 2, "ms"},
+    {"BM_SaveParticleJson", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
+    {"BM_LoadParticleJson", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
+    {"BM_SaveParticleText", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
+    {"BM_LoadParticleText", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
+    {"BM_StartUpToFirstFrame", "time_ms", Limit::kAtMost, 250, "ms"},
+};
