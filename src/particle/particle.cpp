@@ -71,11 +71,10 @@ void CParticle::Update() {
   D3DXCOLOR color = GetColor();
 
   if (motion_.rotate) {
-    constexpr float kDegree = 0.017453292f;
     const float angle = params_.RotateAngle;
     const float radius = params_.RotateRadius * angle;
-    velocity.x = static_cast<float>(std::sin(double{angle * kDegree})) * radius + params_.Velocity.x;
-    velocity.z = static_cast<float>(std::cos(double{angle * kDegree})) * radius + params_.Velocity.z;
+    velocity.x = static_cast<float>(std::sin(double{angle * kDegreeToRadian})) * radius + params_.Velocity.x;
+    velocity.z = static_cast<float>(std::cos(double{angle * kDegreeToRadian})) * radius + params_.Velocity.z;
     params_.RotateAngle += RandomRange(params_.RandomRotateMax, params_.RandomRotateMin);
   }
   if (activeFrames_ >= motion_.fallDelay) velocity.y -= motion_.weight;

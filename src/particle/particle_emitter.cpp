@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr float kDegree = 0.017453292f;
-
 // Trigonometry in double precision on single-precision inputs, rounded back to single.
 float Sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
 float Cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
@@ -66,14 +64,14 @@ D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3
     case Behavior_Rotate:
       return velocity;
     case Behavior_Circle: {
-      const float theta = radius / count * kDegree * static_cast<float>(i);
+      const float theta = radius / count * kDegreeToRadian * static_cast<float>(i);
       return {-Sin(theta) * attenuation, velocity.y * attenuation, -Cos(theta) * attenuation};
     }
     case Behavior_Sphere: {
       const float phi = Acos(1.0f - 2.0f * (static_cast<float>(i) + 0.5f) / count);
       const float rho = radius * Sin(phi);
       const float distortion = RandomRange(distortionMax, distortionMin);
-      const float theta = distortion * (static_cast<float>(i) * 6.2831855f) / (Sqrt(5.0f) + 1.0f);
+      const float theta = distortion * (static_cast<float>(i) * (2.0f * D3DX_PI)) / (Sqrt(5.0f) + 1.0f);
       return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation, rho * Sin(theta) * attenuation};
     }
     default:

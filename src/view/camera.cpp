@@ -42,12 +42,12 @@ void CCamera::Update() {
   if (keyboard->GetPress(DIK_Q)) rot_.y -= kTurn;
   if (keyboard->GetPress(DIK_E)) rot_.y += kTurn;
   if (keyboard->GetPress(DIK_T)) {
-    eye_.y -= 4.0f;
-    eye_.z -= 12.0f;
+    eye_.y -= kZoomStepY;
+    eye_.z -= kZoomStepZ;
   }
   if (keyboard->GetPress(DIK_G)) {
-    eye_.y += 4.0f;
-    eye_.z += 12.0f;
+    eye_.y += kZoomStepY;
+    eye_.z += kZoomStepZ;
   }
 
   const D3DXVECTOR3 centre = manager->GetPointer() ? manager->GetPointer()->GetPos() : D3DXVECTOR3();

@@ -10,6 +10,9 @@ class CCamera {
   static constexpr float kTurn = 0.005f;
   static constexpr float kDragDecay = 0.85f;
   static constexpr float kWheel = 0.5f;
+  // T and G move the eye along its slope towards or away from the pointer, per frame held.
+  static constexpr float kZoomStepY = 4.0f;
+  static constexpr float kZoomStepZ = 12.0f;
   static constexpr float kFovY = D3DX_PI / 4.0f;
   static constexpr float kAspect = 1280.0f / 720.0f;
   static constexpr float kNear = 5.0f;

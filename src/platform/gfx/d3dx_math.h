@@ -7,6 +7,8 @@
 #include "platform/gfx/d3d_types.h"
 
 inline constexpr float D3DX_PI = 3.141592654f;
+// Degrees to radians, as the program's angles in degrees are converted.
+inline constexpr float kDegreeToRadian = 0.017453292f;
 
 struct D3DXVECTOR2 {
   float x = 0, y = 0;
