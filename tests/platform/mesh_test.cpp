@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -135,11 +137,47 @@ TEST_F(XFileTest, FirstFaceKeepsItsClockwiseWinding) {
   void* data = nullptr;
   mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
   const auto* vertices = static_cast<const Vertex*>(data);
-  // The importer unshares vertices, so face 0 is vertices 0, 1, 2 in drawing order.
+  // Vertices keep the file's order, so face 0 is vertices 0, 1, 2 in drawing order.
   EXPECT_EQ(vertices[0].x, 1.0f);
   EXPECT_EQ(vertices[1].x, 4.0f);
   EXPECT_EQ(vertices[2].y, 5.0f);
   mesh->UnlockVertexBuffer();
+}
+
+TEST_F(XFileTest, SampleModelsKeepTheirWrittenVerticesAndBounds) {
+  struct Case {
+    const char* name;
+    DWORD vertices;
+    D3DXVECTOR3 max, min;  // floored, as the model manager keeps them
+  };
+  const Case cases[] = {
+      {"cube.x", 24, {0, 0, 0}, {-1, -1, -1}},          {"plane.x", 4, {0, 0, 0}, {-1, 0, -1}},
+      {"sphere.x", 221, {10, 10, 10}, {-10, -10, -10}}, {"cone.x", 51, {5, 5, 5}, {-5, -5, -5}},
+      {"ring.x", 392, {10, 0, 10}, {-10, -1, -10}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<gfx::MaterialBuffer> materials;
+    std::unique_ptr<gfx::Mesh> mesh;
+    DWORD count = 0;
+    std::string error;
+    ASSERT_EQ(gfx::D3DXLoadMeshFromX(std::string(PE_SOURCE_DIR "/Data/MODEL/") + c.name, 0x110, &device_,
+                                     &materials, &count, &mesh, &error),
+              S_OK)
+        << error;
+    ASSERT_EQ(mesh->GetNumVertices(), c.vertices);
+    void* data = nullptr;
+    ASSERT_EQ(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data), S_OK);
+    const auto* vertices = static_cast<const Vertex*>(data);
+    D3DXVECTOR3 max(vertices[0].x, vertices[0].y, vertices[0].z), min = max;
+    for (DWORD i = 1; i < c.vertices; ++i) {
+      max = {std::max(max.x, vertices[i].x), std::max(max.y, vertices[i].y), std::max(max.z, vertices[i].z)};
+      min = {std::min(min.x, vertices[i].x), std::min(min.y, vertices[i].y), std::min(min.z, vertices[i].z)};
+    }
+    mesh->UnlockVertexBuffer();
+    EXPECT_EQ(D3DXVECTOR3(std::floor(max.x), std::floor(max.y), std::floor(max.z)), c.max);
+    EXPECT_EQ(D3DXVECTOR3(std::floor(min.x), std::floor(min.y), std::floor(min.z)), c.min);
+  }
 }
 
 TEST_F(XFileTest, BrokenFilesFailWithAReasonAndNothingElse) {

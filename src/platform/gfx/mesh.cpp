@@ -1,15 +1,11 @@
 #include "platform/gfx/mesh.h"
 
-#include <assimp/Importer.hpp>
-#include <assimp/material.h>
-#include <assimp/mesh.h>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "platform/gfx/x_file.h"
 
 namespace gfx {
 
@@ -47,20 +43,7 @@ HRESULT Mesh::DrawSubset(DWORD attribute) {
 namespace {
 
 constexpr std::uintmax_t kMaxModelBytes = 32u << 20;
-
-struct Vertex {
-  float x, y, z;
-  float nx, ny, nz;
-  float u, v;
-};
 constexpr DWORD kMeshFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
-static_assert(sizeof(Vertex) == 32);
-
-D3DCOLORVALUE Colour(const aiMaterial* material, const char* key, unsigned type, unsigned index, float alpha) {
-  aiColor4D c(0, 0, 0, 1);
-  if (material->Get(key, type, index, c) != AI_SUCCESS) return {0, 0, 0, alpha};
-  return {c.r, c.g, c.b, c.a};
-}
 
 }  // namespace
 
@@ -75,7 +58,7 @@ HRESULT D3DXLoadMeshFromX(const std::string& path, DWORD, Device* device, std::u
   mesh->reset();
   *numMaterials = 0;
 
-  // The importer is only ever given whole files of bounded size, read here.
+  // The reader is only ever given whole files of bounded size, read here.
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) return fail("cannot open the model file");
@@ -84,61 +67,21 @@ HRESULT D3DXLoadMeshFromX(const std::string& path, DWORD, Device* device, std::u
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() != size) return fail("cannot read the model file");
 
-  Assimp::Importer importer;
-  // The importer turns .x data into GL conventions (z negated, winding reversed, v flipped);
-  // asking for Direct3D's conventions undoes exactly that and gives the file's own data.
-  const aiScene* scene = importer.ReadFileFromMemory(
-      bytes.data(), bytes.size(), aiProcess_Triangulate | aiProcess_ConvertToLeftHanded | aiProcess_SortByPType, "x");
-  if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
-    return fail(std::string("not a readable .x model: ") + importer.GetErrorString());
-
-  // One subset per material, in the file's material order; each importer mesh carries one material.
-  const unsigned materialCount = std::max(1u, scene->mNumMaterials);
-  std::vector<Vertex> vertices;
-  std::vector<std::uint32_t> indices;
-  std::vector<Mesh::Subset> subsets(materialCount, Mesh::Subset{0, 0});
-  for (unsigned m = 0; m < materialCount; ++m) {
-    subsets[m].faceStart = static_cast<DWORD>(indices.size() / 3);
-    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
-      const aiMesh* part = scene->mMeshes[i];
-      if (part->mMaterialIndex != m && !(m == 0 && part->mMaterialIndex >= materialCount)) continue;
-      if (!(part->mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
-      const auto base = static_cast<std::uint32_t>(vertices.size());
-      for (unsigned v = 0; v < part->mNumVertices; ++v) {
-        const aiVector3D& p = part->mVertices[v];
-        const aiVector3D n = part->mNormals ? part->mNormals[v] : aiVector3D(0, 0, 0);
-        const aiVector3D t = part->mTextureCoords[0] ? part->mTextureCoords[0][v] : aiVector3D(0, 0, 0);
-        vertices.push_back({p.x, p.y, p.z, n.x, n.y, n.z, t.x, t.y});
-      }
-      for (unsigned f = 0; f < part->mNumFaces; ++f) {
-        const aiFace& face = part->mFaces[f];
-        if (face.mNumIndices != 3) continue;
-        for (unsigned k = 0; k < 3; ++k) indices.push_back(base + face.mIndices[k]);
-        ++subsets[m].faceCount;
-      }
-    }
-  }
-  if (vertices.empty() || indices.empty()) return fail("the model has no triangles");
-
+  std::string why;
+  std::optional<XModel> model = ReadXFile(std::as_bytes(std::span(bytes)), &why);
+  if (!model) return fail(why);
+  const std::vector<XVertex>& vertices = model->vertices;
+  const std::vector<std::uint32_t>& indices = model->indices;
+  std::vector<Mesh::Subset> subsets;
+  for (const XSubset& s : model->subsets) subsets.push_back({s.faceStart, s.faceCount});
   std::vector<D3DMATERIAL9> records;
   std::vector<std::string> textureFiles;
-  for (unsigned m = 0; m < scene->mNumMaterials; ++m) {
-    const aiMaterial* material = scene->mMaterials[m];
-    D3DMATERIAL9 record{};
-    record.Diffuse = Colour(material, AI_MATKEY_COLOR_DIFFUSE, 1.0f);
-    record.Specular = Colour(material, AI_MATKEY_COLOR_SPECULAR, 1.0f);
-    record.Emissive = Colour(material, AI_MATKEY_COLOR_EMISSIVE, 1.0f);
-    float opacity = 1.0f;
-    if (material->Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) record.Diffuse.a = opacity;
-    material->Get(AI_MATKEY_SHININESS, record.Power);
-    aiString texture;
-    textureFiles.push_back(material->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ? texture.C_Str()
-                                                                                                   : "");
-    records.push_back(record);
+  for (XMaterial& m : model->materials) {
+    records.push_back(m.material);
+    textureFiles.push_back(std::move(m.textureFile));
   }
-  if (records.empty()) records.push_back(D3DMATERIAL9{{1, 1, 1, 1}, {}, {}, {}, 0});
 
-  const auto vertexBytes = static_cast<UINT>(vertices.size() * sizeof(Vertex));
+  const auto vertexBytes = static_cast<UINT>(vertices.size() * sizeof(XVertex));
   auto vertexBuffer = device->CreateVertexBuffer(vertexBytes, 0, kMeshFvf, D3DPOOL_SYSTEMMEM);
   auto indexBuffer = device->CreateIndexBuffer(static_cast<UINT>(indices.size()));
   if (!vertexBuffer || !indexBuffer) return fail("the device could not hold the model");
