@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -63,7 +65,7 @@ Mesh {
 }
 )";
 
-class GlEffectMeshTest : public ::testing::Test {
+class GlEffectMeshTest : public TempFolderTest {
  protected:
   static void SetUpTestSuite() {
     std::string error;
@@ -78,8 +80,6 @@ class GlEffectMeshTest : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(window_, nullptr);
-    dir_ = fs::temp_directory_path() / ("gl-effect-test-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
     std::string error;
     auto device = window_->CreateDevice(&error);
     ASSERT_NE(device, nullptr) << error;
@@ -87,14 +87,7 @@ class GlEffectMeshTest : public ::testing::Test {
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device_->SetPresentCapture(true);
   }
-  void TearDown() override {
-    device_.reset();
-    fs::remove_all(dir_);
-  }
-  std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return (dir_ / name).string();
-  }
+  void TearDown() override { device_.reset(); }
   const std::uint8_t* Centre(int dx = 0) {
     const gfx::Image& image = device_->LastPresentedImage();
     return image.Pixel(image.width / 2 + dx, image.height / 2);
@@ -103,7 +96,6 @@ class GlEffectMeshTest : public ::testing::Test {
   static platform::SdlWindowSystem* system_;
   static platform::Window* window_;
   std::unique_ptr<gfx::GlDevice> device_;
-  fs::path dir_;
 };
 
 platform::SdlWindowSystem* GlEffectMeshTest::system_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -59,21 +61,9 @@ Mesh {
 }
 )";
 
-class XFileTest : public ::testing::Test {
+class XFileTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("xfile-test-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-  }
-
   gfx::NullDevice device_{64, 64};
-  fs::path dir_;
 };
 
 struct Vertex {

@@ -1,0 +1,35 @@
+#pragma once
+// A folder of its own for every test, under the system's temporary directory and named
+// after the process and the test, removed afterwards: parallel tests never share files.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+class TempFolderTest : public ::testing::Test {
+ protected:
+  TempFolderTest()
+      : dir_(std::filesystem::temp_directory_path() /
+             ("particle-editor-test-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  ~TempFolderTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  // Writes the bytes as the file's whole content and returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return Path(name);
+  }
+
+  const std::filesystem::path dir_;
+};
