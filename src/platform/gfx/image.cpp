@@ -302,6 +302,9 @@ Image DecodeImage(std::span<const std::byte> bytes, std::string* why, std::strin
   SDL_ClearError();
   SurfacePtr decoded = Decode(header->format, stream.get());
   if (!decoded) return Refuse(why, "the " + name + " image cannot be decoded: " + SDL_GetError());
+  // The limits were checked on the header: a decoder that read another size is not trusted.
+  if (decoded->w != static_cast<int>(header->width) || decoded->h != static_cast<int>(header->height))
+    return Refuse(why, "the " + name + " image decodes to another size than its header gives");
   // RGBA32 is R, G, B, A in memory whatever the machine's byte order.
   SurfacePtr rgba(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_RGBA32, 0));
   decoded.reset();
