@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "platform/message_sink.h"
@@ -46,20 +47,28 @@ class DepthLimit : public nlohmann::json_sax<Json> {
   bool tooDeep_ = false;
 };
 
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
 
-Json LoadJson(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Json();
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+Json ParseJson(std::string_view text) {
   // Like the library's stream extraction, the first value counts and what follows is ignored.
   DepthLimit depth;
   Json::sax_parse(text, &depth, nlohmann::detail::input_format_t::json, /*strict=*/false);
   if (depth.TooDeep()) throw JsonTooDeep("JSON nested deeper than " + std::to_string(kMaxDepth) + " levels");
-  std::istringstream stream(text);
+  std::istringstream stream{std::string(text)};
   Json document;
   stream >> document;
   return document;
+}
+
+Json LoadJson(const std::string& path) {
+  const auto text = ReadWholeFile(path);
+  return text ? ParseJson(*text) : Json();
 }
 
 CatalogProblems::~CatalogProblems() {
@@ -75,14 +84,9 @@ void CatalogProblems::Entry(std::size_t index, const std::string& why) {
 
 void CatalogProblems::File(const std::string& why) { lines_.push_back(why); }
 
-std::vector<Json> CatalogEntries(const std::string& path, const std::string& keyword, CatalogProblems* problems) {
-  Json document;
-  try {
-    document = LoadJson(path);
-  } catch (const std::exception& e) {
-    problems->File(std::string("the file is not valid JSON (") + e.what() + ")");
-    return {};
-  }
+namespace {
+
+std::vector<Json> EntriesOf(const Json& document, const std::string& keyword, CatalogProblems* problems) {
   if (document.is_null()) return {};
   if (!document.is_object()) {
     problems->File("the file does not hold a JSON object");
@@ -95,4 +99,24 @@ std::vector<Json> CatalogEntries(const std::string& path, const std::string& key
     return {};
   }
   return std::vector<Json>(found->begin(), found->end());
+}
+
+}  // namespace
+
+std::vector<Json> CatalogEntries(const std::string& path, const std::string& keyword,
+                                 CatalogProblems* problems) {
+  const auto text = ReadWholeFile(path);
+  return text ? ParseCatalogEntries(*text, keyword, problems) : std::vector<Json>{};
+}
+
+std::vector<Json> ParseCatalogEntries(std::string_view text, const std::string& keyword,
+                                      CatalogProblems* problems) {
+  Json document;
+  try {
+    document = ParseJson(text);
+  } catch (const std::exception& e) {
+    problems->File(std::string("the file is not valid JSON (") + e.what() + ")");
+    return {};
+  }
+  return EntriesOf(document, keyword, problems);
 }

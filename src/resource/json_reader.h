@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using Json = nlohmann::ordered_json;
@@ -14,9 +15,12 @@ class JsonTooDeep : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads a whole JSON file. A file that cannot be opened gives null, silently. A file that
-// does not parse throws the library's parse_error; one nested deeper than any of the
-// program's documents throws too, before the depth can hurt.
+// Parses a JSON document held in memory: the first value counts and what follows it is
+// ignored. Text that does not parse throws the library's parse_error; a document nested
+// deeper than any of the program's documents throws JsonTooDeep, before the depth can hurt.
+Json ParseJson(std::string_view text);
+// Reads a whole JSON file and parses it as ParseJson does. A file that cannot be opened gives
+// null, silently.
 Json LoadJson(const std::string& path);
 
 // Problems met while reading one catalog, told to the user in one message at the end.
@@ -39,3 +43,6 @@ class CatalogProblems {
 // catalog; a file that does not parse, or a keyword that is not a list, is reported and
 // gives no entries.
 std::vector<Json> CatalogEntries(const std::string& path, const std::string& keyword, CatalogProblems* problems);
+// The same walk over a catalog's text held in memory.
+std::vector<Json> ParseCatalogEntries(std::string_view text, const std::string& keyword,
+                                      CatalogProblems* problems);

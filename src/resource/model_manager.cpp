@@ -28,25 +28,33 @@ void ExtendFloorBounds(gfx::Mesh* mesh, D3DXVECTOR3* vtxMax, D3DXVECTOR3* vtxMin
   mesh->UnlockVertexBuffer();
 }
 
-void CModelManager::Load(const std::string& catalogPath) {
-  CatalogProblems problems(catalogPath);
-  const auto entries = CatalogEntries(catalogPath, "MODEL", &problems);
+std::vector<CModelManager::CatalogEntry> CModelManager::ReadCatalog(const std::vector<Json>& entries,
+                                                                    CatalogProblems* problems) {
+  std::vector<CatalogEntry> models;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     std::string tag, path;
     try {
       const auto strings = entries[i].get<std::vector<std::string>>();
       if (strings.size() < 2) {
-        problems.Entry(i, "needs a tag and a file path");
+        problems->Entry(i, "needs a tag and a file path");
         continue;
       }
       tag = strings[0];
       path = strings[1];
     } catch (const std::exception& e) {
-      problems.Entry(i, e.what());
+      problems->Entry(i, e.what());
       continue;
     }
     const auto dot = path.rfind('.');
     if (dot == std::string::npos || path.substr(dot) != ".x") continue;
+    models.push_back({i, std::move(tag), std::move(path)});
+  }
+  return models;
+}
+
+void CModelManager::Load(const std::string& catalogPath) {
+  CatalogProblems problems(catalogPath);
+  for (const auto& [i, tag, path] : ReadCatalog(CatalogEntries(catalogPath, "MODEL", &problems), &problems)) {
     if (models_.count(tag)) continue;
 
     Owned owned;

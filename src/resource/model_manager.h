@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx/mesh.h"
+#include "resource/json_reader.h"
 
 struct ModelInfo {
   gfx::MaterialBuffer* Materials = nullptr;
@@ -28,6 +29,14 @@ class CModelManager {
   explicit CModelManager(gfx::Device* device) : device_(device) {}
 
   void Load(const std::string& catalogPath = kCatalogPath);
+  struct CatalogEntry {
+    std::size_t index;  // in the catalog, for messages
+    std::string tag;
+    std::string path;
+  };
+  // The catalog's entries that name a .x file, in file order; malformed entries are told to
+  // problems. Needs no device.
+  static std::vector<CatalogEntry> ReadCatalog(const std::vector<Json>& entries, CatalogProblems* problems);
 
   gfx::Mesh* GetMesh(std::string tag) const;
   gfx::MaterialBuffer* GetMaterials(std::string tag) const;

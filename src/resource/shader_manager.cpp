@@ -27,23 +27,25 @@ std::vector<std::string> Names(const Json& entry, const std::string& key) {
 
 }  // namespace
 
-void CShaderManager::Load(const std::string& catalogPath) {
-  CatalogProblems problems(catalogPath);
-  const auto entries = CatalogEntries(catalogPath, "SHADER", &problems);
+std::vector<CShaderManager::CatalogEntry> CShaderManager::ReadCatalog(const std::vector<Json>& entries,
+                                                                      CatalogProblems* problems) {
+  std::vector<CatalogEntry> shaders;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Json& entry = entries[i];
-    std::string label, path;
-    std::vector<std::string> techniques, parameters;
     try {
-      label = entry.at("Label").get<std::string>();
-      path = entry.at("Path").get<std::string>();
-      techniques = Names(entry, "Technique");
-      parameters = Names(entry, "Parameter");
+      shaders.push_back({i, entry.at("Label").get<std::string>(), entry.at("Path").get<std::string>(),
+                         Names(entry, "Technique"), Names(entry, "Parameter")});
     } catch (const std::exception& e) {
-      problems.Entry(i, e.what());
-      continue;
+      problems->Entry(i, e.what());
     }
+  }
+  return shaders;
+}
 
+void CShaderManager::Load(const std::string& catalogPath) {
+  CatalogProblems problems(catalogPath);
+  for (const auto& [i, label, path, techniques, parameters] :
+       ReadCatalog(CatalogEntries(catalogPath, "SHADER", &problems), &problems)) {
     std::unique_ptr<gfx::Effect> effect;
     std::string errors;
     if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors))) platform::ShowMessage("警告！", errors);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "resource/json_reader.h"
 
 class CShaderManager {
  public:
@@ -18,6 +19,15 @@ class CShaderManager {
   explicit CShaderManager(gfx::Device* device);
 
   void Load(const std::string& catalogPath = kCatalogPath);
+  struct CatalogEntry {
+    std::size_t index;  // in the catalog, for messages
+    std::string label;
+    std::string path;
+    std::vector<std::string> techniques;  // "Technique0", "Technique1", ... in index order
+    std::vector<std::string> parameters;  // "Parameter0", ...
+  };
+  // The catalog's well-formed entries in file order; the others are told to problems. Needs no device.
+  static std::vector<CatalogEntry> ReadCatalog(const std::vector<Json>& entries, CatalogProblems* problems);
   // Null for a label without an effect; an unknown label is remembered with none.
   gfx::Effect* GetEffect(const std::string& label);
   // Handles under label + "_" + name; null when unknown.

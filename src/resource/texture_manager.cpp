@@ -5,14 +5,20 @@
 
 void CTextureManager::Load(const std::string& catalogPath) {
   CatalogProblems problems(catalogPath);
-  const auto entries = CatalogEntries(catalogPath, "TEXTURE", &problems);
+  catalog_.merge(ReadCatalog(CatalogEntries(catalogPath, "TEXTURE", &problems), &problems));
+}
+
+std::map<std::string, std::string> CTextureManager::ReadCatalog(const std::vector<Json>& entries,
+                                                                CatalogProblems* problems) {
+  std::map<std::string, std::string> catalog;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     try {
-      catalog_.try_emplace(entries[i].at(0).get<std::string>(), entries[i].at(1).get<std::string>());
+      catalog.try_emplace(entries[i].at(0).get<std::string>(), entries[i].at(1).get<std::string>());
     } catch (const std::exception& e) {
-      problems.Entry(i, e.what());
+      problems->Entry(i, e.what());
     }
   }
+  return catalog;
 }
 
 gfx::Texture* CTextureManager::GetTexture(bool childDevice, const std::string& label) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/gfx/device.h"
+#include "resource/json_reader.h"
 
 class CTextureManager {
  public:
@@ -16,6 +17,10 @@ class CTextureManager {
       : mainDevice_(mainDevice), childDevice_(childDevice) {}
 
   void Load(const std::string& catalogPath = kCatalogPath);
+  // Label -> file of the catalog's [label, path] entries, the first entry of a label winning;
+  // other entries are told to problems. Needs no device.
+  static std::map<std::string, std::string> ReadCatalog(const std::vector<Json>& entries,
+                                                        CatalogProblems* problems);
   std::map<std::string, std::string> GetCatalog() const { return catalog_; }
   // childDevice false: the scene's device, true: the editor window's. A label is loaded once,
   // on the device of its first request; a failed load is remembered as null.

@@ -146,4 +146,91 @@ TEST_F(CatalogTest, ManagersSkipMalformedEntriesWithOneMessageNamingThem) {
   }
 }
 
+// The program reads catalogs from files and the fuzzer from memory: both must see the same
+// entries and tell the same problems.
+TEST_F(CatalogTest, CatalogTextInMemoryReadsAsItsFileDoes) {
+  const std::string texts[] = {
+      R"({"K": [1, ["A", "a"]]} trailing text is ignored)",
+      std::string("{\"K\": [2]}\0{\"K\": [3, 4]}", 24),
+      "K = [1, 2]",
+      "{\"K\": " + Nested(65) + "}",
+      R"({"K": {"A": "a.png"}})",
+      "null",
+  };
+  int index = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 40));
+    const std::string path = Write("k" + std::to_string(index++) + ".json", text);
+    platform::ScopedMessageRecorder messages;
+    std::vector<Json> fromFile, fromMemory;
+    {
+      CatalogProblems problems(path);
+      fromFile = CatalogEntries(path, "K", &problems);
+    }
+    {
+      CatalogProblems problems(path);
+      fromMemory = ParseCatalogEntries(text, "K", &problems);
+    }
+    EXPECT_EQ(fromMemory, fromFile);
+    ASSERT_TRUE(messages.Messages().size() == 0 || messages.Messages().size() == 2);
+    if (messages.Messages().size() == 2) {
+      EXPECT_EQ(messages.Messages()[0].text, messages.Messages()[1].text);
+    }
+  }
+  EXPECT_EQ(ParseJson(texts[0]).at("K").size(), 2u);
+  EXPECT_EQ(ParseJson(texts[1]).at("K"), Json::array({2}))
+      << "what follows the first value is ignored, even past a NUL byte";
+  EXPECT_THROW(ParseJson(texts[3]), JsonTooDeep);
+}
+
+// What each manager makes of its entries before any device is involved.
+TEST(CatalogReading, EachManagerKeepsWellFormedEntriesAndNamesTheOthers) {
+  platform::ScopedMessageRecorder messages;
+  {
+    CatalogProblems problems("texture.json");
+    const auto textures = CTextureManager::ReadCatalog(
+        Json::parse(R"([["A", "a.png"], ["A", "b.png"], ["B"], [1, "c.png"], ["C", "c.png", "extra"]])")
+            .get<std::vector<Json>>(),
+        &problems);
+    EXPECT_EQ(textures, (std::map<std::string, std::string>{{"A", "a.png"}, {"C", "c.png"}}));
+  }
+  {
+    CatalogProblems problems("model.json");
+    // Duplicate tags stay: the first of them that loads wins, at load time.
+    const auto models = CModelManager::ReadCatalog(
+        Json::parse(
+            R"([["A", "a.x"], ["B", "b.obj"], ["C"], ["A", "d.x"], {"E": "e.x"}, ["F", "noextension"]])")
+            .get<std::vector<Json>>(),
+        &problems);
+    ASSERT_EQ(models.size(), 2u);
+    EXPECT_TRUE(models[0].index == 0 && models[0].tag == "A" && models[0].path == "a.x");
+    EXPECT_TRUE(models[1].index == 3 && models[1].tag == "A" && models[1].path == "d.x");
+  }
+  {
+    CatalogProblems problems("shader.json");
+    const auto shaders = CShaderManager::ReadCatalog(
+        Json::parse(R"([
+          {"Label": "A", "Path": "a.effect", "Technique": {"Technique1": "T1", "Technique0": "T0"},
+           "Parameter": {"Parameter0": "g_p"}},
+          {"Label": "B", "Path": "b.effect", "Technique": {"Technique0": "T0", "Technique2": "T2"}},
+          {"Label": "C", "Path": "c.effect", "Technique": null}
+        ])")
+            .get<std::vector<Json>>(),
+        &problems);
+    ASSERT_EQ(shaders.size(), 2u);
+    EXPECT_EQ(shaders[0].techniques, (std::vector<std::string>{"T0", "T1"}))
+        << "in index order, not file order";
+    EXPECT_EQ(shaders[0].parameters, (std::vector<std::string>{"g_p"}));
+    EXPECT_TRUE(shaders[1].index == 2 && shaders[1].label == "C" && shaders[1].techniques.empty());
+  }
+  ASSERT_EQ(messages.Messages().size(), 3u);
+  const char* skipped[][2] = {{"entry 2", "entry 3"}, {"entry 2", "entry 4"}, {"entry 1", "entry 1"}};
+  for (int i = 0; i < 3; ++i)
+    for (const char* named : skipped[i])
+      EXPECT_NE(messages.Messages()[i].text.find(named), std::string::npos) << messages.Messages()[i].text;
+  EXPECT_EQ(messages.Messages()[0].text.find("entry 4"), std::string::npos) << "extra fields are ignored";
+  EXPECT_EQ(messages.Messages()[1].text.find("entry 1"), std::string::npos)
+      << "other files are skipped silently";
+}
+
 }  // namespace

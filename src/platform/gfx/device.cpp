@@ -210,8 +210,8 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* material) const {
 
 // ---- input assembly and drawing ----------------------------------------------------------------
 
-std::unique_ptr<Texture> Device::CreateTextureFromFile(const std::string& path) {
-  const Image image = ReadImageFile(path);
+std::unique_ptr<Texture> Device::CreateTextureFromFile(const std::string& path, std::string* why) {
+  const Image image = ReadImageFile(path, why);
   if (image.Empty()) return nullptr;
   return CreateTexture(static_cast<UINT>(image.width), static_cast<UINT>(image.height), image.rgba);
 }

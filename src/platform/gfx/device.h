@@ -148,8 +148,8 @@ class Device {
   virtual std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) = 0;
   // Pixels are RGBA rows, top row first (texture coordinate v = 0).
   virtual std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) = 0;
-  // Loads an image file (PNG, JPEG, BMP, TGA, ...); null when it cannot be read or decoded.
-  std::unique_ptr<Texture> CreateTextureFromFile(const std::string& path);
+  // Loads a PNG, JPEG, BMP or TGA file; null, with the reason in *why, when it cannot be read or decoded.
+  std::unique_ptr<Texture> CreateTextureFromFile(const std::string& path, std::string* why = nullptr);
   std::unique_ptr<VertexDeclaration> CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements);
   // Compiles an effect file; on failure *effect stays null and *errors holds the compiler's text.
   virtual HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,

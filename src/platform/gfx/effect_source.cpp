@@ -3,8 +3,9 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
 namespace gfx {
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr std::uintmax_t kMaxEffectBytes = 1u << 20;
 
-EffectSource::ParameterType TypeOf(const std::string& glslType) {
+EffectSource::ParameterType TypeOf(std::string_view glslType) {
   using T = EffectSource::ParameterType;
   if (glslType == "float") return T::kFloat;
   if (glslType == "vec2") return T::kVec2;
@@ -21,26 +22,106 @@ EffectSource::ParameterType TypeOf(const std::string& glslType) {
   if (glslType == "mat4") return T::kMat4;
   if (glslType == "bool") return T::kBool;
   if (glslType == "int") return T::kInt;
-  if (glslType.rfind("sampler", 0) == 0) return T::kSampler;
+  if (glslType.starts_with("sampler")) return T::kSampler;
   return T::kOther;
 }
 
-void CollectUniforms(const std::string& code, std::vector<EffectSource::Parameter>* parameters) {
-  static const std::regex uniform(R"(\buniform\s+(?:(?:lowp|mediump|highp)\s+)?(\w+)\s+(\w+)\s*(?:\[\s*(\d+)\s*\])?\s*;)");
-  for (auto it = std::sregex_iterator(code.begin(), code.end(), uniform); it != std::sregex_iterator(); ++it) {
-    const std::string name = (*it)[2];
-    bool known = false;
-    for (const auto& p : *parameters) known |= p.name == name;
-    if (known) continue;
-    EffectSource::Parameter parameter{name, TypeOf((*it)[1]), 1};
-    if ((*it)[3].matched) {
-      const std::string digits = (*it)[3];
-      unsigned count = 0;
-      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
-      // Absurd lengths are left for the compiler to reject; the parameter keeps one element.
-      if (ec == std::errc() && count > 0 && count <= 4096) parameter.count = count;
+// Splits GLSL into words ([A-Za-z0-9_]+) and single punctuation characters, treating comments
+// as white space. A loop, not a regex: a long run of spaces must not cost stack.
+class Tokens {
+ public:
+  explicit Tokens(std::string_view code) : code_(code) {}
+  // The next token; empty at the end of the code.
+  std::string_view Next() {
+    SkipSpaceAndComments();
+    const std::size_t start = at_;
+    if (at_ == code_.size()) return {};
+    if (!IsWordChar(code_[at_])) return code_.substr(at_++, 1);
+    while (at_ < code_.size() && IsWordChar(code_[at_])) ++at_;
+    return code_.substr(start, at_ - start);
+  }
+  std::size_t Position() const { return at_; }
+  void Rewind(std::size_t position) { at_ = position; }
+
+  static bool IsWord(std::string_view token) { return !token.empty() && IsWordChar(token[0]); }
+
+ private:
+  static bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  void SkipSpaceAndComments() {
+    while (at_ < code_.size()) {
+      const char c = code_[at_];
+      if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+        ++at_;
+      } else if (code_.compare(at_, 2, "//") == 0) {
+        const std::size_t end = code_.find('\n', at_);
+        at_ = end == std::string_view::npos ? code_.size() : end + 1;
+      } else if (code_.compare(at_, 2, "/*") == 0) {
+        const std::size_t end = code_.find("*/", at_ + 2);
+        at_ = end == std::string_view::npos ? code_.size() : end + 2;
+      } else {
+        return;
+      }
     }
-    parameters->push_back(parameter);
+  }
+
+  std::string_view code_;
+  std::size_t at_ = 0;
+};
+
+bool IsPrecision(std::string_view word) { return word == "lowp" || word == "mediump" || word == "highp"; }
+
+// After "type name": an optional "[ N ]", then ";". The length is 0 when absent or absurd
+// (absurd lengths are left for the compiler to reject; the parameter keeps one element).
+bool ReadDeclarationEnd(Tokens* tokens, unsigned* count) {
+  *count = 0;
+  std::string_view token = tokens->Next();
+  if (token == "[") {
+    const std::string_view digits = tokens->Next();
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    if (tokens->Next() != "]") return false;
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec == std::errc() && value > 0 && value <= 4096) *count = value;
+    token = tokens->Next();
+  }
+  return token == ";";
+}
+
+// Every declaration "uniform [precision] type name [ '[' N ']' ] ;" outside comments. A name
+// already known keeps its first declaration.
+void CollectUniforms(std::string_view code, std::vector<EffectSource::Parameter>* parameters,
+                     std::unordered_set<std::string>* known) {
+  Tokens tokens(code);
+  for (std::string_view token = tokens.Next(); !token.empty(); token = tokens.Next()) {
+    if (token != "uniform") continue;
+    const std::size_t afterKeyword = tokens.Position();
+    const std::string_view first = tokens.Next(), second = tokens.Next();
+    if (!Tokens::IsWord(first) || !Tokens::IsWord(second)) {
+      tokens.Rewind(afterKeyword);
+      continue;
+    }
+    std::string_view type = first, name = second;
+    unsigned count = 0;
+    const std::size_t afterSecond = tokens.Position();
+    bool matched = false;
+    if (IsPrecision(first)) {
+      const std::string_view third = tokens.Next();
+      if (Tokens::IsWord(third) && ReadDeclarationEnd(&tokens, &count)) {
+        type = second;
+        name = third;
+        matched = true;
+      } else {
+        tokens.Rewind(afterSecond);  // the qualifier may itself be the type: "uniform highp x;"
+      }
+    }
+    if (!matched && !ReadDeclarationEnd(&tokens, &count)) {
+      tokens.Rewind(afterKeyword);
+      continue;
+    }
+    if (!known->emplace(name).second) continue;
+    parameters->push_back({std::string(name), TypeOf(type), count == 0 ? 1u : count});
   }
 }
 
@@ -113,10 +194,11 @@ std::optional<EffectSource> EffectSource::Parse(const std::string& text, const s
     if (t.vertex.code.empty() || t.fragment.code.empty())
       return fail("technique '" + t.name + "' needs both @vertex and @fragment");
 
-  CollectUniforms(source.common.code, &source.parameters);
+  std::unordered_set<std::string> known;
+  CollectUniforms(source.common.code, &source.parameters, &known);
   for (const auto& t : source.techniques) {
-    CollectUniforms(t.vertex.code, &source.parameters);
-    CollectUniforms(t.fragment.code, &source.parameters);
+    CollectUniforms(t.vertex.code, &source.parameters, &known);
+    CollectUniforms(t.fragment.code, &source.parameters, &known);
   }
   return source;
 }
