@@ -51,7 +51,10 @@ class DepthLimit : public nlohmann::json_sax<Json> {
 Json LoadJson(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Json();
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ParseJson(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+Json ParseJson(const std::string& text) {
   // Like the library's stream extraction, the first value counts and what follows is ignored.
   DepthLimit depth;
   Json::sax_parse(text, &depth, nlohmann::detail::input_format_t::json, /*strict=*/false);

@@ -19,6 +19,9 @@ class JsonTooDeep : public std::runtime_error {
 // program's documents throws too, before the depth can hurt.
 Json LoadJson(const std::string& path);
 
+// The same reading of a document already in memory.
+Json ParseJson(const std::string& text);
+
 // Problems met while reading one catalog, told to the user in one message at the end.
 class CatalogProblems {
  public:
