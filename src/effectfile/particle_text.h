@@ -16,9 +16,9 @@ bool SaveParticleText(const EffectTable& effects, const std::string& path = "Dat
 
 // Reads a document and merges it into the table: every effect it names (the empty tag too)
 // replaces the table's list whole, the others stay. An "Index" past the end of its list adds
-// default sets only as far as the rest of the document could fill them. Throws std::invalid_argument ("invalid stof
-// argument", ...) or std::out_of_range for a number that cannot be read, before anything
-// is merged.
+// default sets only as far as the rest of the document could fill them. Throws
+// std::invalid_argument ("invalid stof argument", ...) or std::out_of_range for a number that
+// cannot be read, before anything is merged.
 void MergeParticleText(std::istream& in, EffectTable* table);
 
 // Reads "folder + fileName" into the table, then makes the editor's map a copy of the table
