@@ -1,6 +1,7 @@
 #include "effectfile/particle_json.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
@@ -82,6 +83,30 @@ SortedJson MeshObject(const ParticleParams& p) {
   return o;
 }
 
+// A set of another type reads nothing but its type, so that is all it keeps: written so, it
+// holds its place and reads back as it was.
+SortedJson OtherObject(const ParticleParams& p) { return {{"ParticleType", p.Emission.ParticleType}}; }
+
+// The key path of the first number in the value that JSON cannot hold (infinity, NaN: the
+// library would write null, which reads back as 0 or not at all); false when there is none.
+bool FindNonFinite(const SortedJson& value, std::string* path) {
+  if (value.is_number_float()) return !std::isfinite(value.get<double>());
+  if (value.is_object()) {
+    for (const auto& [key, member] : value.items()) {
+      if (!FindNonFinite(member, path)) continue;
+      *path = key + (path->empty() || path->front() == '[' ? "" : ".") + *path;
+      return true;
+    }
+  } else if (value.is_array()) {
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      if (!FindNonFinite(value[i], path)) continue;
+      *path = "[" + std::to_string(i) + "]" + *path;
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---- the tolerant read ----------------------------------------------------------------------
 
 const Json& Member(const Json& object, const char* key) {
@@ -94,21 +119,39 @@ const Json& Member(const Json& object, const char* key) {
 // Null, or an object or array without elements: the field takes its type's default.
 bool Absent(const Json& value) { return value.is_null() || ((value.is_object() || value.is_array()) && value.empty()); }
 
-float ToFloat(const Json& value) {
+// Halfway between the largest float and the next power of two: what lies beyond rounds to
+// infinity, which the writer could only store as null.
+constexpr double kFloatLimit = (2.0 - 0x1p-24) * 0x1p127;
+
+// Any number or boolean, narrowed to a float; a value beyond the float range is refused, like
+// an integer beyond an int. Anything else raises type error 302.
+float ToFloat(const Json& value, const char* key, const char* member = nullptr) {
   if (value.is_boolean()) return value.get<bool>() ? 1.0f : 0.0f;
-  const double d = value.get<double>();  // anything else not a number throws type error 302
-  if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
-    return d > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+  const double d = value.get<double>();
+  if (!(std::fabs(d) < kFloatLimit))
+    throw std::out_of_range(std::string("\"") + key + "\"" +
+                            (member ? std::string(" \"") + member + "\"" : "") + " is out of the range of a float");
   return static_cast<float>(d);
 }
 
 // Any number or boolean; a fraction is truncated toward zero. Null raises type error 302.
 int WholeNumber(const Json& value, const char* key) {
-  if (!value.is_number_float()) return value.get<int>();
-  const double d = value.get<double>();
-  if (!(d > std::numeric_limits<int>::min() - 1.0 && d < std::numeric_limits<int>::max() + 1.0))
-    throw std::out_of_range(std::string("\"") + key + "\" is out of the range of a whole number");
-  return static_cast<int>(d);
+  const auto outOfRange = [key] {
+    return std::out_of_range(std::string("\"") + key + "\" is out of the range of a whole number");
+  };
+  if (value.is_number_unsigned()) {
+    if (value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
+      throw outOfRange();
+  } else if (value.is_number_integer()) {
+    const std::int64_t i = value.get<std::int64_t>();
+    if (i < std::numeric_limits<int>::min() || i > std::numeric_limits<int>::max()) throw outOfRange();
+  } else if (value.is_number_float()) {
+    const double d = value.get<double>();
+    if (!(d > std::numeric_limits<int>::min() - 1.0 && d < std::numeric_limits<int>::max() + 1.0))
+      throw outOfRange();
+    return static_cast<int>(d);
+  }
+  return value.get<int>();
 }
 
 void Read(const Json& object, const char* key, int* field) {
@@ -118,7 +161,7 @@ void Read(const Json& object, const char* key, int* field) {
 
 void Read(const Json& object, const char* key, float* field) {
   const Json& value = Member(object, key);
-  *field = Absent(value) ? 0.0f : ToFloat(value);
+  *field = Absent(value) ? 0.0f : ToFloat(value, key);
 }
 
 void Read(const Json& object, const char* key, bool* field) {
@@ -137,9 +180,9 @@ void Read(const Json& object, const char* key, D3DXVECTOR3* field) {
     *field = {};
     return;
   }
-  field->z = ToFloat(Member(value, "Z"));
-  field->y = ToFloat(Member(value, "Y"));
-  field->x = ToFloat(Member(value, "X"));
+  field->z = ToFloat(Member(value, "Z"), key, "Z");
+  field->y = ToFloat(Member(value, "Y"), key, "Y");
+  field->x = ToFloat(Member(value, "X"), key, "X");
 }
 
 void Read(const Json& object, const char* key, D3DXCOLOR* field) {
@@ -148,10 +191,10 @@ void Read(const Json& object, const char* key, D3DXCOLOR* field) {
     *field = {1.0f, 1.0f, 1.0f, 1.0f};
     return;
   }
-  field->a = ToFloat(Member(value, "A"));
-  field->b = ToFloat(Member(value, "B"));
-  field->g = ToFloat(Member(value, "G"));
-  field->r = ToFloat(Member(value, "R"));
+  field->a = ToFloat(Member(value, "A"), key, "A");
+  field->b = ToFloat(Member(value, "B"), key, "B");
+  field->g = ToFloat(Member(value, "G"), key, "G");
+  field->r = ToFloat(Member(value, "R"), key, "R");
 }
 
 // The keys from "CreateRange" to "Quantity", read in the same order for both kinds of set.
@@ -213,12 +256,14 @@ std::string ParticleJsonText(const EffectTable& effects) {
     effect["DataTag"] = tag;
     for (std::size_t i = 0; i < definitions.size(); ++i) {
       const ParticleParams& p = definitions[i];
-      // Another type stores nothing; its slot stays null unless nothing follows it.
-      if (p.Emission.ParticleType == Object_Billboard) {
-        effect["Object"][i] = BillboardObject(p);
-      } else if (p.Emission.ParticleType == Object_Mesh) {
-        effect["Object"][i] = MeshObject(p);
+      SortedJson object = p.Emission.ParticleType == Object_Billboard ? BillboardObject(p)
+                          : p.Emission.ParticleType == Object_Mesh    ? MeshObject(p)
+                                                                      : OtherObject(p);
+      if (std::string path; FindNonFinite(object, &path)) {
+        throw std::domain_error("effect \"" + tag + "\", definition " + std::to_string(i) + ": " + path +
+                                " is infinite or not a number, which a JSON document cannot hold");
       }
+      effect["Object"][i] = std::move(object);
     }
   }
   return document.dump() + "\n";
@@ -250,10 +295,11 @@ void MergeParticleJson(const Json& document, EffectTable* table) {
     const std::string dataTag = tag.get<std::string>();
     const Json& objects = Member(effect, "Object");
     const std::size_t m = objects.is_null() ? 0 : objects.size();
-    std::vector<ParticleParams> definitions(m);
+    // A set is made once its object is there to read, never ahead of it.
+    std::vector<ParticleParams> definitions;
     for (std::size_t j = 0; j < m; ++j) {
       const Json& object = objects[j];
-      ParticleParams& p = definitions[j];
+      ParticleParams& p = definitions.emplace_back();
       p.Emission.DataTag = dataTag;
       p.Emission.ParticleType = WholeNumber(Member(object, "ParticleType"), "ParticleType");
       if (p.Emission.ParticleType == Object_Billboard) {

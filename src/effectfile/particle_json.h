@@ -8,17 +8,19 @@
 #include "resource/json_reader.h"
 
 // The document's text for the effects (the null document for none), with its end of line.
-// Throws the JSON library's type_error 316 for a string that is not valid UTF-8.
+// A set of neither type is written as its "ParticleType" alone. Throws the JSON library's
+// type_error 316 for a string that is not valid UTF-8, std::domain_error naming the field for
+// a float that is infinite or not a number.
 std::string ParticleJsonText(const EffectTable& effects);
 
-// Writes "folder + fileName". On failure (unwritable folder, invalid UTF-8) it says so
-// through the message sink, returns false and leaves the file as it was.
+// Writes "folder + fileName". On failure (unwritable folder, invalid UTF-8, a float JSON
+// cannot hold) it says so through the message sink, returns false and leaves the file as it was.
 bool SaveParticleJson(const EffectTable& effects, const std::string& fileName,
                       const std::string& folder = "Data/FILE/");
 
 // Reads a parsed document into the table: effects the table already holds keep their list.
-// Throws the library's errors for values of the wrong type; effects read before the failing
-// one stay in the table.
+// Throws the library's errors for values of the wrong type, std::out_of_range naming the key
+// for a number beyond its field's range; effects read before the failing one stay in the table.
 void MergeParticleJson(const Json& document, EffectTable* table);
 
 // Reads "Data/FILE/particle.json" (or the given path) into the table. A missing file changes

@@ -1,9 +1,15 @@
 #include "effectfile/particle_text.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "effectfile/document_file.h"
@@ -63,14 +69,16 @@ int StoI(const std::string& piece) {
   }
 }
 
+// Like std::stof, except that a value too small for a normal float reads as the subnormal or
+// zero it rounds to: the writer's six digits of a float near the smallest normal one can
+// fall just below it, and what the writer writes must read back.
 float StoF(const std::string& piece) {
-  try {
-    return std::stof(piece);
-  } catch (const std::invalid_argument&) {
-    throw std::invalid_argument("invalid stof argument");
-  } catch (const std::out_of_range&) {
-    throw std::out_of_range("stof argument out of range");
-  }
+  char* end = nullptr;
+  errno = 0;
+  const float value = std::strtof(piece.c_str(), &end);
+  if (end == piece.c_str()) throw std::invalid_argument("invalid stof argument");
+  if (errno == ERANGE && std::isinf(value)) throw std::out_of_range("stof argument out of range");
+  return value;
 }
 
 void ParseInt(const std::string& value, int* field) {
@@ -150,12 +158,34 @@ void ParseField(const std::string& key, const std::string& value, ParticleParams
   e.Behavior = carried->behavior;
 }
 
-std::string WithoutWhitespace(const std::string& line) {
+std::string WithoutWhitespace(std::string_view line) {
   std::string stripped;
   for (char c : line)
     if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') stripped += c;
   return stripped;
 }
+
+// Default sets fill the gap when an "Index" line names a set past the end of its list. A few
+// bytes could otherwise ask for a great many of them, every one written out whole by the next
+// save: a gap takes no more sets than the lines after it could fill, and all the gaps of a
+// document together no more than it has lines.
+class Gaps {
+ public:
+  explicit Gaps(std::size_t lines) : room_(lines) {}
+
+  // Makes set `index` of the list exist and returns the set the following lines go to: that
+  // one, or the last one made when its gap was cut short.
+  std::size_t Reach(std::vector<ParticleParams>* list, std::size_t index, std::size_t linesAfter) {
+    if (index < list->size()) return index;
+    const std::size_t gap = std::min({index - list->size(), linesAfter, room_});
+    room_ -= gap;
+    list->resize(list->size() + gap + 1);
+    return list->size() - 1;
+  }
+
+ private:
+  std::size_t room_;
+};
 
 }  // namespace
 
@@ -215,42 +245,45 @@ bool SaveParticleText(const EffectTable& effects, const std::string& path) {
 }
 
 void MergeParticleText(std::istream& in, EffectTable* table) {
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
+                                (text.empty() || text.back() == '\n' ? 0 : 1);
+  // Every effect a "Tag" line names, the empty tag too. Lines before the first "Tag" line are
+  // read, so that their numbers are checked and their carried values count, then dropped.
   EffectTable working;
-  // One slot per "Tag" line, as many as the document has: the writer puts every effect in.
-  std::vector<std::string> slots(1);
-  std::size_t current = 0, next = 0;
+  std::vector<ParticleParams> untagged;
+  std::vector<ParticleParams>* list = &untagged;
+  Gaps gaps(lineCount);
   int index = 0;
   Carried carried;
-  std::string line;
-  while (std::getline(in, line)) {
-    line = WithoutWhitespace(line);
+  std::size_t linesRead = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = WithoutWhitespace(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+    const std::size_t linesAfter = lineCount - ++linesRead;
     const std::size_t colon = line.find(':');
     const std::string key = colon == std::string::npos ? std::string() : line.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : line.substr(colon + 1);
     if (key == "Tag") {
-      if (next >= slots.size()) slots.resize(next + 1);
-      if (!value.empty()) slots[next] = value;
-      current = next++;
+      list = &working[value];
     } else if (key == "Index") {
       ParseInt(value, &index);
       // A negative index reads as the first set rather than as a list of minus-one sets; an
-      // absurd one is refused rather than allocated.
+      // absurd one is refused rather than cut short.
       if (index < 0) index = 0;
       if (index >= kMaxSets) throw std::out_of_range("Index " + std::to_string(index) + " is beyond the sets an effect may have");
-      working[slots[current]].resize(static_cast<std::size_t>(index) + 1);
+      index = static_cast<int>(gaps.Reach(list, static_cast<std::size_t>(index), linesAfter));
+      list->resize(static_cast<std::size_t>(index) + 1);
     } else {
-      auto& list = working[slots[current]];
-      if (static_cast<std::size_t>(index) >= list.size()) list.resize(static_cast<std::size_t>(index) + 1);
-      ParticleParams& set = list[static_cast<std::size_t>(index)];
+      index = static_cast<int>(gaps.Reach(list, static_cast<std::size_t>(index), linesAfter));
+      ParticleParams& set = (*list)[static_cast<std::size_t>(index)];
       set.Emission.Index = index;
       ParseField(key, value, &set, &carried);
     }
   }
-  // Every named effect is merged, one without sets as an empty list; an unnamed one ends the list.
-  for (std::size_t i = 0; i < next; ++i) {
-    if (slots[i].empty()) break;
-    (*table)[slots[i]] = std::move(working[slots[i]]);
-  }
+  // A named effect without sets arrives as an empty list; one named twice, once.
+  for (auto& [tag, sets] : working) (*table)[tag] = std::move(sets);
 }
 
 bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,

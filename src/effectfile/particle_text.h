@@ -14,10 +14,11 @@ std::string ParticleText(const EffectTable& effects);
 // through the message sink, returns false and leaves the file as it was.
 bool SaveParticleText(const EffectTable& effects, const std::string& path = "Data/FILE/particle.txt");
 
-// Reads a document and merges it into the table: every effect it names replaces the
-// table's list whole, the others stay. Throws std::invalid_argument ("invalid stof
-// argument", ...) or std::out_of_range for a number that cannot be read, before anything
-// is merged.
+// Reads a document and merges it into the table: every effect it names (the empty tag too)
+// replaces the table's list whole, the others stay. An "Index" past the end of its list adds
+// default sets only as far as the rest of the document could fill them. Throws
+// std::invalid_argument ("invalid stof argument", ...) or std::out_of_range for a number that
+// cannot be read, before anything is merged.
 void MergeParticleText(std::istream& in, EffectTable* table);
 
 // Reads "folder + fileName" into the table, then makes the editor's map a copy of the table

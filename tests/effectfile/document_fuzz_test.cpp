@@ -1,12 +1,16 @@
-// Damaged documents: every read either succeeds or throws a std::exception, and whatever is
-// left in the table can still be walked and saved. Fixed seeds and iteration counts keep
-// the run short and repeatable, also under the sanitizers.
+// Damaged documents: every read either succeeds or throws a std::exception, whatever is left
+// in the table can still be walked and saved, and what loads saves the same bytes after one
+// more load. Fixed seeds and iteration counts keep the run short and repeatable, also under
+// the sanitizers.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -99,16 +103,75 @@ EffectTable SampleTable() {
   } catch (const Json::type_error& e) {
     // Only the text reader can bring in a tag that is not UTF-8, which the JSON writer refuses.
     if (tagged || e.id != 316) return ::testing::AssertionFailure() << "JSON save threw " << e.what();
+  } catch (const std::domain_error& e) {
+    // Nor can anything but the text reader bring in an infinity or a NaN.
+    if (tagged) return ::testing::AssertionFailure() << "JSON save threw " << e.what();
   } catch (const std::exception& e) {
     return ::testing::AssertionFailure() << "JSON save threw " << e.what();
   }
   return ::testing::AssertionSuccess();
 }
 
+EffectTable LoadJsonDocument(const std::string& text) {
+  EffectTable table;
+  MergeParticleJson(ParseJson(text), &table);
+  return table;
+}
+
+EffectTable LoadTextDocument(const std::string& text) {
+  EffectTable table;
+  std::istringstream in(text);
+  MergeParticleText(in, &table);
+  return table;
+}
+
+// For effects read from a document: their save reads back without complaint and saves the
+// same bytes again. A JSON save of what a text document held may refuse what JSON cannot
+// hold (a tag that is not UTF-8, an infinity), as the editor does with a message.
+::testing::AssertionResult SavesStably(const EffectTable& loaded, bool json, bool mayRefuse = false) {
+  const auto save = json ? ParticleJsonText : ParticleText;
+  const auto load = json ? LoadJsonDocument : LoadTextDocument;
+  std::string first;
+  try {
+    first = save(loaded);
+  } catch (const Json::type_error& e) {
+    if (mayRefuse && e.id == 316) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the save threw " << e.what();
+  } catch (const std::domain_error& e) {
+    if (mayRefuse) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the save threw " << e.what();
+  }
+  std::string second;
+  try {
+    second = save(load(first));
+  } catch (const std::exception& e) {
+    return ::testing::AssertionFailure() << "the save does not read back: " << e.what() << "\n" << first;
+  }
+  if (second != first) return ::testing::AssertionFailure() << "saved\n" << first << "\nthen\n" << second;
+  return ::testing::AssertionSuccess();
+}
+
+// A document as the editor reads it: the effects, or nothing when it is refused.
+std::optional<EffectTable> Loaded(const std::string& text, bool json) {
+  try {
+    return json ? LoadJsonDocument(text) : LoadTextDocument(text);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+// What loads saves stably in its own format, and a text document in JSON too.
+::testing::AssertionResult RoundTrips(const std::string& text, bool json) {
+  const auto loaded = Loaded(text, json);
+  if (!loaded) return ::testing::AssertionSuccess();
+  if (auto same = SavesStably(*loaded, json); !same) return same;
+  if (!json) return SavesStably(*loaded, true, /*mayRefuse=*/true);
+  return ::testing::AssertionSuccess();
+}
+
 TEST(DocumentFuzzTest, DamagedJsonDocumentsReadOrThrowAndKeepHeldEffects) {
   const fs::path file = fs::temp_directory_path() / ("document-fuzz-" + std::to_string(::getpid()) + ".json");
-  EffectTable sample = SampleTable();
-  sample.erase("Mixed");  // its null slot is refused whole; the seeds should read as they are
+  const EffectTable sample = SampleTable();
   const std::vector<std::string> seeds = {
       ParticleJsonText(sample),
       R"({"PARTICLE":[{"DataTag":"T","Object":[{"ParticleType":0,"PosOffset":{},"Color":[],"Quantity":true,)"
@@ -140,6 +203,10 @@ TEST(DocumentFuzzTest, DamagedJsonDocumentsReadOrThrowAndKeepHeldEffects) {
     table.erase("Keep");
     if (const auto usable = Usable(table, true); !usable) {
       ADD_FAILURE() << "iteration " << i << ": " << usable.message() << "\n" << text;
+      break;
+    }
+    if (const auto same = RoundTrips(text, true); !same) {
+      ADD_FAILURE() << "iteration " << i << ": " << same.message() << "\nread from\n" << text;
       break;
     }
   }
@@ -177,9 +244,68 @@ TEST(DocumentFuzzTest, DamagedTextDocumentsReadOrThrowWithoutTouchingTheTable) {
       ADD_FAILURE() << "iteration " << i << ": " << usable.message() << "\n" << text;
       break;
     }
+    if (const auto same = RoundTrips(text, false); !same) {
+      ADD_FAILURE() << "iteration " << i << ": " << same.message() << "\nread from\n" << text;
+      break;
+    }
   }
   EXPECT_GT(read, kIterations / 20);
   EXPECT_GT(refused, kIterations / 20);
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The fuzzers' seeds and every input that once broke a reader: refused with an error or read,
+// and what is read saves stably.
+TEST(DocumentFuzzTest, CommittedFuzzInputsReadOrRefuseAndSaveStably) {
+  const fs::path fuzz = fs::path(PE_SOURCE_DIR) / "fuzz";
+  for (const auto& [folder, json] : {std::pair{"corpus/particle_json", true},
+                                     {"crashers/particle_json", true},
+                                     {"corpus/particle_text", false},
+                                     {"crashers/particle_text", false}}) {
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(fuzz / folder)) {
+      ++files;
+      SCOPED_TRACE(entry.path().string());
+      EXPECT_TRUE(RoundTrips(FileText(entry.path()), json));
+    }
+    EXPECT_GE(files, 2) << folder;
+  }
+
+  const fs::path crashers = fuzz / "crashers";
+  // 1e39 is no float: refused, naming the key, rather than read as infinity and saved as null.
+  try {
+    LoadJsonDocument(FileText(crashers / "particle_json/json-huge-float-saved-as-null.json"));
+    ADD_FAILURE() << "1e39 read as a float";
+  } catch (const std::out_of_range& e) {
+    EXPECT_NE(std::string(e.what()).find(R"("Scale" "X")"), std::string::npos) << e.what();
+  }
+  // A set of another type keeps its place.
+  const EffectTable other =
+      LoadJsonDocument(FileText(crashers / "particle_json/json-other-type-slot-saved-as-null.json"));
+  ASSERT_EQ(other.at("a").size(), 2u);
+  EXPECT_EQ(other.at("a")[0].Emission.ParticleType, 2);
+  const std::string saved = ParticleJsonText(other);
+  EXPECT_TRUE(saved.find("[null") == std::string::npos && saved.find(",null") == std::string::npos) << saved;
+  // The smallest normal float, and its six digits below it, read.
+  const EffectTable tiny =
+      LoadTextDocument(FileText(crashers / "particle_text/text-flt-min-not-read-back.txt"));
+  EXPECT_EQ(tiny.at("a").at(0).Billboard.Weight, std::numeric_limits<float>::min());
+  EXPECT_EQ(LoadTextDocument(ParticleText(tiny)).at("a").at(0).Billboard.Weight, 1.17549e-38f);
+  // An "Index" near the limit makes a set and a gap no longer than the lines after it, all the
+  // gaps together no longer than the document: two sets a line at most.
+  for (const char* name : {"text-index-amplification.txt", "text-index-65535-timeout-in-roundtrip.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string text = FileText(crashers / "particle_text" / name);
+    std::size_t sets = 0;
+    for (const auto& [tag, list] : LoadTextDocument(text)) sets += list.size();
+    EXPECT_LE(sets, 2 * static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n') + 1));
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 
 #include "editor/editor.h"
@@ -162,17 +163,13 @@ TEST_F(ParticleJsonTest, WritesExactDocuments) {
             std::string(R"({"PARTICLE":[)") + kFireEffect + "," + kSmokeEffect + "]}\n");
   EXPECT_EQ(ParticleJsonText({}), "null\n");
 
+  // A set of another type keeps its place and its type, all that it reads back.
   ParticleParams other = FireSet();
   other.Emission.ParticleType = 2;
-  EXPECT_EQ(ParticleJsonText({{"X", {}}, {"Y", {other}}}),
-            std::string(R"({"PARTICLE":[{"DataTag":"X"},{"DataTag":"Y"}]})") + "\n");
-
-  // A set of another type keeps its place as null when a set follows it.
-  const Json slots = Json::parse(ParticleJsonText({{"Z", {other, FireSet(), other}}}));
-  const Json& objects = slots["PARTICLE"][0]["Object"];
-  ASSERT_EQ(objects.size(), 2u);
-  EXPECT_TRUE(objects[0].is_null());
-  EXPECT_EQ(objects[1].size(), 30u);
+  const std::string fireObject = Json::parse(kFireEffect)["Object"][0].dump();
+  EXPECT_EQ(ParticleJsonText({{"X", {}}, {"Y", {other, FireSet(), other}}}),
+            R"({"PARTICLE":[{"DataTag":"X"},{"DataTag":"Y","Object":[{"ParticleType":2},)" + fireObject +
+                R"(,{"ParticleType":2}]}]})" + "\n");
 }
 
 TEST_F(ParticleJsonTest, RoundTripKeepsEveryCarriedFieldAndDefaultsTheRest) {
@@ -188,14 +185,21 @@ TEST_F(ParticleJsonTest, RoundTripKeepsEveryCarriedFieldAndDefaultsTheRest) {
   smoke.Mesh.MaskTextureTag = "MASK";
   smoke.Emission.SoundTracks = {{"hiss", 1}};
 
+  ParticleParams other = fire;
+  other.Emission.ParticleType = -7;
+  ParticleParams otherRead;
+  otherRead.Emission.ParticleType = -7;
+  otherRead.Emission.DataTag = "Smoke";
+
   platform::ScopedMessageRecorder messages;
-  ASSERT_TRUE(SaveParticleJson({{"Fire", {fire, smoke}}, {"Smoke", {smoke}}}, "particle.json", Folder()));
+  ASSERT_TRUE(SaveParticleJson({{"Fire", {fire, smoke}}, {"Smoke", {other, smoke, other}}}, "particle.json",
+                               Folder()));
   EffectTable loaded;
   ASSERT_TRUE(LoadParticleJson(&loaded, (dir_ / "particle.json").string()));
   EXPECT_TRUE(messages.Messages().empty());
 
   EXPECT_EQ(loaded, (EffectTable{{"Fire", {CarriedBillboard(fire, "Fire"), CarriedMesh(smoke, "Fire")}},
-                                 {"Smoke", {CarriedMesh(smoke, "Smoke")}}}));
+                                 {"Smoke", {otherRead, CarriedMesh(smoke, "Smoke"), otherRead}}}));
 }
 
 // A set read from an object that holds nothing but its type.
@@ -264,6 +268,45 @@ TEST_F(ParticleJsonTest, ReadsEachKeyTolerantlyAndParticleTypeStrictly) {
     c.edit(expected);
     EXPECT_EQ(table, (EffectTable{{"T", {expected}}}));
   }
+}
+
+TEST_F(ParticleJsonTest, NumbersBeyondTheirFieldAreRefusedNamingItAndTheEdgesRead) {
+  const auto read = [](const std::string& members) {
+    EffectTable table;
+    MergeParticleJson(
+        Json::parse(R"({"PARTICLE":[{"DataTag":"T","Object":[{"ParticleType":0,)" + members + "}]}]}"),
+        &table);
+    return table.at("T").at(0);
+  };
+  struct Refused {
+    const char* members;
+    const char* named;
+  };
+  const Refused refused[] = {
+      {R"("Radius":1e39)", R"("Radius" is out of the range of a float)"},
+      {R"("Scale":{"X":-3.5e38,"Y":0,"Z":0})", R"("Scale" "X" is out of the range of a float)"},
+      {R"("PopTime":2147483648)", R"("PopTime" is out of the range of a whole number)"},
+      {R"("Quantity":-2147483649)", R"("Quantity" is out of the range of a whole number)"},
+      {R"("LockPosition":18446744073709551615)", R"("LockPosition" is out of the range of a whole number)"},
+      {R"("DelayStartTime":-3e9)", R"("DelayStartTime" is out of the range of a whole number)"},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.members);
+    try {
+      read(r.members);
+      ADD_FAILURE() << "read";
+    } catch (const std::out_of_range& e) {
+      EXPECT_NE(std::string(e.what()).find(r.named), std::string::npos) << e.what();
+    }
+  }
+  const ParticleParams edges =
+      read(R"("Radius":3.4028235e38,"Weight":-3.4028234663852886e38,"Altitude":1e-50,"PopTime":2147483647,)"
+           R"("Quantity":-2147483648)");
+  EXPECT_EQ(edges.Emission.Radius, std::numeric_limits<float>::max());
+  EXPECT_EQ(edges.Billboard.Weight, -std::numeric_limits<float>::max());
+  EXPECT_EQ(edges.Billboard.Altitude, 0.0f);
+  EXPECT_EQ(edges.Billboard.PopTime, std::numeric_limits<int>::max());
+  EXPECT_EQ(edges.Emission.Quantity, std::numeric_limits<int>::min());
 }
 
 TEST_F(ParticleJsonTest, MergeKeepsTheListOfAnEffectAlreadyHeld) {
@@ -365,6 +408,27 @@ TEST_F(ParticleJsonTest, FailedSaveSaysSoOnceAndLeavesTheOldFile) {
   EXPECT_EQ(Read(dir_ / "plain"), "a file where a folder should be");
   EXPECT_FALSE(fs::exists(dir_ / "missing"));
   EXPECT_FALSE(fs::exists(dir_ / "particle.json.saving"));
+
+  // JSON has no infinity or NaN: such a value is named, not written as null.
+  for (const auto& [edit, named] : std::vector<std::pair<std::function<void(ParticleParams&)>, std::string>>{
+           {[](ParticleParams& p) { p.Emission.Radius = -std::numeric_limits<float>::infinity(); }, "Radius"},
+           {[](ParticleParams& p) { p.Billboard.Color.g = std::numeric_limits<float>::quiet_NaN(); },
+            "Color.G"},
+           {[](ParticleParams& p) {
+              p.Billboard.Physics.DragCoefficient = std::numeric_limits<float>::infinity();
+            },
+            "Physics[2][2][1]"},
+       }) {
+    SCOPED_TRACE(named);
+    ParticleParams p = FireSet();
+    edit(p);
+    platform::ScopedMessageRecorder messages;
+    EXPECT_FALSE(SaveParticleJson({{"Fire", {FireSet(), p}}}, "particle.json", Folder()));
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_NE(messages.Messages()[0].text.find("\"Fire\", definition 1: " + named + " is"), std::string::npos)
+        << messages.Messages()[0].text;
+  }
+  EXPECT_EQ(Read(dir_ / "particle.json"), "old document");
 
   // And a save that can go ahead replaces the old document whole.
   platform::ScopedMessageRecorder messages;

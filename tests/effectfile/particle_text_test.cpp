@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 
 #include "editor/editor.h"
@@ -147,6 +148,9 @@ TEST_F(ParticleTextTest, WritesExactText) {
 
 TEST_F(ParticleTextTest, RoundTripKeepsSixDigitsOfTheBillboardFields) {
   ParticleParams spark = SparkSet();
+  // Six digits of the smallest normal float fall just below it.
+  spark.Billboard.CreateRange = std::numeric_limits<float>::min();
+  spark.Billboard.Altitude = -std::numeric_limits<float>::denorm_min();
   spark.Emission.ParticleType = Object_Mesh;
   spark.Emission.ModelTag = "CUBE";
   spark.Billboard.SeparateTrailColors = true;
@@ -160,7 +164,9 @@ TEST_F(ParticleTextTest, RoundTripKeepsSixDigitsOfTheBillboardFields) {
   second.Emission.Quantity = 40;
 
   platform::ScopedMessageRecorder messages;
-  ASSERT_TRUE(SaveParticleText({{"Spark", {spark, second}}, {"Two", {second}}}, Folder() + "particle.txt"));
+  // The empty tag sorts first and comes back like any other.
+  ASSERT_TRUE(SaveParticleText({{"Spark", {spark, second}}, {"Two", {second}}, {"", {second}}},
+                               Folder() + "particle.txt"));
   EffectTable table, editor;
   ASSERT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
   EXPECT_TRUE(messages.Messages().empty());
@@ -168,9 +174,12 @@ TEST_F(ParticleTextTest, RoundTripKeepsSixDigitsOfTheBillboardFields) {
 
   ParticleParams rounded = CarriedText(spark);
   rounded.Billboard.RandomVelocityMax = {1.23457f, 1234570.0f, 1e-7f};
+  rounded.Billboard.CreateRange = 1.17549e-38f;
   for (auto& [tag, sets] : table)
     for (auto& set : sets) set = WithoutBookkeeping(set);
-  EXPECT_EQ(table, (EffectTable{{"Spark", {rounded, CarriedText(second)}}, {"Two", {CarriedText(second)}}}));
+  EXPECT_EQ(table, (EffectTable{{"Spark", {rounded, CarriedText(second)}},
+                                {"Two", {CarriedText(second)}},
+                                {"", {CarriedText(second)}}}));
 }
 
 TEST_F(ParticleTextTest, ReadsLinesByTheDocumentsRules) {
@@ -215,6 +224,12 @@ TEST_F(ParticleTextTest, ReadsLinesByTheDocumentsRules) {
          EXPECT_EQ(sets[0].Billboard.DelayStartTime, 3);
          EXPECT_EQ(sets[0].Billboard.Altitude, 100.0f);
        }},
+      // Too small for a normal float: the subnormal or zero it rounds to.
+      {"Weight : 1e-40\nAltitude : -1e-50\n",
+       [](auto& sets) {
+         EXPECT_EQ(sets[0].Billboard.Weight, 1e-40f);
+         EXPECT_EQ(sets[0].Billboard.Altitude, 0.0f);
+       }},
       // Carried values reach a set with its first field line, known key or not.
       {"RandomCreate : 1\nLockPosition : 5\nBehavior : 2\nIndex : 1\nNoSuchKey : 0\nIndex : 2\n",
        [](auto& sets) {
@@ -251,6 +266,43 @@ TEST_F(ParticleTextTest, NamedEffectsAreReplacedWholeOthersSurvive) {
   EXPECT_TRUE(table["C"].empty());
 
   EXPECT_EQ(Merge("Tag : Alone\n"), (EffectTable{{"Alone", {}}}));
+
+  // The empty tag names an effect and ends nothing; lines before the first tag belong to none.
+  table = Merge("Index : 0\nRadius : 9\nTag :\nTag : B\nIndex : 0\nRadius : 4\nTag : \t\nTag : C\n");
+  EXPECT_EQ(table.size(), 3u);
+  EXPECT_TRUE(table[""].empty());
+  ASSERT_EQ(table["B"].size(), 1u);
+  EXPECT_EQ(table["B"][0].Emission.Radius, 4.0f);
+  EXPECT_TRUE(table.count("C"));
+}
+
+TEST_F(ParticleTextTest, IndexGapsTakeNoMoreSetsThanTheLinesAfterThemCouldFill) {
+  // A gap as long as the lines after it is kept.
+  EffectTable table = Merge("Tag : A\nIndex : 2\nRadius : 1\nPopTime : 4\n");
+  ASSERT_EQ(table["A"].size(), 3u);
+  EXPECT_EQ(table["A"][0], ParticleParams());
+  EXPECT_EQ(table["A"][1], ParticleParams());
+  EXPECT_EQ(table["A"][2].Emission.Radius, 1.0f);
+  EXPECT_EQ(table["A"][2].Billboard.PopTime, 4);
+
+  // One line left cannot fill 60000 sets: the gap stops at one, the line fills the set after it.
+  table = Merge("Tag : A\nIndex : 60000\nRadius : 3\n");
+  ASSERT_EQ(table["A"].size(), 2u);
+  EXPECT_EQ(table["A"][1].Emission.Radius, 3.0f);
+  EXPECT_EQ(table["A"][1].Emission.Index, 1);
+
+  // Nor do the gaps of many effects, each asking for a great many, add up to more than the
+  // document's lines: every set but the one each "Index" line names is a gap.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "Tag : E" + std::to_string(i) + "\nIndex : 65535\n";
+  table = Merge(text);
+  EXPECT_EQ(table.size(), 300u);
+  std::size_t gaps = 0;
+  for (const auto& [tag, list] : table) {
+    ASSERT_FALSE(list.empty()) << tag;
+    gaps += list.size() - 1;
+  }
+  EXPECT_LE(gaps, 600u);
 }
 
 TEST_F(ParticleTextTest, EveryNamedEffectLoadsHoweverMany) {
