@@ -27,9 +27,11 @@ gfx::Texture* CTextureManager::GetTexture(bool childDevice, const std::string& l
   auto [it, inserted] = textures_.try_emplace(label);
   if (inserted) {
     gfx::Device* device = childDevice ? childDevice_ : mainDevice_;
-    if (device) it->second = device->CreateTextureFromFile(entry->second);
+    std::string why = "no device to load it on";
+    if (device) it->second = device->CreateTextureFromFile(entry->second, &why);
     // Said once and never in a modal box: this happens in the middle of a preview.
-    if (!it->second) platform::ReportNotice("texture \"" + label + "\": cannot load the image " + entry->second);
+    if (!it->second)
+      platform::ReportNotice("texture \"" + label + "\": cannot load the image " + entry->second + ": " + why);
   }
   return it->second.get();
 }

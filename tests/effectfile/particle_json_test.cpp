@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,23 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ParticleJsonTest : public ::testing::Test {
+class ParticleJsonTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("particle-json-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
     std::error_code ignored;
-    fs::permissions(dir_ / "ro", fs::perms::owner_all, ignored);
-    fs::remove_all(dir_);
+    fs::permissions(dir_ / "ro", fs::perms::owner_all, ignored);  // so the folder can be removed
   }
   std::string Folder() const { return dir_.string() + "/"; }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return (dir_ / name).string();
-  }
   static std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -39,7 +31,6 @@ class ParticleJsonTest : public ::testing::Test {
     return text.str();
   }
 
-  fs::path dir_;
 };
 
 // A billboard set with every kind of value the document writes: fractions that are not

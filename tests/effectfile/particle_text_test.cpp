@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,18 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ParticleTextTest : public ::testing::Test {
+class ParticleTextTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("particle-text-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Folder() const { return dir_.string() + "/"; }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
   std::string Read(const std::string& name) const {
     std::ifstream in(dir_ / name, std::ios::binary);
     std::ostringstream text;
@@ -35,7 +28,6 @@ class ParticleTextTest : public ::testing::Test {
     return text.str();
   }
 
-  fs::path dir_;
 };
 
 // Every written field distinct, so a swapped pair of lines shows; floats that need the

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,21 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CatalogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("catalog-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return (dir_ / name).string();
-  }
-
-  fs::path dir_;
-};
+using CatalogTest = TempFolderTest;
 
 template <typename Map>
 std::vector<std::string> Keys(const Map& map) {

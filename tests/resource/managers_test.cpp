@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -35,19 +37,8 @@ Mesh {
 }
 )";
 
-class ResourceTest : public ::testing::Test {
+class ResourceTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("managers-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return Path(name);
-  }
   std::string Png(const std::string& name, int size) {
     gfx::Image image{size, size, std::vector<std::uint8_t>(std::size_t(size) * size * 4, 0xff)};
     EXPECT_TRUE(gfx::WritePng(image, Path(name)));
@@ -73,7 +64,6 @@ class ResourceTest : public ::testing::Test {
   }
 
   gfx::NullDevice device_{64, 64};
-  fs::path dir_;
 };
 
 TEST_F(ResourceTest, ShaderHandlesBelongToTheFirstEffectOfTheirLabel) {
