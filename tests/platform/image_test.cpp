@@ -144,6 +144,8 @@ TEST(DecodeImage, RefusesWithAReasonBeforeDecoding) {
       {"BMP of negative width", Bmp(-4, 4), "negative size"},
       {"BMP cut short", Writer().Text("BM").Le32(70).out, "cut short"},
       {"TGA too wide", Tga(8193, 2, 2, 24), "the TGA image is 8193x2 pixels, more than 8192"},
+      // The decoder would read on through the end, pixel by pixel, for seconds.
+      {"TGA without its pixels", Tga(4096, 4096, 10, 16), "the TGA file is cut short: 4096x4096 pixels need"},
       {"TGA-like header of another depth", Tga(2, 2, 3, 12), "not a PNG, JPEG, BMP or TGA image"},
   };
   for (const Case& c : cases) {

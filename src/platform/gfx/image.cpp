@@ -54,6 +54,7 @@ struct Header {
   Format format;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  std::size_t minimumBytes = 0;  // the least a file of this size can hold, where the decoder needs it checked
 };
 
 // Bounds-checked reads of the file's header fields.
@@ -230,7 +231,14 @@ std::optional<Header> TgaHeader(const Bytes& bytes, std::string* problem) {
   if (descriptor & 0xC0) return refuse("interleaved rows are not supported");
   const std::size_t mapBytes = mapType == 1 ? std::size_t{mapLength} * ((mapDepth + 7) / 8) : 0;
   if (!bytes.Has(18, idLength + mapBytes)) return refuse("the colour map is cut short");
-  return Header{Format::kTga, bytes.Le16(12), bytes.Le16(14)};
+  // The decoder reads on through a file's end, so a few bytes claiming a large image would keep
+  // it busy for seconds: the pixels must be there. A run-length packet is a count byte and one
+  // pixel standing for up to 128 pixels.
+  const std::size_t pixels = std::size_t{bytes.Le16(12)} * bytes.Le16(14);
+  const std::size_t pixelBytes = (depth + 7) / 8;
+  const bool runLength = imageType >= 9;
+  const std::size_t pixelData = runLength ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
+  return Header{Format::kTga, bytes.Le16(12), bytes.Le16(14), 18 + idLength + mapBytes + pixelData};
 }
 
 bool HasTgaName(std::string_view fileName) {
@@ -296,6 +304,9 @@ Image DecodeImage(std::span<const std::byte> bytes, std::string* why, std::strin
   if (header->width > kMaxImageSide || header->height > kMaxImageSide)
     return Refuse(why, "the " + name + " image is " + size + " pixels, more than " +
                            std::to_string(kMaxImageSide) + " on a side");
+  if (bytes.size() < header->minimumBytes)
+    return Refuse(why, "the " + name + " file is cut short: " + size + " pixels need at least " +
+                           std::to_string(header->minimumBytes) + " bytes");
 
   RWopsPtr stream(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())));
   if (!stream) return Refuse(why, std::string("cannot read from memory: ") + SDL_GetError());
