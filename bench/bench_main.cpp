@@ -32,7 +32,8 @@ class FigureCollector : public benchmark::ConsoleReporter {
 
 // "BM_X/1000" names the run "BM_X/1000/real_time" but not "BM_X/10000".
 bool Names(const std::string& runName, const std::string& benchmark) {
-  return runName.rfind(benchmark, 0) == 0 && (runName.size() == benchmark.size() || runName[benchmark.size()] == '/');
+  return runName.rfind(benchmark, 0) == 0 &&
+         (runName.size() == benchmark.size() || runName[benchmark.size()] == '/');
 }
 
 double Measure(const benchmark::BenchmarkReporter::Run& run, const std::string& measure) {
@@ -48,7 +49,9 @@ double Measure(const benchmark::BenchmarkReporter::Run& run, const std::string& 
   return found == run.counters.end() ? NAN : found->second.value;
 }
 
-std::string Key(const BenchTarget& target) { return std::string(target.benchmark) + " " + target.measure; }
+std::string Key(const BenchTarget& target) {
+  return std::string(target.benchmark) + " " + target.measure;
+}
 
 nlohmann::json ReadBaseline(const std::string& path) {
   std::ifstream in(path);
@@ -93,7 +96,8 @@ int main(int argc, char** argv) {
   const nlohmann::json baseline = ReadBaseline(baselinePath);
   nlohmann::json figures = nlohmann::json::object();
   int missed = 0;
-  std::printf("\n%-42s %-20s %10s %10s %10s  %s\n", "benchmark", "measure", "target", "figure", "baseline", "holds");
+  std::printf("\n%-42s %-20s %10s %10s %10s  %s\n", "benchmark", "measure", "target", "figure", "baseline",
+              "holds");
   for (const BenchTarget& target : kBenchTargets) {
     for (const auto& run : collector.Runs()) {
       if (!Names(run.benchmark_name(), target.benchmark)) continue;
@@ -103,7 +107,8 @@ int main(int argc, char** argv) {
       figures[Key(target)] = value;
       const auto old = baseline.find(Key(target));
       const double before = old != baseline.end() && old->is_number() ? old->get<double>() : NAN;
-      const std::string limit = std::string(target.limit == Limit::kAtMost ? "<= " : ">= ") + Figure(target.target);
+      const std::string limit =
+          std::string(target.limit == Limit::kAtMost ? "<= " : ">= ") + Figure(target.target);
       std::printf("%-42s %-20s %10s %10s %10s  %s\n", target.benchmark, target.measure, limit.c_str(),
                   (Figure(value) + " " + target.unit).c_str(), Figure(before).c_str(), holds ? "yes" : "NO");
     }

@@ -8,21 +8,21 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/manager.h"
-#include "view/pointer.h"
-#include "view/camera.h"
-#include "resource/texture_manager.h"
-#include "resource/shader_manager.h"
-#include "resource/model_manager.h"
-#include "platform/window_system.h"
-#include "input/input.h"
-#include "editor/editor.h"
-#include "app/renderer.h"
-#include "app/light.h"
 #include "app/child_window.h"
+#include "app/light.h"
+#include "app/manager.h"
+#include "app/renderer.h"
+#include "editor/editor.h"
+#include "input/input.h"
 #include "particle/particle_emitter.h"
 #include "platform/headless_window_system.h"
 #include "platform/sdl_window_system.h"
+#include "platform/window_system.h"
+#include "resource/model_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+#include "view/pointer.h"
 
 namespace {
 
@@ -92,8 +92,8 @@ void BM_UpdateAllAfterChurn(benchmark::State& state) {
   for (int frame = 0; frame < 30; ++frame) CObject::UpdateAll();  // the short ones die out
   const double live = 100 * 1000;
   for (auto _ : state) CObject::UpdateAll();
-  state.counters["ns_per_particle"] =
-      benchmark::Counter(live * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_particle"] = benchmark::Counter(
+      live * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_UpdateAllAfterChurn)->Unit(benchmark::kMillisecond);
 
@@ -115,7 +115,8 @@ void BM_DrawAllFlareParticles(benchmark::State& state) {
     return;
   }
   const int count = static_cast<int>(state.range(0));
-  Editor::Define("Flares", count, 1 << 30, 3.6f, 0.12f);  // 3.6 units half-size: about 20 pixels from the start view
+  Editor::Define("Flares", count, 1 << 30, 3.6f,
+                 0.12f);  // 3.6 units half-size: about 20 pixels from the start view
   Editor::Emit("Flares");
   CManager::GetInstance()->Update();
   CManager::GetInstance()->Draw();

@@ -8,19 +8,19 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/manager.h"
-#include "view/pointer.h"
-#include "view/camera.h"
-#include "resource/texture_manager.h"
-#include "resource/shader_manager.h"
-#include "resource/model_manager.h"
-#include "platform/window_system.h"
-#include "input/input.h"
-#include "editor/editor.h"
-#include "app/renderer.h"
-#include "app/light.h"
 #include "app/child_window.h"
+#include "app/light.h"
+#include "app/manager.h"
+#include "app/renderer.h"
+#include "editor/editor.h"
+#include "input/input.h"
 #include "platform/sdl_window_system.h"
+#include "platform/window_system.h"
+#include "resource/model_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+#include "view/pointer.h"
 
 namespace {
 

@@ -33,7 +33,7 @@ struct ObjectLists {
   static constexpr int kLevels = 5;
   CObject* top[kLevels] = {};
   CObject* cur[kLevels] = {};
-  std::vector<CObject*> walked;            // the objects of the level being updated, in list order
+  std::vector<CObject*> walked;             // the objects of the level being updated, in list order
   std::uint64_t constructed[kLevels] = {};  // objects ever made per level, to find those made during a purge
 };
 

@@ -9,22 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "app/manager.h"
-#include "view/pointer.h"
-#include "view/camera.h"
-#include "resource/texture_manager.h"
-#include "resource/shader_manager.h"
-#include "resource/model_manager.h"
-#include "platform/window_system.h"
-#include "input/input.h"
-#include "editor/editor.h"
-#include "app/renderer.h"
-#include "app/light.h"
 #include "app/child_window.h"
+#include "app/light.h"
+#include "app/manager.h"
+#include "app/renderer.h"
+#include "editor/editor.h"
+#include "input/input.h"
 #include "particle/particle.h"
 #include "particle/particle_emitter.h"
 #include "platform/gfx/null/null_device.h"
 #include "platform/headless_window_system.h"
+#include "platform/window_system.h"
+#include "resource/model_manager.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+#include "view/pointer.h"
 
 class HeadlessScene : public ::testing::Test {
  protected:
