@@ -11,6 +11,7 @@
 #include <string>
 
 #include "effectfile/particle_json.h"
+#include "json_round_trip.h"
 #include "effectfile/particle_text.h"
 
 namespace {
@@ -46,12 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::domain_error&) {
     return 0;  // an infinity or a NaN
   }
-  try {
-    EffectTable again;
-    MergeParticleJson(ParseJson(json), &again);
-    if (ParticleJsonText(again) != json) std::abort();
-  } catch (const std::exception&) {
-    std::abort();
-  }
+  AbortUnlessJsonRoundTrips(json);
   return 0;
 }

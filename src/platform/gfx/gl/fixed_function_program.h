@@ -33,7 +33,8 @@ const std::string& AlphaTestGlsl();
 
 // Direct3D 9 samples pixels at whole coordinates, half a pixel from GL's centres. Every
 // vertex program ends by adding pe_PixelOffset * w to its position, so pictures land on
-// the pixels Direct3D would fill; this sets that offset for a back buffer's size.
+// the pixels Direct3D would fill; this binds the program and sets that offset for a back
+// buffer's size.
 void SetPixelOffset(GLuint program, unsigned width, unsigned height);
 
 // Compiles vertex and fragment sources into a linked program; 0 and the log on failure.
