@@ -188,7 +188,7 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
 
   // Walking forward carries the camera along, closer to the floor's middle: its near edge
   // slides down the screen.
-  const gfx::Image walked = Attempt(dir, "walked", "keydown w sleep 1.2 keyup w",
+  const gfx::Image walked = Attempt(dir, "walked", "keydown w sleep 2.0 keyup w",
                                     [&](const gfx::Image& image) { return NearEdge(image) > NearEdge(still) + 50; });
   ASSERT_EQ(walked.width, 1280);
   EXPECT_GT(Differing(still, walked), 5000);
