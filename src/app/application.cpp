@@ -6,6 +6,8 @@
 #include "app/manager.h"
 #include "app/renderer.h"
 #include "app/child_window.h"
+#include "app/interface_setup.h"
+#include "editor/editor.h"
 #include "platform/message_sink.h"
 
 namespace {
@@ -48,7 +50,15 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
     return 1;
   }
   mainWindow->Show();
+  if (!SetUpInterface(*manager, system)) {
+    platform::ShowMessage("警告！", "初期化に失敗しました。エディターの画面を開始できません。");
+    manager->Uninit();
+    return 1;
+  }
   manager->GetChildWindow()->GetWindow()->Show();
+  // A document named on the command line opens as the File menu opens one; with --frames a
+  // document that could not be read makes the run fail once it is over.
+  const bool opened = options.document.empty() || manager->GetEditor()->OpenDocument(options.document);
 
   const bool screenshots = !options.screenshotPrefix.empty();
   // With a known last frame only that one is read back; otherwise every frame is kept.
@@ -66,5 +76,5 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   const bool written = !screenshots || WriteScreenshots(options.screenshotPrefix, *manager);
   manager->Uninit();
   mainWindow.reset();
-  return written ? 0 : 1;
+  return written && (opened || options.frames == 0) ? 0 : 1;
 }

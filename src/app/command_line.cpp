@@ -3,7 +3,8 @@
 #include <charconv>
 
 const char* CommandLine::Usage() {
-  return "usage: particle-editor [--frames N] [--screenshot PREFIX] [--help]\n"
+  return "usage: particle-editor [--frames N] [--screenshot PREFIX] [--help] [DOCUMENT]\n"
+         "  DOCUMENT             an effect document (.json or .txt) to open at start\n"
          "  --frames N           quit after N frames\n"
          "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png (700x1000)\n"
          "  --help               show this text\n";
@@ -35,9 +36,14 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
         return std::nullopt;
       }
       options.screenshotPrefix = args[++i];
-    } else {
+    } else if (arg.starts_with("-")) {
       *error = "unknown argument '" + arg + "'";
       return std::nullopt;
+    } else if (!options.document.empty()) {
+      *error = "one document at a time: '" + options.document + "' and '" + arg + "'";
+      return std::nullopt;
+    } else {
+      options.document = arg;
     }
   }
   return options;

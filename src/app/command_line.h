@@ -9,6 +9,7 @@
 struct CommandLine {
   std::uint64_t frames = 0;    // --frames N: quit after N frames (0: run until closed)
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
+  std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
   bool help = false;
 
   // Null, with the problem in *error, for an unknown option or a bad value.

@@ -107,7 +107,10 @@ void CManager::Draw() {
 
   gfx::Device* child = childWindow_->GetDevice();
   child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0), 1.0f, 0);
-  if (SUCCEEDED(child->BeginScene())) child->EndScene();
+  if (SUCCEEDED(child->BeginScene())) {
+    editor_->Draw();
+    child->EndScene();
+  }
   child->Present(nullptr, nullptr, nullptr, nullptr);
 
   camera_->SetCamera();

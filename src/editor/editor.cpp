@@ -1,9 +1,27 @@
 #include "editor/editor.h"
 
+#include <imgui.h>
+
+#include <algorithm>
+#include <utility>
+
 #include "app/manager.h"
+#include "editor/item_log.h"
+#include "editor/ui_items.h"
+#include "platform/interface/interface_backend.h"
+#include "platform/message_sink.h"
 #include "view/pointer.h"
 
-#include <utility>
+namespace {
+
+EffectTable* Table() { return CManager::GetInstance()->GetEffectTable(); }
+
+}  // namespace
+
+CEditor::CEditor() = default;
+CEditor::~CEditor() = default;
+
+// ---- start and end --------------------------------------------------------------------------
 
 ParticleParams CEditor::BeginDefinition() {
   ParticleParams p;
@@ -34,30 +52,264 @@ ParticleParams CEditor::BeginDefinition() {
 
 int CEditor::Init() {
   const ParticleParams first = BeginDefinition();
-  if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) (*table)["Begin"] = {first};
+  if (EffectTable* table = Table()) (*table)["Begin"] = {first};
   Effects["Begin"].push_back(first);
   CurrentTag = "Begin";
   Tags.push_back("Begin");
   return 0;
 }
 
+void CEditor::AttachInterface(std::unique_ptr<platform::InterfaceBackend> backend) {
+  interface_ = std::move(backend);
+}
+
+void CEditor::Uninit() {
+  interface_.reset();
+  if (ImGui::GetCurrentContext()) ImGui::DestroyContext();
+  frameStarted_ = false;
+}
+
+// ---- the frame ------------------------------------------------------------------------------
+
 bool CEditor::Update(bool show, bool showAnother) {
+  if (interface_) {
+    interface_->NewFrame();
+    ImGui::NewFrame();
+    frameStarted_ = true;
+    if (ui::ItemLog* log = ui::ItemLog::Installed()) log->StartFrame();
+    ImGui::SetNextWindowPos(ImVec2(0.0f, 20.0f), ImGuiCond_Once);
+    ImGui::SetNextWindowSize(ImVec2(400.0f, 400.0f), ImGuiCond_Once);
+  }
   CPointer* pointer = CManager::GetInstance()->GetPointer();
   if (std::exchange(firstUpdate_, false) && pointer) PointerHidden = pointer->IsVisible();
 
   // The selected effect reaches the table every frame, shown or not.
   if (TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size())) {
     const std::string& tag = Tags[TagIndex];
-    if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) (*table)[tag] = Effects[tag];
+    if (EffectTable* table = Table()) (*table)[tag] = Effects[tag];
   }
+  KeepItemIndexInside();
   if (!show) return false;
+  if (!interface_) {
+    ShowPointerButton();
+    return showAnother;
+  }
 
-  if (pointer) {
-    if (PointerHidden) {
-      pointer->Hide();
-    } else {
-      pointer->Show();
-    }
+  ui::Begin("Hello, world!", nullptr, ImGuiWindowFlags_MenuBar);
+  ShowFileMenu();
+  TestMouseOverWindow();
+  const float fps = ImGui::GetIO().Framerate;
+  ImGui::Text("Application average %.3f ms/frame (%.1f FPS)", 1000.0f / fps, fps);
+  ShowNotices();
+  ShowPointerButton();
+  // The next window begun in this frame takes this size the first time it appears.
+  ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
+  ShowTagCreation();
+  ShowTagList();
+  ShowTagContextMenu();
+  ShowRename();
+  ImGui::Separator();
+  ShowCopy();
+  ImGui::Separator();
+  ShowDefinitionList();
+  ImGui::Separator();
+  ShowEmissionInterval();
+  ImGui::Separator();
+  if (IconButton(Widgets, "ICON_PARTICLE", ImVec2(100.0f, 100.0f))) ShowParticles = !ShowParticles;
+  ImGui::SameLine();
+  if (IconButton(Widgets, "ICON_SOUND", ImVec2(100.0f, 100.0f))) ShowSounds = !ShowSounds;
+  ShowPanelWindows();
+  ui::Checkbox("Another Window", &showAnother);
+  ImGui::End();
+
+  if (showAnother) {
+    ui::Begin("Another Window", &showAnother);
+    ImGui::TextUnformatted("Hello from another window!");
+    ImGui::End();
   }
   return showAnother;
+}
+
+void CEditor::Draw() {
+  if (!interface_ || !std::exchange(frameStarted_, false)) return;
+  ImGui::Render();
+  interface_->RenderDrawData(ImGui::GetDrawData());
+}
+
+void CEditor::TestMouseOverWindow() {
+  const ImVec2 at = ImGui::GetWindowPos();
+  const ImVec2 size = ImGui::GetWindowSize();
+  MouseOverWindow = ImGui::IsMouseHoveringRect(at, ImVec2(at.x + size.x, at.y + size.y), true);
+}
+
+// ---- the main window's parts ---------------------------------------------------------------------
+
+void CEditor::ShowPointerButton() {
+  if (interface_ && ui::Button(PointerHidden ? "Show Pointer" : "Hide Pointer")) PointerHidden = !PointerHidden;
+  CPointer* pointer = CManager::GetInstance()->GetPointer();
+  if (!pointer) return;
+  if (PointerHidden) {
+    pointer->Hide();
+  } else {
+    pointer->Show();
+  }
+}
+
+void CEditor::ShowNotices() {
+  const auto& notices = platform::GetNotices().Recent();
+  if (notices.empty()) return;
+  ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1.0f, 0.75f, 0.3f, 1.0f));
+  ImGui::PushTextWrapPos(0.0f);
+  ImGui::TextUnformatted(notices.back().c_str());
+  ImGui::PopTextWrapPos();
+  ImGui::PopStyleColor();
+  ui::LogLastItem("##notice");
+  if (notices.size() > 1 && ImGui::IsItemHovered()) {
+    ImGui::BeginTooltip();
+    for (const std::string& notice : notices) ImGui::TextUnformatted(notice.c_str());
+    ImGui::EndTooltip();
+  }
+}
+
+void CEditor::ShowTagCreation() {
+  ui::InputText("##ParticleTag", TagInput.data(), TagInput.size());
+  ImGui::SameLine();
+  if (!ui::Button("SetTag")) return;
+  const std::string name = TagInput.data();
+  const ParticleParams first = TemplateDefinition();
+  Tags.push_back(name);
+  Effects[name].push_back(first);
+  if (EffectTable* table = Table()) {
+    const auto& source = Effects[Tags.front()];
+    (*table)[name] = source.empty() ? std::vector<ParticleParams>{first} : source;
+  }
+}
+
+void CEditor::ShowTagList() {
+  if (Tags.empty()) return;
+  ComboList(TagIndex, Tags, "EmitterTagList", [this] { SelectTag(); });
+}
+
+void CEditor::ShowTagContextMenu() {
+  if (ImGui::IsItemHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Right)) ContextArmed = true;
+  if (!ContextArmed || !ImGui::BeginPopupContextItem()) return;
+  if (ui::Selectable("Change", false)) {
+    RenameMode = true;
+  } else if (ui::Selectable("Copy", false)) {
+    CopyMode = true;
+  }
+  ImGui::EndPopup();
+}
+
+void CEditor::ShowRename() {
+  if (!RenameMode) return;
+  ui::InputText("ChangeTag", NewTagInput.data(), NewTagInput.size());
+  const bool enter = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), true) ||
+                     ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), true);
+  if (!enter || NewTagInput[0] == '\0') return;
+  RenameSelectedTag(NewTagInput.data());
+  RenameMode = false;
+}
+
+void CEditor::ShowCopy() {
+  if (!CopyMode) return;
+  ComboList(TagIndex, Tags, "CopySource", [this] { SelectTag(); });
+  ComboList(CopyTargetIndex, Tags, "CopyTarget");
+  if (ui::Button("OK")) {
+    const int count = static_cast<int>(Tags.size());
+    if (TagIndex >= 0 && TagIndex < count && CopyTargetIndex >= 0 && CopyTargetIndex < count) {
+      if (const auto source = Effects.find(Tags[TagIndex]); source != Effects.end()) {
+        const std::vector<ParticleParams> copy = source->second;
+        Effects[Tags[CopyTargetIndex]] = copy;
+      }
+    }
+    CopyTargetIndex = 0;
+    CopyMode = false;
+  }
+  ImGui::SameLine();
+  if (ui::Button("NO")) {
+    CopyTargetIndex = 0;
+    CopyMode = false;
+  }
+}
+
+void CEditor::ShowDefinitionList() {
+  if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return;
+  std::vector<ParticleParams>& list = Effects[Tags[TagIndex]];
+  std::vector<std::string> labels;
+  labels.reserve(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) labels.push_back("Item : " + std::to_string(i));
+  ui::ListBox("Index", &ItemIndex, labels);
+  ImGui::SameLine();
+  if (ui::Button("+")) list.push_back(TemplateDefinition());
+  ImGui::SameLine();
+  if (ui::Button("-") && list.size() > 1) {
+    list.pop_back();
+    --ItemIndex;
+  }
+  KeepItemIndexInside();
+}
+
+void CEditor::ShowEmissionInterval() {
+  // Typed values (Ctrl+click) are held to the range too.
+  ui::DragInt("Emission Interval", &EmissionInterval, 1.0f, kMinEmissionInterval, kMaxEmissionInterval, "%d",
+              ImGuiSliderFlags_AlwaysClamp);
+}
+
+void CEditor::ShowPanelWindows() {
+  if (ShowParticles) {
+    ui::Begin("Particles");
+    TestMouseOverWindow();
+    ImGui::End();
+  }
+  if (ShowSounds) {
+    ui::Begin("Sounds");
+    TestMouseOverWindow();
+    ImGui::End();
+  }
+}
+
+// ---- what the controls do ---------------------------------------------------------------------------
+
+void CEditor::SelectTag() {
+  if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return;
+  CurrentTag = Tags[TagIndex];
+  ItemIndex = 0;
+}
+
+ParticleParams CEditor::TemplateDefinition() {
+  if (!Tags.empty()) {
+    const auto first = Effects.find(Tags.front());
+    if (first != Effects.end() && !first->second.empty()) return first->second.front();
+  }
+  return BeginDefinition();
+}
+
+void CEditor::RenameSelectedTag(const std::string& newName) {
+  if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return;
+  const std::string oldName = Tags[TagIndex];
+  // Renaming to the same name would copy the list onto itself and then erase it.
+  if (oldName == newName) return;
+  if (const auto old = Effects.find(oldName); old != Effects.end()) {
+    std::vector<ParticleParams> list = std::move(old->second);
+    Effects.erase(old);
+    Effects[newName] = std::move(list);
+  }
+  Tags[TagIndex] = newName;
+}
+
+void CEditor::KeepItemIndexInside() {
+  int count = 0;
+  if (TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size())) {
+    const auto it = Effects.find(Tags[TagIndex]);
+    if (it != Effects.end()) count = static_cast<int>(it->second.size());
+  }
+  ItemIndex = std::clamp(ItemIndex, 0, std::max(0, count - 1));
+}
+
+ParticleParams* CEditor::SelectedDefinition() {
+  if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return nullptr;
+  const auto it = Effects.find(Tags[TagIndex]);
+  if (it == Effects.end() || ItemIndex < 0 || ItemIndex >= static_cast<int>(it->second.size())) return nullptr;
+  return &it->second[ItemIndex];
 }

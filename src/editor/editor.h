@@ -1,40 +1,116 @@
 #pragma once
-// The editor's data: its own copy of every effect, the tags it lists, which tag and which
-// definition are selected, and the emission interval. Every frame the selected effect is
-// copied into the manager's effect table, which the emitters read.
+// The editor front end: its own copy of every effect, the tags it lists, which tag and which
+// definition are selected, and every editor window, built once a frame with the interface
+// library in the "Child" window. Every frame the selected effect is copied into the
+// manager's effect table, which the emitters read.
 
+#include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "editor/widgets.h"
 #include "particle/particle_params.h"
+
+namespace platform {
+class InterfaceBackend;
+}
 
 class CEditor {
  public:
   static constexpr int kDefaultEmissionInterval = 150;
+  static constexpr int kMinEmissionInterval = 15;
+  static constexpr int kMaxEmissionInterval = 1000;
+  static constexpr std::size_t kTextSize = 256;
+
+  CEditor();
+  ~CEditor();
 
   // Fills the first effect, "Begin", and puts it in the effect table. Always 0.
   int Init();
-  void Uninit() {}
-  // One frame: the selected effect goes to the effect table. Returns the new showAnother.
+  // Takes the interface library's back ends (the library's context must be current).
+  void AttachInterface(std::unique_ptr<platform::InterfaceBackend> backend);
+  bool HasInterface() const { return interface_ != nullptr; }
+  // Shuts the back ends down, then destroys the library's context.
+  void Uninit();
+  // One frame: the selected effect goes to the effect table, then every editor window is
+  // built (none when show is false). Returns the new showAnother. Without an interface only
+  // the effect table is fed.
   bool Update(bool show, bool showAnother);
+  // Draws the frame's interface on the editor window's device (inside its scene).
+  void Draw();
   std::string GetTag() const { return CurrentTag; }
+  // Loads an effect document (.json or .txt, any path) as the File menu loads its own: merged
+  // into the effects, tags refreshed, the last tag selected. False, having said why, when it
+  // cannot be read; the effects, tags and selection are then as they were.
+  bool OpenDocument(const std::string& path);
 
   // The definition every new effect starts from.
   static ParticleParams BeginDefinition();
+  // The definition the selected effect edits at ItemIndex, or null when it has none.
+  ParticleParams* SelectedDefinition();
 
   EffectTable Effects;
   std::vector<std::string> Tags;
   std::string CurrentTag;
+  std::array<float, 4> PlotColor{};
   int TagIndex = 0;
   int ItemIndex = 0;
+  int ObjectTypeIndex = 0;
+  int TextureIndex = 0;
+  int MaskTextureIndex = 0;
+  int ModelIndex = 0;
+  int BehaviorIndex = 0;
+  int LockPosIndex = 0;
+  int RandomBehaviorIndex = 0;
+  int PhysicsTypeIndex = 0;
   int EmissionInterval = kDefaultEmissionInterval;
   bool MouseOverWindow = false;
+  bool ShowParticles = false;
+  bool ShowSounds = false;
   bool ShowMain = true;
   bool ShowAnother = false;
   // The 3D pointer stays hidden while set; it takes the pointer's visibility at the first
   // frame, so a pointer that starts visible is hidden from then on.
   bool PointerHidden = false;
 
+  // Interface state kept for the whole run, shared by all tags.
+  std::array<char, kTextSize> TagInput{};
+  std::array<char, kTextSize> NewTagInput{};
+  bool ContextArmed = false;
+  bool RenameMode = false;
+  bool CopyMode = false;
+  int CopyTargetIndex = 0;
+  WidgetState Widgets;
+
  private:
+  // ---- the main window's parts, in the order they are drawn
+  void ShowFileMenu();
+  void ShowPointerButton();
+  void ShowNotices();
+  void ShowTagCreation();
+  void ShowTagList();
+  void ShowTagContextMenu();
+  void ShowRename();
+  void ShowCopy();
+  void ShowDefinitionList();
+  void ShowEmissionInterval();
+  void ShowPanelWindows();
+
+  // ---- what the menus and buttons do
+  void SelectTag();
+  void RefreshTags();
+  bool LoadText(const std::string& path);
+  bool LoadJson(const std::string& path);
+  // The first definition of the first tag, which new tags and "+" copy ("Begin"'s own
+  // definition when the first tag has none).
+  ParticleParams TemplateDefinition();
+  void RenameSelectedTag(const std::string& newName);
+  void KeepItemIndexInside();
+  // Sets MouseOverWindow from the window being built.
+  void TestMouseOverWindow();
+
+  std::unique_ptr<platform::InterfaceBackend> interface_;
   bool firstUpdate_ = true;
+  bool frameStarted_ = false;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/gfx/null/null_device.h"
+#include "platform/interface/headless_interface_backend.h"
 
 namespace platform {
 
@@ -10,8 +11,8 @@ namespace {
 
 class HeadlessWindow final : public Window {
  public:
-  HeadlessWindow(HeadlessWindowSystem* system, std::string title, int width, int height)
-      : system_(system), title_(std::move(title)), width_(width), height_(height) {}
+  HeadlessWindow(HeadlessWindowSystem* system, std::uint32_t id, std::string title, int width, int height)
+      : system_(system), id_(id), title_(std::move(title)), width_(width), height_(height) {}
   const std::string& Title() const override { return title_; }
   int ClientWidth() const override { return width_; }
   int ClientHeight() const override { return height_; }
@@ -24,9 +25,11 @@ class HeadlessWindow final : public Window {
   }
   void Show() override {}
   bool HasFocus() const override { return system_->Focused(); }
+  std::uint32_t Id() const override { return id_; }
 
  private:
   HeadlessWindowSystem* system_;
+  std::uint32_t id_;
   std::string title_;
   int width_, height_;
 };
@@ -66,7 +69,13 @@ class HeadlessMouse final : public InputDevice {
 std::unique_ptr<Window> HeadlessWindowSystem::CreateWindow(const std::string& title, int clientWidth,
                                                            int clientHeight) {
   if (failWindows_) return nullptr;
-  return std::make_unique<HeadlessWindow>(this, title, clientWidth, clientHeight);
+  return std::make_unique<HeadlessWindow>(this, ++windowsMade_, title, clientWidth, clientHeight);
+}
+
+std::unique_ptr<InterfaceBackend> HeadlessWindowSystem::CreateInterfaceBackend(Window* window, gfx::Device* device) {
+  if (!window) return nullptr;
+  return std::make_unique<HeadlessInterfaceBackend>(*this, window->Id(), device, window->ClientWidth(),
+                                                    window->ClientHeight());
 }
 
 std::unique_ptr<InputDevice> HeadlessWindowSystem::CreateKeyboard(Window*) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include <SDL_events.h>
+
 #include "platform/window_system.h"
 
 namespace platform {
@@ -15,6 +17,7 @@ namespace platform {
 class HeadlessWindowSystem final : public WindowSystem {
  public:
   std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) override;
+  std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device) override;
   std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) override;
   std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) override;
 
@@ -27,6 +30,11 @@ class HeadlessWindowSystem final : public WindowSystem {
   // While false, every read fails (a window in the background).
   void SetFocus(bool focused) { focused_ = focused; }
   void RequestQuit() { quitRequested_ = true; }
+  // An event as a real window system would deliver it (windows are numbered from 1 in the
+  // order they were made): the interface back end sees it at once.
+  void PushEvent(const SDL_Event& event) {
+    if (listener_) listener_(event);
+  }
   // Makes device creation fail, to test start-up failures.
   void FailDevices(bool fail) { failDevices_ = fail; }
   void FailWindows(bool fail) { failWindows_ = fail; }
@@ -43,6 +51,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   bool quitRequested_ = false;
   bool failDevices_ = false;
   bool failWindows_ = false;
+  std::uint32_t windowsMade_ = 0;
 };
 
 }  // namespace platform

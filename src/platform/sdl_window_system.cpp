@@ -8,6 +8,7 @@
 
 #include "platform/dik.h"
 #include "platform/gfx/gl/gl_device.h"
+#include "platform/interface/sdl_gl_interface_backend.h"
 
 namespace platform {
 
@@ -30,6 +31,7 @@ class SdlGlWindow final : public Window {
     SDL_RaiseWindow(window_);
   }
   bool HasFocus() const override { return SDL_GetKeyboardFocus() == window_; }
+  std::uint32_t Id() const override { return SDL_GetWindowID(window_); }
   SDL_Window* SdlWindow() const override { return window_; }
 
  private:
@@ -132,6 +134,12 @@ SDL_Point SdlWindowSystem::NextWindowPosition(int width, int height) {
     return {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED};
   nextLeft_ = left + width + kGap;
   return {left, screen.y};
+}
+
+std::unique_ptr<InterfaceBackend> SdlWindowSystem::CreateInterfaceBackend(Window* window, gfx::Device* device) {
+  if (!window) return nullptr;
+  // Every device this system makes is a GL device.
+  return SdlGlInterfaceBackend::Create(*this, window->SdlWindow(), static_cast<gfx::GlDevice*>(device));
 }
 
 std::unique_ptr<InputDevice> SdlWindowSystem::CreateKeyboard(Window* focusWindow) {

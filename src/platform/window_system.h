@@ -3,6 +3,7 @@
 // event queue and the input devices. One implementation talks to SDL and OpenGL, the
 // other runs headless on the Null device for tests and benchmarks.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,13 +28,20 @@ class Window {
   virtual std::unique_ptr<gfx::Device> CreateDevice(std::string* error) = 0;
   virtual void Show() = 0;
   virtual bool HasFocus() const = 0;
+  // The window number that events name (SDL's window id).
+  virtual std::uint32_t Id() const = 0;
   // The SDL window behind it, for libraries that need one; null when headless.
   virtual SDL_Window* SdlWindow() const { return nullptr; }
 };
 
+class InterfaceBackend;
+
 class WindowSystem : public EventSource {
  public:
   virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) = 0;
+  // The interface library's platform and renderer back ends on the window and its device,
+  // fed with that window's events only. Needs the library's context; null on failure.
+  virtual std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device) = 0;
   // Devices that read only while focusWindow has the keyboard focus.
   virtual std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) = 0;
   virtual std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) = 0;

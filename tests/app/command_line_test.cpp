@@ -14,9 +14,12 @@ TEST(CommandLine, ValidArguments) {
     std::uint64_t frames;
     std::string prefix;
     bool help;
+    std::string document = "";
   };
   const Case cases[] = {
       {{}, 0, "", false},
+      {{"--frames", "10", "effects/fire.json"}, 10, "", false, "effects/fire.json"},
+      {{"particle.txt", "--screenshot", "out/p"}, 0, "out/p", false, "particle.txt"},
       {{"--frames", "60", "--screenshot", "out/p"}, 60, "out/p", false},
       {{"--screenshot", "out/p", "--frames", "60"}, 60, "out/p", false},
       {{"--help"}, 0, "", true},
@@ -29,6 +32,7 @@ TEST(CommandLine, ValidArguments) {
     EXPECT_EQ(options->frames, c.frames);
     EXPECT_EQ(options->screenshotPrefix, c.prefix);
     EXPECT_EQ(options->help, c.help);
+    EXPECT_EQ(options->document, c.document);
   }
 }
 
@@ -39,7 +43,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
   };
   const Case cases[] = {
       {{"--bogus"}, {"--bogus"}},
-      {{"--frames", "10", "extra"}, {"extra"}},
+      {{"a.json", "extra.txt"}, {"a.json", "extra.txt"}},
       {{"--frames"}, {"--frames"}},
       {{"--frames", "0"}, {"--frames", "0"}},
       {{"--frames", "-3"}, {"--frames", "-3"}},

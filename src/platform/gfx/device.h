@@ -93,6 +93,9 @@ class Texture {
   Texture& operator=(const Texture&) = delete;
   UINT Width() const { return width_; }
   UINT Height() const { return height_; }
+  // What the interface library draws it by: the back end's texture name; on a back end
+  // without one, a number that tells textures apart.
+  virtual std::uintptr_t NativeHandle() const { return reinterpret_cast<std::uintptr_t>(this); }
 
  private:
   UINT width_, height_;

@@ -61,6 +61,7 @@ class GlTexture final : public Texture {
     glDeleteTextures(1, &name_);
   }
   GLuint Name() const { return name_; }
+  std::uintptr_t NativeHandle() const override { return name_; }
 
  private:
   GlDevice* owner_;

@@ -1,0 +1,88 @@
+#include "editor/ui_items.h"
+
+#include <imgui_internal.h>
+
+#include <algorithm>
+
+#include "editor/item_log.h"
+
+namespace ui {
+
+namespace {
+
+// Logs the item just drawn and passes its result on.
+bool Logged(bool result, const char* label) {
+  LogLastItem(label);
+  return result;
+}
+
+}  // namespace
+
+bool Begin(const char* name, bool* open, ImGuiWindowFlags flags) {
+  const bool visible = ImGui::Begin(name, open, flags);
+  if (ItemLog* log = ItemLog::Installed()) {
+    const ImVec2 at = ImGui::GetWindowPos();
+    const ImVec2 size = ImGui::GetWindowSize();
+    log->Add({name, name, at, ImVec2(at.x + size.x, at.y + size.y)});
+  }
+  return visible;
+}
+
+bool Button(const char* label, const ImVec2& size) { return Logged(ImGui::Button(label, size), label); }
+
+bool InvisibleButton(const char* id, const ImVec2& size, const char* logLabel) {
+  return Logged(ImGui::InvisibleButton(id, size), logLabel);
+}
+
+bool InputText(const char* label, char* buffer, std::size_t size) {
+  return Logged(ImGui::InputText(label, buffer, size), label);
+}
+
+bool Checkbox(const char* label, bool* value) { return Logged(ImGui::Checkbox(label, value), label); }
+
+bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
+             ImGuiSliderFlags flags) {
+  return Logged(ImGui::DragInt(label, value, speed, min, max, format, flags), label);
+}
+
+bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,
+               ImGuiSliderFlags flags) {
+  return Logged(ImGui::DragFloat(label, value, speed, min, max, format, flags), label);
+}
+
+bool Selectable(const char* label, bool selected) { return Logged(ImGui::Selectable(label, selected), label); }
+
+bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label); }
+
+bool BeginMenu(const char* label) { return Logged(ImGui::BeginMenu(label), label); }
+
+bool BeginCombo(const char* label, const char* preview) {
+  return Logged(ImGui::BeginCombo(label, preview), label);
+}
+
+bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size) {
+  return Logged(ImGui::ColorButton(id, colour, flags, size), id);
+}
+
+bool ListBox(const char* label, int* current, std::span<const std::string> entries) {
+  const int count = static_cast<int>(entries.size());
+  const float rows = static_cast<float>(std::min(count, 7)) + 0.25f;
+  const ImVec2 size(0.0f, ImFloor(ImGui::GetTextLineHeightWithSpacing() * rows +
+                                  ImGui::GetStyle().FramePadding.y * 2.0f));
+  const bool open = ImGui::BeginListBox(label, size);
+  LogLastItem(label);
+  if (!open) return false;
+  bool changed = false;
+  for (int i = 0; i < count; ++i) {
+    const bool selected = i == *current;
+    if (Selectable(entries[i].c_str(), selected)) {
+      *current = i;
+      changed = true;
+    }
+    if (selected) ImGui::SetItemDefaultFocus();
+  }
+  ImGui::EndListBox();
+  return changed;
+}
+
+}  // namespace ui

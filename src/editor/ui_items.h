@@ -1,0 +1,30 @@
+#pragma once
+// The library's widgets as the editor uses them, each logging itself (item_log.h) so that
+// tests can find it by its label. Same arguments and results as the library's calls.
+
+#include <imgui.h>
+
+#include <span>
+#include <string>
+
+namespace ui {
+
+bool Begin(const char* name, bool* open = nullptr, ImGuiWindowFlags flags = 0);
+bool Button(const char* label, const ImVec2& size = ImVec2(0, 0));
+// logLabel names the button in the log, since invisible buttons may share an identifier.
+bool InvisibleButton(const char* id, const ImVec2& size, const char* logLabel);
+bool InputText(const char* label, char* buffer, std::size_t size);
+bool Checkbox(const char* label, bool* value);
+bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
+             ImGuiSliderFlags flags = 0);
+bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,
+               ImGuiSliderFlags flags = 0);
+bool Selectable(const char* label, bool selected);
+bool MenuItem(const char* label);
+bool BeginMenu(const char* label);
+bool BeginCombo(const char* label, const char* preview);
+bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size = ImVec2(0, 0));
+// The library's list box with the default height (up to 7 rows), each entry a logged row.
+bool ListBox(const char* label, int* current, std::span<const std::string> entries);
+
+}  // namespace ui

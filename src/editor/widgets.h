@@ -1,0 +1,38 @@
+#pragma once
+// The editor's small widgets: a combo over a list of names, an Enable/Disable button, a
+// wobbling icon button, a one-line colour editor and the palette picker it opens.
+
+#include <imgui.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the widgets keep for the whole run, shared by all of them.
+struct WidgetState {
+  float IconAngle = 0.0f;  // degrees; advances while an icon is hovered
+  ImVec4 BackupColor{0.0f, 0.0f, 0.0f, 0.0f};
+  std::array<ImVec4, 32> Palette{};
+  bool PaletteInit = true;
+};
+
+// A combo over entries previewing the one at selection (nothing when it lies outside the
+// list); choosing an entry sets selection and calls action, also when it was selected already.
+void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
+               std::function<void()> action = {});
+
+// "Disable" + name while flag is set, "Enable" + name while not; pressing flips the flag.
+void ToggleButton(bool& flag, std::string name);
+
+// The texture (from the editor window's device) as a button that wobbles while hovered.
+// True when clicked this frame.
+bool IconButton(WidgetState& state, std::string textureName, ImVec2 size);
+
+// Four channel drags, a swatch, "!" and the label; the swatch and "!" open the palette picker.
+// colour is four floats (RGBA). True when the colour changed this frame.
+bool ColorField(WidgetState& state, const char* label, float* colour);
+
+// A colour picker, the current and the original colour, and a 32-colour palette that
+// takes dropped colours. True when the colour changed.
+bool PalettePicker(WidgetState& state, float* colour);

@@ -1,0 +1,48 @@
+#include "platform/interface/sdl_gl_interface_backend.h"
+
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include "platform/gfx/gl/gl_device.h"
+
+namespace platform {
+
+std::unique_ptr<SdlGlInterfaceBackend> SdlGlInterfaceBackend::Create(WindowSystem& system, SDL_Window* window,
+                                                                     gfx::GlDevice* device) {
+  if (!window || !device || !ImGui::GetCurrentContext()) return nullptr;
+  std::unique_ptr<SdlGlInterfaceBackend> backend(
+      new SdlGlInterfaceBackend(system, SDL_GetWindowID(window), device));
+  device->MakeCurrent();
+  backend->platformStarted_ = ImGui_ImplSDL2_InitForOpenGL(window, SDL_GL_GetCurrentContext());
+  backend->rendererStarted_ = backend->platformStarted_ && ImGui_ImplOpenGL3_Init("#version 330 core");
+  if (!backend->rendererStarted_) return nullptr;
+  return backend;
+}
+
+SdlGlInterfaceBackend::SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::GlDevice* device)
+    : InterfaceBackend(system, windowId), device_(device) {}
+
+SdlGlInterfaceBackend::~SdlGlInterfaceBackend() {
+  device_->MakeCurrent();
+  if (rendererStarted_) ImGui_ImplOpenGL3_Shutdown();
+  if (platformStarted_) ImGui_ImplSDL2_Shutdown();
+}
+
+void SdlGlInterfaceBackend::NewFrame() {
+  device_->MakeCurrent();
+  Events().DeliverFrame([](const SDL_Event& event) { ImGui_ImplSDL2_ProcessEvent(&event); });
+  ImGui_ImplOpenGL3_NewFrame();
+  ImGui_ImplSDL2_NewFrame();
+}
+
+void SdlGlInterfaceBackend::RenderDrawData(ImDrawData* data) {
+  if (!data) return;
+  device_->MakeCurrent();
+  ImGui_ImplOpenGL3_RenderDrawData(data);
+  // The renderer restores the state it changed but binds its own program.
+  device_->ForgetProgram();
+}
+
+}  // namespace platform

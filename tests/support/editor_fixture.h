@@ -1,0 +1,140 @@
+#pragma once
+// The whole program on the headless window system with the editor interface set up, in a
+// folder of its own holding a copy of the sample data (saves never touch the repository).
+// Tests drive the editor only as a user would: mouse, keys and typed text, as SDL events
+// of the "Child" window, aiming at widgets found by label in the item log of the last frame.
+
+#include <SDL_events.h>
+#include <gtest/gtest.h>
+#include <imgui.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/child_window.h"
+#include "app/interface_setup.h"
+#include "app/manager.h"
+#include "editor/editor.h"
+#include "editor/item_log.h"
+#include "platform/headless_window_system.h"
+#include "support/temp_folder.h"
+
+class EditorTest : public TempFolderTest {
+ protected:
+  void SetUp() override {
+    previousDir_ = std::filesystem::current_path();
+    std::filesystem::copy(std::filesystem::path(PE_SOURCE_DIR) / "Data", dir_ / "Data",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::current_path(dir_);
+    window_ = system_.CreateWindow("TEST", 1280, 720);
+    ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+    ASSERT_TRUE(SetUpInterface(*Manager(), system_));
+    log_ = std::make_unique<ui::ItemLog>();
+    Frame();
+  }
+  void TearDown() override {
+    log_.reset();
+    Manager()->Uninit();
+    std::filesystem::current_path(previousDir_);
+  }
+
+  static CManager* Manager() { return CManager::GetInstance(); }
+  static CEditor* Editor() { return Manager()->GetEditor(); }
+  static EffectTable& Table() { return *Manager()->GetEffectTable(); }
+  const ui::ItemLog& Log() const { return *log_; }
+
+  // Whole frames; extra builds more interface after the editor's windows in each.
+  void Frame(int count = 1, const std::function<void()>& extra = {}) {
+    for (int i = 0; i < count; ++i) {
+      Manager()->Update();
+      if (extra) extra();
+      Manager()->Draw();
+    }
+  }
+
+  // The widget drawn last frame under the label; a failure, and a place off screen, if none.
+  ui::LoggedItem Find(const std::string& label, const std::string& window = "") const {
+    if (const ui::LoggedItem* item = log_->Find(label, window)) return *item;
+    ADD_FAILURE() << "no widget '" << label << "' in window '" << window << "' was drawn";
+    return {"", label, ImVec2(-100, -100), ImVec2(-90, -90)};
+  }
+  bool Shown(const std::string& label, const std::string& window = "") const {
+    return log_->Find(label, window) != nullptr;
+  }
+
+  // ---- input, as the window system delivers it
+  std::uint32_t EditorWindowId() const { return Manager()->GetChildWindow()->GetWindow()->Id(); }
+  std::uint32_t SceneWindowId() const { return window_->Id(); }
+
+  void MoveMouse(ImVec2 at, std::uint32_t windowId = 0) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = windowId ? windowId : EditorWindowId();
+    e.motion.x = static_cast<Sint32>(at.x);
+    e.motion.y = static_cast<Sint32>(at.y);
+    system_.PushEvent(e);
+  }
+  void MouseButton(bool down, Uint8 button = SDL_BUTTON_LEFT, std::uint32_t windowId = 0) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = windowId ? windowId : EditorWindowId();
+    e.button.button = button;
+    e.button.x = static_cast<Sint32>(mouse_.x);
+    e.button.y = static_cast<Sint32>(mouse_.y);
+    system_.PushEvent(e);
+  }
+  // Points at the spot, presses and releases the button, a frame for each step.
+  void ClickAt(ImVec2 at, Uint8 button = SDL_BUTTON_LEFT) {
+    mouse_ = at;
+    MoveMouse(at);
+    Frame();
+    MouseButton(true, button);
+    Frame();
+    MouseButton(false, button);
+    Frame();
+  }
+  void Click(const std::string& label, const std::string& window = "", Uint8 button = SDL_BUTTON_LEFT) {
+    ClickAt(Find(label, window).Centre(), button);
+  }
+  // Opens the File menu and chooses the entry.
+  void ChooseFileMenu(const std::string& entry) {
+    Click("File");
+    Click(entry);
+  }
+  void Key(SDL_Scancode code, bool down, Uint16 modifiers = KMOD_NONE, std::uint32_t windowId = 0) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = windowId ? windowId : EditorWindowId();
+    e.key.keysym.scancode = code;
+    e.key.keysym.mod = modifiers;
+    system_.PushEvent(e);
+  }
+  // A key pressed and released between two frames, as a fast typist or a script does.
+  void Tap(SDL_Scancode code, Uint16 modifiers = KMOD_NONE) {
+    Key(code, true, modifiers);
+    Key(code, false, modifiers);
+    Frame(2);
+  }
+  void Type(const std::string& text, std::uint32_t windowId = 0) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = windowId ? windowId : EditorWindowId();
+    std::strncpy(e.text.text, text.c_str(), sizeof e.text.text - 1);
+    system_.PushEvent(e);
+    Frame();
+  }
+  // Clicks the text field, types the text into it and leaves it with a click elsewhere.
+  void Fill(const std::string& label, const std::string& text) {
+    Click(label);
+    Type(text);
+  }
+
+  platform::HeadlessWindowSystem system_;
+  std::unique_ptr<platform::Window> window_;
+  std::unique_ptr<ui::ItemLog> log_;
+  std::filesystem::path previousDir_;
+  ImVec2 mouse_{0, 0};
+};
