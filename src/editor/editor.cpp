@@ -102,8 +102,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   ImGui::Text("Application average %.3f ms/frame (%.1f FPS)", 1000.0f / fps, fps);
   ShowNotices();
   ShowPointerButton();
-  // The next window begun in this frame takes this size the first time it appears.
-  ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
+  panelSizePending_ = true;
   ShowTagCreation();
   ShowTagList();
   ShowTagContextMenu();
@@ -123,7 +122,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   ImGui::End();
 
   if (showAnother) {
-    ui::Begin("Another Window", &showAnother);
+    BeginPanelWindow("Another Window", &showAnother);
     ImGui::TextUnformatted("Hello from another window!");
     ImGui::End();
   }
@@ -134,6 +133,13 @@ void CEditor::Draw() {
   if (!interface_ || !std::exchange(frameStarted_, false)) return;
   ImGui::Render();
   interface_->RenderDrawData(ImGui::GetDrawData());
+}
+
+void CEditor::BeginPanelWindow(const char* name, bool* open) {
+  // The first of the panel windows begun in a frame takes 500 x 600 the first time it
+  // appears. Asked for earlier, the size would go to the list box, itself a child window.
+  if (std::exchange(panelSizePending_, false)) ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
+  ui::Begin(name, open);
 }
 
 void CEditor::TestMouseOverWindow() {
@@ -258,12 +264,12 @@ void CEditor::ShowEmissionInterval() {
 
 void CEditor::ShowPanelWindows() {
   if (ShowParticles) {
-    ui::Begin("Particles");
+    BeginPanelWindow("Particles");
     TestMouseOverWindow();
     ImGui::End();
   }
   if (ShowSounds) {
-    ui::Begin("Sounds");
+    BeginPanelWindow("Sounds");
     TestMouseOverWindow();
     ImGui::End();
   }

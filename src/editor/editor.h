@@ -107,10 +107,13 @@ class CEditor {
   ParticleParams TemplateDefinition();
   void RenameSelectedTag(const std::string& newName);
   void KeepItemIndexInside();
+  // Begins "Particles", "Sounds" or "Another Window".
+  void BeginPanelWindow(const char* name, bool* open = nullptr);
   // Sets MouseOverWindow from the window being built.
   void TestMouseOverWindow();
 
   std::unique_ptr<platform::InterfaceBackend> interface_;
   bool firstUpdate_ = true;
   bool frameStarted_ = false;
+  bool panelSizePending_ = false;
 };

@@ -54,10 +54,25 @@ bool Selectable(const char* label, bool selected) { return Logged(ImGui::Selecta
 
 bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label); }
 
-bool BeginMenu(const char* label) { return Logged(ImGui::BeginMenu(label), label); }
+// An open menu or combo makes its popup the current window, so these two log where their
+// item will be before the library draws it.
+bool BeginMenu(const char* label) {
+  if (ItemLog* log = ItemLog::Installed()) {
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    const ImVec2 text = ImGui::CalcTextSize(label, nullptr, true);
+    log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
+              ImVec2(at.x + text.x + ImGui::GetStyle().ItemSpacing.x, at.y + ImGui::GetTextLineHeight())});
+  }
+  return ImGui::BeginMenu(label);
+}
 
 bool BeginCombo(const char* label, const char* preview) {
-  return Logged(ImGui::BeginCombo(label, preview), label);
+  if (ItemLog* log = ItemLog::Installed()) {
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
+              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight())});
+  }
+  return ImGui::BeginCombo(label, preview);
 }
 
 bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size) {

@@ -15,7 +15,13 @@
 
 #include "scene/shared_state.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "app/application.h"
+#include "effectfile/particle_json.h"
 #include "platform/gfx/null/null_device.h"
 #include "platform/headless_window_system.h"
 #include "platform/message_sink.h"
@@ -173,6 +179,31 @@ TEST(ManagerRunTest, HeadlessRunStopsAfterTheRequestedFrames) {
   EXPECT_EQ(RunApplication(options, system, clock), 0);
   EXPECT_EQ(CManager::GetInstance()->GetRenderer(), nullptr) << "shut down after the loop";
   CManager::GetInstance()->Uninit();
+}
+
+TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
+  platform::HeadlessWindowSystem system;
+  platform::SteadyClock clock;
+  CommandLine options;
+  options.frames = 2;
+  const auto folder = std::filesystem::temp_directory_path() / ("pe-run-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  EffectTable effects;
+  effects["Rain"] = {CEditor::BeginDefinition()};
+  options.document = (folder / "rain.json").string();
+  std::ofstream(options.document) << ParticleJsonText(effects);
+  {
+    platform::ScopedMessageRecorder messages;
+    EXPECT_EQ(RunApplication(options, system, clock), 0);
+    EXPECT_TRUE(messages.Messages().empty());
+  }
+  options.document = (folder / "broken.txt").string();
+  std::ofstream(options.document) << "DataTag : Rain\nIndex : 0\nPopTime : soon\n";
+  platform::ScopedMessageRecorder messages;
+  EXPECT_EQ(RunApplication(options, system, clock), 1);
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  EXPECT_NE(messages.Messages()[0].text.find("broken.txt"), std::string::npos);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ class EditorTest : public TempFolderTest {
     e.button.y = static_cast<Sint32>(mouse_.y);
     system_.PushEvent(e);
   }
-  // Points at the spot, presses and releases the button, a frame for each step.
+  // Points at the spot, presses and releases the button, a frame for each step, and one
+  // more so the log shows the result.
   void ClickAt(ImVec2 at, Uint8 button = SDL_BUTTON_LEFT) {
     mouse_ = at;
     MoveMouse(at);
@@ -94,7 +95,22 @@ class EditorTest : public TempFolderTest {
     MouseButton(true, button);
     Frame();
     MouseButton(false, button);
+    Frame(2);
+  }
+  // Presses at one spot, moves to the other over a few frames and releases there.
+  void Drag(ImVec2 from, ImVec2 to) {
+    mouse_ = from;
+    MoveMouse(from);
     Frame();
+    MouseButton(true);
+    Frame();
+    for (int step = 1; step <= 4; ++step) {
+      mouse_ = ImVec2(from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4);
+      MoveMouse(mouse_);
+      Frame();
+    }
+    MouseButton(false);
+    Frame(2);
   }
   void Click(const std::string& label, const std::string& window = "", Uint8 button = SDL_BUTTON_LEFT) {
     ClickAt(Find(label, window).Centre(), button);
@@ -113,9 +129,13 @@ class EditorTest : public TempFolderTest {
     system_.PushEvent(e);
   }
   // A key pressed and released between two frames, as a fast typist or a script does.
+  // With Ctrl in the modifiers, Ctrl goes down before and up after the key.
   void Tap(SDL_Scancode code, Uint16 modifiers = KMOD_NONE) {
+    const bool ctrl = (modifiers & KMOD_CTRL) != 0;
+    if (ctrl) Key(SDL_SCANCODE_LCTRL, true, modifiers);
     Key(code, true, modifiers);
     Key(code, false, modifiers);
+    if (ctrl) Key(SDL_SCANCODE_LCTRL, false, modifiers & ~KMOD_CTRL);
     Frame(2);
   }
   void Type(const std::string& text, std::uint32_t windowId = 0) {

@@ -1,0 +1,409 @@
+// The editor's main window and File menu, driven through the interface library's input.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "effectfile/particle_json.h"
+#include "effectfile/particle_text.h"
+#include "platform/message_sink.h"
+#include "support/editor_fixture.h"
+#include "view/pointer.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class EditorWindow : public EditorTest {
+ protected:
+  // Types the name into the tag field and presses "SetTag".
+  void AddTag(const std::string& name) {
+    ClearField("##ParticleTag");
+    Type(name);
+    Click("SetTag");
+  }
+  // Clicks the text field and empties it (select all, delete).
+  void ClearField(const std::string& label) {
+    Click(label);
+    Tap(SDL_SCANCODE_A, KMOD_CTRL);
+    Tap(SDL_SCANCODE_DELETE);
+  }
+  // Chooses the entry in the combo (the entries are drawn in its popup once it is open).
+  void Choose(const std::string& combo, int entry) {
+    Click(combo);
+    const auto& items = Log().Items();
+    const auto& tags = Editor()->Tags;
+    ASSERT_LT(entry, static_cast<int>(tags.size()));
+    // Entries may repeat: take the entry-th selectable of the combo's popup.
+    int seen = 0;
+    for (const ui::LoggedItem& item : items) {
+      if (item.window.rfind("##Combo", 0) != 0) continue;
+      if (seen++ == entry) {
+        ClickAt(item.Centre());
+        return;
+      }
+    }
+    FAIL() << "the combo " << combo << " showed only " << seen << " entries";
+  }
+  // The tag combo's context menu, then one of its entries.
+  void ContextMenu(const std::string& entry) {
+    Click("EmitterTagList", "", SDL_BUTTON_RIGHT);
+    Click(entry);
+  }
+  void Rename(const std::string& newName) {
+    ContextMenu("Change");
+    ASSERT_TRUE(Shown("ChangeTag"));
+    ClearField("ChangeTag");
+    Type(newName);
+    Tap(SDL_SCANCODE_RETURN);
+  }
+  std::vector<std::string> Tags() const { return Editor()->Tags; }
+};
+
+TEST_F(EditorWindow, StartsWithBeginSelectedAndThePointerHidden) {
+  const std::vector<std::string> begin = {"Begin"};
+  EXPECT_EQ(Tags(), begin);
+  EXPECT_EQ(Editor()->GetTag(), "Begin");
+  ASSERT_EQ(Editor()->Effects["Begin"].size(), 1u);
+  EXPECT_EQ(Editor()->Effects["Begin"][0], CEditor::BeginDefinition());
+  EXPECT_EQ(Table()["Begin"], Editor()->Effects["Begin"]);
+  EXPECT_TRUE(Shown("Item : 0"));
+  EXPECT_FALSE(Shown("Item : 1"));
+  EXPECT_FALSE(Manager()->GetPointer()->IsVisible());
+  EXPECT_TRUE(Shown("Show Pointer"));
+  EXPECT_EQ(Editor()->EmissionInterval, 150);
+  for (const char* label : {"Hello, world!", "File", "SetTag", "EmitterTagList", "Index", "+", "-",
+                            "Emission Interval", "ICON_PARTICLE", "ICON_SOUND", "Another Window"})
+    EXPECT_TRUE(Shown(label)) << label;
+
+  // The pointer button shows and hides the pointer.
+  Click("Show Pointer");
+  EXPECT_TRUE(Manager()->GetPointer()->IsVisible());
+  EXPECT_TRUE(Shown("Hide Pointer"));
+  Click("Hide Pointer");
+  EXPECT_FALSE(Manager()->GetPointer()->IsVisible());
+}
+
+TEST_F(EditorWindow, SetTagAcceptsEmptyAndRepeatedNames) {
+  Click("SetTag");  // the field is empty
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", ""}));
+  ASSERT_EQ(Editor()->Effects[""].size(), 1u);
+
+  Editor()->Effects["Begin"][0].Emission.Quantity = 9;
+  AddTag("Begin");
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "", "Begin"}));
+  ASSERT_EQ(Editor()->Effects["Begin"].size(), 2u);
+  EXPECT_EQ(Editor()->Effects["Begin"][1].Emission.Quantity, 9);
+  // Neither changed the selection.
+  EXPECT_EQ(Editor()->TagIndex, 0);
+  EXPECT_EQ(Editor()->GetTag(), "Begin");
+}
+
+TEST_F(EditorWindow, NewTagPlaysTheFirstTagsWholeEffectUntilSelected) {
+  Click("+");
+  ASSERT_EQ(Editor()->Effects["Begin"].size(), 2u);
+  AddTag("Fire");
+  EXPECT_EQ(Editor()->Effects["Fire"].size(), 1u);
+  EXPECT_EQ(Table()["Fire"].size(), 2u);
+
+  Choose("EmitterTagList", 1);
+  EXPECT_EQ(Editor()->GetTag(), "Fire");
+  EXPECT_EQ(Editor()->ItemIndex, 0);
+  Frame();
+  EXPECT_EQ(Table()["Fire"], Editor()->Effects["Fire"]);
+}
+
+TEST_F(EditorWindow, AddAndRemoveDefinitionsKeepTheSelectionInside) {
+  Click("-");  // one definition: nothing to remove
+  EXPECT_EQ(Editor()->Effects["Begin"].size(), 1u);
+  Click("+");
+  Click("+");
+  ASSERT_EQ(Editor()->Effects["Begin"].size(), 3u);
+  EXPECT_TRUE(Shown("Item : 2"));
+  Click("Item : 2");
+  EXPECT_EQ(Editor()->ItemIndex, 2);
+  Click("-");
+  EXPECT_EQ(Editor()->Effects["Begin"].size(), 2u);
+  EXPECT_EQ(Editor()->ItemIndex, 1);
+  Click("Item : 0");
+  Click("-");  // removes the last one; the selection may not leave the list
+  EXPECT_EQ(Editor()->Effects["Begin"].size(), 1u);
+  EXPECT_EQ(Editor()->ItemIndex, 0);
+  ASSERT_NE(Editor()->SelectedDefinition(), nullptr);
+}
+
+TEST_F(EditorWindow, RenameMovesTheEffectAndToItsOwnNameChangesNothing) {
+  AddTag("Smoke");
+  Choose("EmitterTagList", 1);
+  Click("+");
+  ASSERT_EQ(Editor()->Effects["Smoke"].size(), 2u);
+
+  Rename("Smoke");
+  EXPECT_FALSE(Editor()->RenameMode);
+  EXPECT_EQ(Editor()->Effects["Smoke"].size(), 2u) << "renaming to the same name lost the definitions";
+
+  Rename("Begin");     // onto an existing tag
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Begin"}));
+  EXPECT_EQ(Editor()->Effects.count("Smoke"), 0u);
+  EXPECT_EQ(Editor()->Effects["Begin"].size(), 2u);
+}
+
+TEST_F(EditorWindow, RenameWaitsForANameAndSeesAQuickEnter) {
+  ContextMenu("Change");
+  ASSERT_TRUE(Editor()->RenameMode);
+  Tap(SDL_SCANCODE_RETURN);  // empty: the field stays open
+  EXPECT_TRUE(Editor()->RenameMode);
+  EXPECT_EQ(Tags()[0], "Begin");
+
+  Fill("ChangeTag", "Spark");
+  // Pressed and released between two frames: still one press.
+  Tap(SDL_SCANCODE_RETURN);
+  EXPECT_FALSE(Editor()->RenameMode);
+  EXPECT_EQ(Tags()[0], "Spark");
+  ASSERT_EQ(Editor()->Effects.count("Begin"), 0u);
+  EXPECT_EQ(Editor()->Effects["Spark"].size(), 1u);
+  // The pointer keeps playing the old name until the tag is chosen again.
+  EXPECT_EQ(Editor()->GetTag(), "Begin");
+}
+
+TEST_F(EditorWindow, CopyReplacesTheTargetAndOntoItselfChangesNothing) {
+  AddTag("Fire");
+  Click("+");
+  ASSERT_EQ(Editor()->Effects["Begin"].size(), 2u);
+
+  ContextMenu("Copy");
+  ASSERT_TRUE(Shown("CopySource") && Shown("CopyTarget"));
+  Click("OK");  // source and target both "Begin"
+  EXPECT_EQ(Editor()->Effects["Begin"].size(), 2u);
+  EXPECT_FALSE(Shown("CopySource"));
+
+  ContextMenu("Copy");
+  Choose("CopyTarget", 1);
+  Click("OK");
+  EXPECT_EQ(Editor()->Effects["Fire"], Editor()->Effects["Begin"]);
+  EXPECT_EQ(Editor()->CopyTargetIndex, 0);
+
+  ContextMenu("Copy");
+  Choose("CopySource", 1);  // choosing a source selects that tag too
+  EXPECT_EQ(Editor()->GetTag(), "Fire");
+  Click("NO");
+  EXPECT_FALSE(Editor()->CopyMode);
+}
+
+TEST_F(EditorWindow, EmissionIntervalStaysInRangeWhenTyped) {
+  // Ctrl+click turns the drag into a text field.
+  const ImVec2 at = Find("Emission Interval").Centre();
+  mouse_ = ImVec2(at.x - 60, at.y);
+  MoveMouse(mouse_);
+  Frame();
+  Key(SDL_SCANCODE_LCTRL, true, KMOD_LCTRL);
+  Frame();
+  MouseButton(true);
+  Frame();
+  MouseButton(false);
+  Key(SDL_SCANCODE_LCTRL, false);
+  Frame();
+  Tap(SDL_SCANCODE_A, KMOD_CTRL);
+  Type("5000");
+  Tap(SDL_SCANCODE_RETURN);
+  EXPECT_EQ(Editor()->EmissionInterval, CEditor::kMaxEmissionInterval);
+}
+
+bool Inside(const ui::LoggedItem& item, ImVec2 p) {
+  return p.x >= item.min.x && p.x < item.max.x && p.y >= item.min.y && p.y < item.max.y;
+}
+
+TEST_F(EditorWindow, MouseOverWindowReportsTheLastWindowBuilt) {
+  MoveMouse(Find("Emission Interval").Centre());
+  Frame();
+  EXPECT_TRUE(Editor()->MouseOverWindow);
+  MoveMouse(ImVec2(600, 900));
+  Frame();
+  EXPECT_FALSE(Editor()->MouseOverWindow);
+
+  Click("ICON_PARTICLE");
+  ASSERT_TRUE(Shown("Particles"));
+  const ui::LoggedItem main = Find("Hello, world!"), particles = Find("Particles");
+  // A spot of the main window outside "Particles", and one of "Particles" outside the main window.
+  const ImVec2 mainOnly(main.min.x + 4, main.max.y - 4), particlesOnly(particles.max.x - 8, particles.max.y - 8);
+  ASSERT_TRUE(Inside(main, mainOnly) && !Inside(particles, mainOnly));
+  ASSERT_TRUE(Inside(particles, particlesOnly) && !Inside(main, particlesOnly));
+  MoveMouse(mainOnly);
+  Frame();
+  EXPECT_FALSE(Editor()->MouseOverWindow) << "the main window counted though \"Particles\" was built after it";
+  MoveMouse(particlesOnly);
+  Frame();
+  EXPECT_TRUE(Editor()->MouseOverWindow);
+
+  // "Particles" covers the sound icon: drag it down by its title bar first.
+  Drag(ImVec2(particles.Centre().x, particles.min.y + 8), ImVec2(particles.Centre().x, particles.min.y + 408));
+  Click("ICON_SOUND");
+  ASSERT_TRUE(Shown("Sounds"));
+  const ImVec2 particlesNow(Find("Particles").max.x - 8, Find("Particles").max.y - 8);
+  ASSERT_FALSE(Inside(Find("Sounds"), particlesNow));
+  MoveMouse(particlesNow);
+  Frame();
+  EXPECT_FALSE(Editor()->MouseOverWindow) << "with both panels open only \"Sounds\" counts";
+}
+
+TEST_F(EditorWindow, HiddenEditorStillFeedsTheEffectTable) {
+  AddTag("Fire");
+  Choose("EmitterTagList", 1);
+  Editor()->ShowMain = false;
+  Frame();
+  EXPECT_TRUE(Log().Items().empty());
+  Editor()->Effects["Fire"][0].Emission.Quantity = 42;
+  Frame();
+  EXPECT_EQ(Table()["Fire"][0].Emission.Quantity, 42);
+  EXPECT_FALSE(Editor()->ShowAnother);
+}
+
+TEST_F(EditorWindow, AnotherWindowOpensAndItsCloseButtonEndsIt) {
+  Click("Another Window");
+  EXPECT_TRUE(Editor()->ShowAnother);
+  ASSERT_TRUE(Shown("Another Window", "Another Window"));
+  // The close button sits at the right end of the title bar.
+  const ui::LoggedItem window = Find("Another Window", "Another Window");
+  ClickAt(ImVec2(window.max.x - ImGui::GetFrameHeight() * 0.5f - 2.0f, window.min.y + ImGui::GetFrameHeight() * 0.5f));
+  EXPECT_FALSE(Editor()->ShowAnother);
+}
+
+TEST_F(EditorWindow, SceneWindowInputNeverReachesTheEditor) {
+  Click("##ParticleTag");
+  Type("wasd", SceneWindowId());
+  Key(SDL_SCANCODE_W, true, KMOD_NONE, SceneWindowId());
+  Frame();
+  EXPECT_STREQ(Editor()->TagInput.data(), "");
+  // A click in the scene, where "SetTag" would be in the editor, is no click on "SetTag".
+  mouse_ = Find("SetTag").Centre();
+  MoveMouse(mouse_, SceneWindowId());
+  MouseButton(true, SDL_BUTTON_LEFT, SceneWindowId());
+  Frame();
+  MouseButton(false, SDL_BUTTON_LEFT, SceneWindowId());
+  Frame();
+  EXPECT_EQ(Tags().size(), 1u);
+  Type("Fire");
+  EXPECT_STREQ(Editor()->TagInput.data(), "Fire");
+}
+
+TEST_F(EditorWindow, NoticesShowInTheEditorWindow) {
+  EXPECT_FALSE(Shown("##notice"));
+  platform::GetNotices().Clear();
+  platform::ReportNotice("Data/TEXTURE/missing.png: the texture could not be loaded");
+  Frame();
+  EXPECT_TRUE(Shown("##notice"));
+  platform::GetNotices().Clear();
+}
+
+// ---- the File menu -----------------------------------------------------------------------------
+
+class FileMenu : public EditorWindow {
+ protected:
+  const std::string json_ = "Data/FILE/particle.json";
+  const std::string text_ = "Data/FILE/particle.txt";
+  const std::string backup_ = "Data/FILE/backup_particle.txt";
+};
+
+TEST_F(FileMenu, LoadRefreshesTagsOnceAndSelectsTheLast) {
+  EffectTable document;
+  document["Begin"] = {CEditor::BeginDefinition()};
+  document["Smoke"] = {CEditor::BeginDefinition(), CEditor::BeginDefinition()};
+  ASSERT_TRUE(SaveParticleJson(document, "particle.json"));
+  Editor()->ItemIndex = 0;
+
+  for (int load = 0; load < 2; ++load) {
+    ChooseFileMenu("LoadJson");
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Smoke"})) << "load " << load;
+    EXPECT_EQ(Editor()->TagIndex, 1);
+    EXPECT_EQ(Editor()->GetTag(), "Smoke");
+    EXPECT_EQ(Editor()->ItemIndex, 0);
+    EXPECT_EQ(Editor()->Effects["Smoke"].size(), 2u);
+  }
+  // The menu closed with the choice: no entry is drawn in the next frame.
+  EXPECT_FALSE(Shown("SaveText"));
+  EXPECT_FALSE(Shown("LoadJson"));
+
+  ASSERT_TRUE(SaveParticleText(document));
+  Rename("Fog");  // "Smoke" becomes "Fog", so the text document brings "Smoke" back as a new tag
+  ChooseFileMenu("LoadText");
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Fog", "Smoke"}));
+  EXPECT_EQ(Editor()->GetTag(), "Smoke");
+}
+
+TEST_F(FileMenu, SaveTextKeepsABackupAndSaveJsonNone) {
+  ChooseFileMenu("SaveText");
+  const std::string first = ReadFile(text_);
+  ASSERT_FALSE(first.empty());
+  AddTag("Fire");
+  ChooseFileMenu("SaveText");
+  EXPECT_EQ(ReadFile(backup_), first);
+  EXPECT_NE(ReadFile(text_), first);
+  EXPECT_NE(ReadFile(text_).find("Fire"), std::string::npos);
+
+  ChooseFileMenu("SaveJson");
+  ASSERT_TRUE(std::filesystem::exists(json_));
+  EXPECT_FALSE(std::filesystem::exists("Data/FILE/backup_particle.json"));
+  EXPECT_NE(ReadFile(json_).find("\"Fire\""), std::string::npos);
+}
+
+TEST_F(FileMenu, MalformedDocumentChangesNothingAndSaysWhy) {
+  AddTag("Fire");
+  Choose("EmitterTagList", 1);
+  const EffectTable effects = Editor()->Effects;
+  const EffectTable table = Table();
+  // The first effect reads, the second does not: nothing of either may arrive.
+  std::ofstream(json_) << R"({"PARTICLE":[{"DataTag":"Smoke","Object":[{"ParticleType":0}]},)"
+                           R"({"DataTag":"Zed","Object":[{"ParticleType":"fire"}]}]})";
+  std::ofstream(text_) << "DataTag : Smoke\nIndex : 0\nPopTime : many\n";
+  for (const char* entry : {"LoadJson", "LoadText"}) {
+    platform::ScopedMessageRecorder messages;
+    ChooseFileMenu(entry);
+    ASSERT_EQ(messages.Messages().size(), 1u) << entry;
+    EXPECT_NE(messages.Messages()[0].text.find("particle."), std::string::npos) << messages.Messages()[0].text;
+    EXPECT_EQ(Editor()->Effects, effects) << entry;
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Fire"})) << entry;
+    EXPECT_EQ(Editor()->GetTag(), "Fire") << entry;
+    EXPECT_EQ(Table().count("Smoke"), 0u) << entry;
+  }
+  EXPECT_EQ(Table(), table);
+}
+
+TEST_F(FileMenu, EffectWithoutDefinitionsLoadsAndStaysEditable) {
+  std::ofstream(json_) << R"({"PARTICLE":[{"DataTag":"Begin","Object":[{"ParticleType":0}]},)"
+                           R"({"DataTag":"Empty","Object":[]}]})";
+  ChooseFileMenu("LoadJson");
+  ASSERT_EQ(Editor()->GetTag(), "Empty");
+  EXPECT_EQ(Editor()->SelectedDefinition(), nullptr);
+  Click("-");
+  Frame();
+  EXPECT_EQ(Editor()->ItemIndex, 0);
+  Click("+");  // starts from the first tag's first definition
+  ASSERT_EQ(Editor()->Effects["Empty"].size(), 1u);
+  EXPECT_EQ(Editor()->Effects["Empty"][0], Editor()->Effects["Begin"][0]);
+}
+
+TEST_F(FileMenu, DocumentOpenedAtStartLoadsAsTheMenuDoes) {
+  EffectTable document;
+  document["Rain"] = {CEditor::BeginDefinition()};
+  const std::string path = Path("rain.json");
+  std::ofstream(path) << ParticleJsonText(document);
+  EXPECT_TRUE(Editor()->OpenDocument(path));
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Rain"}));
+  EXPECT_EQ(Editor()->GetTag(), "Rain");
+
+  platform::ScopedMessageRecorder messages;
+  EXPECT_FALSE(Editor()->OpenDocument(Path("missing.json")));
+  EXPECT_FALSE(Editor()->OpenDocument(Write("notes.md", "# notes")));
+  ASSERT_EQ(messages.Messages().size(), 2u);
+  EXPECT_NE(messages.Messages()[0].text.find("missing.json"), std::string::npos);
+  EXPECT_NE(messages.Messages()[1].text.find("notes.md"), std::string::npos);
+  EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Rain"}));
+}
+
+}  // namespace
