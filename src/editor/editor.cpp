@@ -73,6 +73,8 @@ void CEditor::Uninit() {
 
 bool CEditor::Update(bool show, bool showAnother) {
   if (interface_) {
+    // A frame that was never drawn (the device could not begin its scene) is ended first.
+    if (std::exchange(frameStarted_, false)) ImGui::EndFrame();
     interface_->NewFrame();
     ImGui::NewFrame();
     frameStarted_ = true;

@@ -69,8 +69,7 @@ bool IconButton(WidgetState& state, std::string textureName, ImVec2 size) {
   ImDrawList* draw = ImGui::GetWindowDrawList();
   const ImU32 white = IM_COL32(255, 255, 255, 255);
   if (!hovered) {
-    draw->AddImageQuad(id, p, ImVec2(p.x + size.x, p.y), ImVec2(p.x + size.x, p.y + size.y), ImVec2(p.x, p.y + size.y),
-                       uv0, uv1, uv2, uv3, white);
+    draw->AddImage(id, p, ImVec2(p.x + size.x, p.y + size.y), uv0, uv2, white);
     return clicked;
   }
   state.IconAngle += kIconTurnPerFrame;
