@@ -53,7 +53,7 @@ fuzz:
 # Every benchmark, then a table of each target beside its figure and the committed baseline.
 # `make bench-baseline` records this run's figures as the new baseline.
 bench: build
-	@$(XVFB) $(BUILD)/particle_bench --figures=$(BUILD)/bench-figures.json
+	@SDL_AUDIODRIVER=dummy $(XVFB) $(BUILD)/particle_bench --figures=$(BUILD)/bench-figures.json
 
 bench-baseline: bench
 	@cp $(BUILD)/bench-figures.json bench/baseline.json

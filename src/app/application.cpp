@@ -45,7 +45,7 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   manager->SetTitle("TEST");
   if (FAILED(manager->Init(mainWindow.get(), &system))) {
     // Frames need every service; stop here rather than run without a renderer.
-    platform::ShowMessage("警告！", "初期化に失敗しました。グラフィックスデバイスを作成できません。");
+    platform::ShowMessage("警告！", "初期化に失敗しました: " + manager->FailedStep() + " could not start.");
     manager->Uninit();
     return 1;
   }

@@ -12,6 +12,7 @@
 #include "platform/window_system.h"
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
+#include "resource/sound_manager.h"
 #include "resource/texture_manager.h"
 #include "view/camera.h"
 #include "view/pointer.h"
@@ -55,14 +56,18 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   ReportMissingDataFolder();
   mainWindow_ = mainWindow;
 
+  const auto fail = [this](const char* step) {
+    failedStep_ = step;
+    return -1;
+  };
   renderer_ = std::make_unique<CRenderer>();
-  if (FAILED(renderer_->Init(mainWindow))) return -1;
+  if (FAILED(renderer_->Init(mainWindow))) return fail("the graphics device");
   childWindow_ = std::make_unique<CChildWindow>();
-  if (FAILED(childWindow_->Init(instance))) return -1;
+  if (FAILED(childWindow_->Init(instance))) return fail("the editor window");
   keyboard_ = std::make_unique<CInputKeyboard>();
-  if (FAILED(keyboard_->Init(instance, mainWindow))) return -1;
+  if (FAILED(keyboard_->Init(instance, mainWindow))) return fail("the keyboard");
   mouse_ = std::make_unique<CInputMouse>();
-  if (FAILED(mouse_->Init(instance, mainWindow))) return -1;
+  if (FAILED(mouse_->Init(instance, mainWindow))) return fail("the mouse");
 
   gfx::Device* device = renderer_->GetDevice();
   shaderManager_ = std::make_unique<CShaderManager>(device);
@@ -71,6 +76,9 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   textureManager_->Load();
   modelManager_ = std::make_unique<CModelManager>(device);
   modelManager_->Load();
+  soundManager_ = std::make_unique<CSoundManager>();
+  soundManager_->LoadCatalog();
+  if (FAILED(soundManager_->Init(mainWindow))) return fail("the sound output");
 
   light_ = std::make_unique<CLight>();
   light_->Init();
@@ -87,7 +95,9 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   return S_OK;
 }
 
-void CManager::PlaySound(const std::string&) {}
+void CManager::PlaySound(const std::string& label) {
+  if (soundManager_) soundManager_->Play(label);
+}
 
 void CManager::Update() {
   keyboard_->Update();
@@ -127,6 +137,8 @@ void CManager::Uninit() {
   effectTable_.reset();
   if (modelManager_) modelManager_->Clear();
   modelManager_.reset();
+  if (soundManager_) soundManager_->Uninit();
+  soundManager_.reset();
   camera_.reset();
   light_.reset();
   if (shaderManager_) shaderManager_->Uninit();

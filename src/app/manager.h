@@ -19,6 +19,7 @@ class CModelManager;
 class CPointer;
 class CRenderer;
 class CShaderManager;
+class CSoundManager;
 class CTextureManager;
 namespace platform {
 class Window;
@@ -46,13 +47,16 @@ class CManager {
   CShaderManager* GetShaderManager() const { return shaderManager_.get(); }
   CTextureManager* GetTextureManager() const { return textureManager_.get(); }
   CModelManager* GetModelManager() const { return modelManager_.get(); }
+  CSoundManager* GetSoundManager() const { return soundManager_.get(); }
   CPointer* GetPointer() const { return pointer_; }
   CEditor* GetEditor() const { return editor_.get(); }
   EffectTable* GetEffectTable() const { return effectTable_.get(); }
   // True while the mouse is over one of the editor's windows.
   bool MouseOverEditor() const;
-  // Plays a sound of the sound catalog. The program has no sound output yet: nothing is heard.
+  // Plays a sound of the sound catalog by its tag.
   void PlaySound(const std::string& label);
+  // What stopped the last Init, for the user ("the graphics device", "the sound output").
+  const std::string& FailedStep() const { return failedStep_; }
   platform::Window* GetMainWindow() const { return mainWindow_; }
   const std::string& GetTitle() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
@@ -72,11 +76,13 @@ class CManager {
   std::unique_ptr<CTextureManager> textureManager_;
   std::unique_ptr<CModelManager> modelManager_;
   std::unique_ptr<CShaderManager> shaderManager_;
+  std::unique_ptr<CSoundManager> soundManager_;
   CPointer* pointer_ = nullptr;  // owned by the object registry
   std::unique_ptr<EffectTable> effectTable_;
   std::unique_ptr<CEditor> editor_;
   platform::Window* mainWindow_ = nullptr;
   std::string title_;
+  std::string failedStep_;
   bool wireframe_ = false;
 
   static std::unique_ptr<CManager>& Instance();

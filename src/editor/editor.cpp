@@ -273,6 +273,7 @@ void CEditor::ShowPanelWindows() {
   if (ShowSounds) {
     BeginPanelWindow("Sounds");
     TestMouseOverWindow();
+    if (ParticleParams* definition = SelectedDefinition()) ShowSoundPanel(definition->Emission);
     ImGui::End();
   }
 }

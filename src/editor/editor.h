@@ -5,6 +5,7 @@
 // manager's effect table, which the emitters read.
 
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +84,17 @@ class CEditor {
   int CopyTargetIndex = 0;
   WidgetState Widgets;
 
+  // The "Sounds" window's state for the whole run: a track list per effect tag.
+  struct SoundPanelState {
+    static constexpr int kTrackSlots = 256;
+    std::map<std::string, std::vector<SoundTrack>> TrackLists;
+    std::array<int, kTrackSlots> TrackSoundIndices{};
+    SoundTrack NewTrack;
+    int SoundIndex = 0;
+    int TrackCount = 0;
+  };
+  SoundPanelState Sound;
+
  private:
   // ---- the main window's parts, in the order they are drawn
   void ShowFileMenu();
@@ -96,6 +108,7 @@ class CEditor {
   void ShowDefinitionList();
   void ShowEmissionInterval();
   void ShowPanelWindows();
+  void ShowSoundPanel(EmissionParams& e);
 
   // ---- what the menus and buttons do
   void SelectTag();

@@ -40,6 +40,22 @@ bool InputText(const char* label, char* buffer, std::size_t size) {
 
 bool Checkbox(const char* label, bool* value) { return Logged(ImGui::Checkbox(label, value), label); }
 
+// The step buttons are logged too, as label + "/-" and label + "/+", where the library puts them.
+bool InputInt(const char* label, int* value, int step, int stepFast) {
+  if (ItemLog* log = ItemLog::Installed(); log && step > 0) {
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    const float button = ImGui::GetFrameHeight(), inner = ImGui::GetStyle().ItemInnerSpacing.x;
+    const float field = std::max(1.0f, ImGui::CalcItemWidth() - (button + inner) * 2.0f);
+    const std::string window = ImGui::GetCurrentWindowRead()->Name;
+    const float minus = at.x + field + inner, plus = minus + button + inner;
+    log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button)});
+    log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button)});
+  }
+  return Logged(ImGui::InputInt(label, value, step, stepFast), label);
+}
+
+bool TreeNode(const char* label) { return Logged(ImGui::TreeNode(label), label); }
+
 bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
              ImGuiSliderFlags flags) {
   return Logged(ImGui::DragInt(label, value, speed, min, max, format, flags), label);

@@ -15,6 +15,8 @@ bool Button(const char* label, const ImVec2& size = ImVec2(0, 0));
 bool InvisibleButton(const char* id, const ImVec2& size, const char* logLabel);
 bool InputText(const char* label, char* buffer, std::size_t size);
 bool Checkbox(const char* label, bool* value);
+bool InputInt(const char* label, int* value, int step, int stepFast);
+bool TreeNode(const char* label);
 bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
              ImGuiSliderFlags flags = 0);
 bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,

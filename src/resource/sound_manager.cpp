@@ -1,0 +1,135 @@
+#include "resource/sound_manager.h"
+
+#include "platform/audio/mixer.h"
+#include "platform/audio/wav_file.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+constexpr const char* kCaption = "警告！";
+
+// The extension after the last "."; empty when there is none or the dot ends the path.
+std::string Extension(const std::string& path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos || dot + 1 == path.size()) return {};
+  return path.substr(dot + 1);
+}
+
+void Tell(const std::string& text, const std::string& path, const std::string& why) {
+  platform::ShowMessage(kCaption, text + "\n" + path + (why.empty() ? "" : ": " + why));
+}
+
+}  // namespace
+
+CSoundManager::CSoundManager() = default;
+CSoundManager::~CSoundManager() = default;
+
+// ---- catalog ---------------------------------------------------------------------------------
+
+std::map<std::string, SoundCatalogEntry> CSoundManager::ReadCatalog(const std::vector<Json>& entries,
+                                                                    CatalogProblems* problems) {
+  std::map<std::string, SoundCatalogEntry> catalog;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Json& entry = entries[i];
+    if (!entry.is_array() || entry.size() < 3 || !entry[0].is_string() || !entry[1].is_string() ||
+        !entry[2].is_number_integer()) {
+      problems->Entry(i, "needs a tag, a file path and a whole loop count");
+      continue;
+    }
+    const auto loops = entry[2].get<std::int64_t>();
+    if (loops < INT32_MIN || loops > INT32_MAX) {
+      problems->Entry(i, "the loop count is beyond a 32-bit integer");
+      continue;
+    }
+    catalog.insert({entry[0].get<std::string>(), {entry[1].get<std::string>(), static_cast<int>(loops)}});
+  }
+  return catalog;
+}
+
+void CSoundManager::LoadCatalog(const std::string& path) {
+  CatalogProblems problems(path);
+  for (auto& [tag, entry] : ReadCatalog(CatalogEntries(path, "SOUND", &problems), &problems))
+    catalog_.insert({tag, std::move(entry)});
+}
+
+// ---- start and end ------------------------------------------------------------------------------
+
+HRESULT CSoundManager::Init(platform::Window*) {
+  audio::Mixer::OpenError error = audio::Mixer::OpenError::kNone;
+  std::string reason;
+  mixer_ = audio::Mixer::Open(&error, &reason);
+  if (!mixer_) {
+    const char* text = error == audio::Mixer::OpenError::kEngine ? "XAudio2オブジェクトの作成に失敗！"
+                                                                 : "マスターボイスの生成に失敗！";
+    platform::ShowMessage(kCaption, std::string(text) + "\nno sound output: " + reason);
+    return E_FAIL;
+  }
+  for (const auto& [tag, entry] : catalog_) {
+    const std::string extension = Extension(entry.Path);
+    if (extension == "wav") LoadWavSound(tag, entry);
+    if (extension == "mp3") LoadMp3Sound(tag, entry);
+  }
+  return S_OK;
+}
+
+void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry& entry) {
+  const audio::WavReadResult read = audio::LoadWav(entry.Path);
+  if (read.error != audio::WavError::kNone) {
+    Tell(audio::WavErrorMessage(read.error), entry.Path, "");
+    return;
+  }
+  // The mixer reads only well-ordered files: hand it one made from the chunks found.
+  std::string why;
+  const int sound = mixer_->LoadWav(audio::CanonicalWav(read.wav), &why);
+  if (sound < 0) {
+    Tell("ソースボイスの生成に失敗！", entry.Path, why);
+    return;
+  }
+  sounds_[tag] = {sound, kWav, false};
+}
+
+void CSoundManager::LoadMp3Sound(const std::string& tag, const SoundCatalogEntry& entry) {
+  bool openFailed = false;
+  std::string why;
+  const int sound = mixer_->LoadCompressed(entry.Path, kMaxCompressedSeconds, &openFailed, &why);
+  if (sound < 0) {
+    Tell(openFailed ? "フィルターオブジェクトを正常に追加できませんでした" : "接続がサポートされていない可能性があります",
+         entry.Path, why);
+    return;
+  }
+  sounds_[tag] = {sound, kMp3, false};
+}
+
+void CSoundManager::Uninit() {
+  sounds_.clear();
+  mixer_.reset();
+  catalog_.clear();
+}
+
+// ---- playing ----------------------------------------------------------------------------------------
+
+int CSoundManager::Play(std::string tag) {
+  const auto sound = sounds_.find(tag);
+  if (sound == sounds_.end() || !mixer_) return 0;
+  int repeats = 0;
+  if (sound->second.kind == kWav) {
+    const int loops = catalog_[tag].LoopCount;
+    repeats = loops == kEndlessWavLoops ? -1 : std::max(0, loops);
+  }
+  mixer_->Play(sound->second.sound, repeats);
+  sound->second.started = true;
+  return 0;
+}
+
+void CSoundManager::UpdateLoop(std::string tag) {
+  const auto sound = sounds_.find(tag);
+  if (sound == sounds_.end() || !mixer_ || sound->second.kind != kMp3 || !sound->second.started) return;
+  const auto entry = catalog_.find(tag);
+  if (entry == catalog_.end() || entry->second.LoopCount != -1) return;
+  if (!mixer_->IsPlaying(sound->second.sound)) mixer_->Play(sound->second.sound, 0);
+}
+
+bool CSoundManager::IsPlaying(const std::string& tag) const {
+  const auto sound = sounds_.find(tag);
+  return mixer_ && sound != sounds_.end() && mixer_->IsPlaying(sound->second.sound);
+}
