@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "resource/sound_manager.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -230,6 +232,15 @@ TEST_F(EmitterTest, PlaysTheFirstDueTrackOfTheFirstDefinitionOnce) {
     EXPECT_EQ(emitter->IsSoundPending(), c.played.empty());
     EXPECT_FALSE(emitter->IsDeath());
   }
+}
+
+TEST_F(EmitterTest, TheTrackIsHeardThroughTheSoundManager) {
+  ParticleParams definition = Definition(1, 100);
+  definition.Emission.SoundTracks = {{"TONE_440", 0}};
+  CParticleEmitter* emitter = Emit("SOUND", {definition});
+  ASSERT_FALSE(Manager()->GetSoundManager()->IsPlaying("TONE_440"));
+  emitter->Update();
+  EXPECT_TRUE(Manager()->GetSoundManager()->IsPlaying("TONE_440"));
 }
 
 TEST_F(EmitterTest, ParticleWhoseAnimationEndsFirstIsDroppedWhileTheRestPlayOn) {

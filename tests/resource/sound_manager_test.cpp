@@ -1,0 +1,131 @@
+// The sound manager on SDL's dummy audio device: what it loads, what it says, and how its
+// sounds play and loop.
+
+#include "resource/sound_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/message_sink.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits, polling, until the condition holds or the limit passes; whether it held.
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return condition();
+}
+
+class SoundManagerTest : public TempFolderTest {
+ protected:
+  // A catalog in the test's folder over the given entries (JSON array text).
+  void Start(const std::string& entries) {
+    manager_.LoadCatalog(Write("sound.json", R"({"SOUND": )" + entries + "}"));
+    ASSERT_EQ(manager_.Init(nullptr), S_OK);
+  }
+  void TearDown() override { manager_.Uninit(); }
+  static std::string Sample(const char* name) { return std::string(PE_SOURCE_DIR) + "/Data/SOUND/" + name; }
+
+  CSoundManager manager_;
+};
+
+TEST(SoundCatalog, KeepsWellFormedEntriesTheFirstOfATagWinning) {
+  platform::ScopedMessageRecorder messages;
+  {
+    CatalogProblems problems("sound.json");
+    const auto catalog = CSoundManager::ReadCatalog(
+        Json::parse(R"([["A", "a.wav", 0], ["A", "b.wav", 3], ["B", "b.mp3"], ["C", "c.mp3", -1],
+                        ["D", "d.wav", 1.5], ["E", "e.wav", 4294967296], [1, "f.wav", 0]])")
+            .get<std::vector<Json>>(),
+        &problems);
+    EXPECT_EQ(catalog, (std::map<std::string, SoundCatalogEntry>{{"A", {"a.wav", 0}}, {"C", {"c.mp3", -1}}}));
+  }
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  for (const char* entry : {"entry 2", "entry 4", "entry 5", "entry 6"})
+    EXPECT_NE(messages.Messages()[0].text.find(entry), std::string::npos) << entry;
+}
+
+TEST_F(SoundManagerTest, LoadsWavAndMp3ByExtensionAndNamesEachFileThatFails) {
+  Write("broken.wav", std::string("RIFF\4\0\0\0AVI ", 12));
+  Write("upper.WAV", "not read");
+  Write("other.ogg", "not read");
+  platform::ScopedMessageRecorder messages;
+  Start(R"([["TONE", ")" + Sample("tone440.wav") + R"(", 0], ["MP3", ")" + Sample("loop.mp3") +
+        R"(", -1], ["BROKEN", ")" + Path("broken.wav") + R"(", 0], ["MISSING", ")" + Path("missing.wav") +
+        R"(", 0], ["NOT_MP3", ")" + Path("upper.WAV") + R"(.mp3", 0], ["UPPER", ")" + Path("upper.WAV") +
+        R"(", 0], ["OGG", ")" + Path("other.ogg") + R"(", 0]])");
+  EXPECT_TRUE(manager_.IsLoaded("TONE"));
+  EXPECT_TRUE(manager_.IsLoaded("MP3"));
+  for (const char* tag : {"BROKEN", "MISSING", "NOT_MP3", "UPPER", "OGG"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
+  // ".WAV" and ".ogg" are no sounds of ours: nothing is said of them.
+  ASSERT_EQ(messages.Messages().size(), 3u);
+  EXPECT_EQ(messages.Messages()[0].caption, "警告！");
+  EXPECT_EQ(messages.Messages()[0].text.rfind("WAVEファイルのチェックに失敗！(3)", 0), 0u) << messages.Messages()[0].text;
+  EXPECT_NE(messages.Messages()[0].text.find("broken.wav"), std::string::npos);
+  EXPECT_EQ(messages.Messages()[1].text.rfind("サウンドデータファイルの生成に失敗！(1)", 0), 0u);
+  EXPECT_EQ(messages.Messages()[2].text.rfind("フィルターオブジェクトを正常に追加できませんでした", 0), 0u)
+      << messages.Messages()[2].text;
+  EXPECT_EQ(manager_.GetCatalog().size(), 7u);
+}
+
+TEST_F(SoundManagerTest, PlayRestartsAndOnlyEndlessMp3sComeBack) {
+  Start(R"([["TONE", ")" + Sample("tone440.wav") + R"(", 0], ["ENDLESS", ")" + Sample("loop.mp3") +
+        R"(", -1], ["FIVE", ")" + Sample("loop.mp3") + R"(", 5]])");
+  // Unknown tags and sounds not yet started do nothing.
+  EXPECT_EQ(manager_.Play("NOPE"), 0);
+  manager_.UpdateLoop("NOPE");
+  manager_.UpdateLoop("ENDLESS");
+  EXPECT_FALSE(manager_.IsPlaying("ENDLESS")) << "an endless mp3 starts only when played";
+
+  // The 0.5 s tone, played again 0.3 s in, still sounds 0.7 s after the first start.
+  manager_.Play("TONE");
+  EXPECT_TRUE(manager_.IsPlaying("TONE"));
+  std::this_thread::sleep_for(300ms);
+  manager_.Play("TONE");
+  std::this_thread::sleep_for(400ms);
+  EXPECT_TRUE(manager_.IsPlaying("TONE")) << "Play did not start the sound over";
+  EXPECT_TRUE(WaitFor([&] { return !manager_.IsPlaying("TONE"); }, 5s)) << "a wav of loop count 0 plays once";
+
+  // Each mp3 plays once (2 s); UpdateLoop starts only the endless one again, once it ended.
+  manager_.Play("ENDLESS");
+  manager_.Play("FIVE");
+  manager_.UpdateLoop("ENDLESS");
+  ASSERT_TRUE(WaitFor([&] { return !manager_.IsPlaying("ENDLESS") && !manager_.IsPlaying("FIVE"); }, 10s));
+  manager_.UpdateLoop("FIVE");
+  EXPECT_FALSE(manager_.IsPlaying("FIVE"));
+  manager_.UpdateLoop("ENDLESS");
+  EXPECT_TRUE(manager_.IsPlaying("ENDLESS"));
+}
+
+TEST_F(TempFolderTest, NoSoundOutputFailsInitAndSaysWhatFailed) {
+  const char* previous = std::getenv("SDL_AUDIODRIVER");
+  const std::string kept = previous ? previous : "";
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  platform::ScopedMessageRecorder messages;
+  CSoundManager manager;
+  EXPECT_EQ(manager.Init(nullptr), E_FAIL);
+  manager.Play("anything");
+  manager.Uninit();
+  if (previous) {
+    setenv("SDL_AUDIODRIVER", kept.c_str(), 1);
+  } else {
+    unsetenv("SDL_AUDIODRIVER");
+  }
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  EXPECT_EQ(messages.Messages()[0].text.rfind("XAudio2オブジェクトの作成に失敗！", 0), 0u) << messages.Messages()[0].text;
+  EXPECT_NE(messages.Messages()[0].text.find("sound output"), std::string::npos);
+}
+
+}  // namespace
