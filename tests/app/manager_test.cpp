@@ -17,6 +17,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 
@@ -204,6 +206,26 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
   ASSERT_EQ(messages.Messages().size(), 1u);
   EXPECT_NE(messages.Messages()[0].text.find("broken.txt"), std::string::npos);
   std::filesystem::remove_all(folder);
+}
+
+TEST(ManagerInitTest, NoSoundOutputStopsStartUpAndSaysSo) {
+  const char* previous = std::getenv("SDL_AUDIODRIVER");
+  const std::string kept = previous ? previous : "";
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  platform::HeadlessWindowSystem system;
+  platform::SteadyClock clock;
+  platform::ScopedMessageRecorder messages;
+  const int status = RunApplication(CommandLine{}, system, clock);
+  if (previous) {
+    setenv("SDL_AUDIODRIVER", kept.c_str(), 1);
+  } else {
+    unsetenv("SDL_AUDIODRIVER");
+  }
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(messages.Messages().size(), 2u);
+  EXPECT_EQ(messages.Messages()[0].text.rfind("XAudio2オブジェクトの作成に失敗！", 0), 0u);
+  EXPECT_NE(messages.Messages()[1].text.find("the sound output"), std::string::npos) << messages.Messages()[1].text;
+  EXPECT_EQ(messages.Messages()[1].text.find("グラフィックス"), std::string::npos) << "not the graphics device";
 }
 
 }  // namespace

@@ -80,6 +80,61 @@ TEST_F(SoundManagerTest, LoadsWavAndMp3ByExtensionAndNamesEachFileThatFails) {
   EXPECT_EQ(manager_.GetCatalog().size(), 7u);
 }
 
+// A wav of the given format tag, sample size and channels holding 64 frames of silence,
+// its format after its samples.
+std::string WavOf(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t channels, bool extensible) {
+  std::string fmt;
+  const auto put16 = [](std::string& s, std::uint16_t v) { s += char(v & 0xFF), s += char(v >> 8); };
+  const auto put32 = [&](std::string& s, std::uint32_t v) { put16(s, v & 0xFFFF), put16(s, v >> 16); };
+  const std::uint16_t block = static_cast<std::uint16_t>(channels * bits / 8);
+  put16(fmt, extensible ? 0xFFFE : formatTag);
+  put16(fmt, channels);
+  put32(fmt, 22050);
+  put32(fmt, 22050u * block);
+  put16(fmt, block);
+  put16(fmt, bits);
+  if (extensible) {
+    put16(fmt, 22);
+    put16(fmt, bits);
+    put32(fmt, channels == 1 ? 4 : 3);
+    put16(fmt, formatTag);  // the sub-format's GUID starts with the format tag
+    fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+  }
+  std::string data(64u * block, '\0');
+  std::string body = "WAVE";
+  body += "data";
+  put32(body, static_cast<std::uint32_t>(data.size()));
+  body += data;
+  body += "fmt ";
+  put32(body, static_cast<std::uint32_t>(fmt.size()));
+  body += fmt;
+  std::string file = "RIFF";
+  put32(file, static_cast<std::uint32_t>(body.size()));
+  return file + body;
+}
+
+TEST_F(SoundManagerTest, EveryCommonWaveFormatLoads) {
+  struct Format {
+    const char* tag;
+    std::uint16_t formatTag, bits, channels;
+    bool extensible;
+  };
+  const Format formats[] = {{"PCM8", 1, 8, 1, false},       {"PCM16", 1, 16, 2, false},
+                            {"PCM24", 1, 24, 1, false},     {"PCM32", 1, 32, 2, false},
+                            {"FLOAT", 3, 32, 1, false},     {"EXT16", 1, 16, 2, true},
+                            {"EXT_FLOAT", 3, 32, 2, true}};
+  std::string entries = "[";
+  for (const Format& f : formats) {
+    const std::string name = std::string(f.tag) + ".wav";
+    Write(name, WavOf(f.formatTag, f.bits, f.channels, f.extensible));
+    entries += std::string(entries.size() > 1 ? "," : "") + R"([")" + f.tag + R"(", ")" + Path(name) + R"(", 0])";
+  }
+  platform::ScopedMessageRecorder messages;
+  Start(entries + "]");
+  for (const Format& f : formats) EXPECT_TRUE(manager_.IsLoaded(f.tag)) << f.tag;
+  for (const auto& m : messages.Messages()) ADD_FAILURE() << m.text;
+}
+
 TEST_F(SoundManagerTest, PlayRestartsAndOnlyEndlessMp3sComeBack) {
   Start(R"([["TONE", ")" + Sample("tone440.wav") + R"(", 0], ["ENDLESS", ")" + Sample("loop.mp3") +
         R"(", -1], ["FIVE", ")" + Sample("loop.mp3") + R"(", 5]])");
