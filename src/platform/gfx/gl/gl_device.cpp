@@ -242,7 +242,30 @@ std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::s
   glBindTexture(GL_TEXTURE_2D, name);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
                GL_UNSIGNED_BYTE, rgba.data());
-  glGenerateMipmap(GL_TEXTURE_2D);
+  // The mip chain is box-filtered here rather than by glGenerateMipmap: the software renderer
+  // compiles a program for that on first use, a fifth of a second at start-up.
+  std::vector<std::uint8_t> level(rgba.begin(), rgba.begin() + std::size_t{width} * height * 4), next;
+  UINT w = width, h = height;
+  for (GLint mip = 1; w > 1 || h > 1; ++mip) {
+    const UINT nw = std::max(1u, w / 2), nh = std::max(1u, h / 2);
+    next.resize(std::size_t{nw} * nh * 4);
+    for (UINT y = 0; y < nh; ++y) {
+      const UINT y0 = std::min(2 * y, h - 1), y1 = std::min(2 * y + 1, h - 1);
+      for (UINT x = 0; x < nw; ++x) {
+        const UINT x0 = std::min(2 * x, w - 1), x1 = std::min(2 * x + 1, w - 1);
+        for (UINT c = 0; c < 4; ++c) {
+          const unsigned sum = level[(std::size_t{y0} * w + x0) * 4 + c] + level[(std::size_t{y0} * w + x1) * 4 + c] +
+                               level[(std::size_t{y1} * w + x0) * 4 + c] + level[(std::size_t{y1} * w + x1) * 4 + c];
+          next[(std::size_t{y} * nw + x) * 4 + c] = static_cast<std::uint8_t>((sum + 2) / 4);
+        }
+      }
+    }
+    glTexImage2D(GL_TEXTURE_2D, mip, GL_RGBA8, static_cast<GLsizei>(nw), static_cast<GLsizei>(nh), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, next.data());
+    level.swap(next);
+    w = nw;
+    h = nh;
+  }
   glBindTexture(GL_TEXTURE_2D, applied_.textures[applied_.activeUnit - GL_TEXTURE0]);
   return std::make_unique<GlTexture>(this, width, height, name);
 }
