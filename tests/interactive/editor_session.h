@@ -1,0 +1,313 @@
+#pragma once
+// What the end-to-end tests of the editor window share: the real program run in a scratch
+// copy of the sample data and driven with xdotool on the test's X display, and the means to
+// look at regions of the pictures it leaves.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/gfx/image.h"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+inline std::string Output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
+    pclose(pipe);
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+inline void Run(const std::string& command) {
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A place in the editor window, in its client coordinates.
+struct Point {
+  int x, y;
+};
+constexpr Point kFileMenu{25, 48};   // the main window's menu bar
+constexpr Point kNowhere{600, 900};  // in the editor window, outside the interface's windows
+
+// ---- pictures -------------------------------------------------------------------------------
+
+struct Rect {
+  int x0, y0, x1, y1;  // x1 and y1 excluded
+};
+
+inline int Count(const gfx::Image& image, Rect r, const std::function<bool(const std::uint8_t*)>& match) {
+  int count = 0;
+  for (int y = r.y0; y < r.y1 && y < image.height; ++y)
+    for (int x = r.x0; x < r.x1 && x < image.width; ++x) count += match(image.Pixel(x, y));
+  return count;
+}
+
+inline int Distance(const std::uint8_t* p, int r, int g, int b) {
+  return std::abs(p[0] - r) + std::abs(p[1] - g) + std::abs(p[2] - b);
+}
+
+// The active title bar's colour (0.5, 0.7, 0.0).
+inline bool TitleGreen(const std::uint8_t* p) {
+  return Distance(p, 128, 179, 0) < 40;
+}
+inline bool TextWhite(const std::uint8_t* p) {
+  return p[0] > 200 && p[1] > 200 && p[2] > 200;
+}
+// Anything but the windows' dark blue background.
+inline bool Drawn(const std::uint8_t* p) {
+  return Distance(p, 0, 0, 10) > 60;
+}
+
+// The smallest rectangle holding every matching pixel of the region; empty when none does.
+inline Rect Bounds(const gfx::Image& image, Rect r, bool (*match)(const std::uint8_t*)) {
+  Rect box{r.x1, r.y1, r.x0, r.y0};
+  for (int y = r.y0; y < r.y1 && y < image.height; ++y)
+    for (int x = r.x0; x < r.x1 && x < image.width; ++x)
+      if (match(image.Pixel(x, y)))
+        box = {std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1), std::max(box.y1, y + 1)};
+  return box;
+}
+
+// The main window's title bar, green while it is the active window.
+constexpr Rect kMainTitleBar{1, 21, 399, 39};
+constexpr Rect kBelowMainTitleBar{0, 40, 700, 1000};
+
+// What a run got wrong, each said in words; empty when all is right.
+using Problems = std::vector<std::string>;
+
+inline void Check(Problems* problems, bool right, const std::string& otherwise) {
+  if (!right) problems->push_back(otherwise);
+}
+
+inline std::string Said(const Problems& problems) {
+  std::string text;
+  for (const std::string& problem : problems) text += "\n  - " + problem;
+  return text;
+}
+
+// A session that missed a step is run again, up to this many times in all: under load the
+// program can miss a click (the interface reads the pointer's position once a frame, and a
+// frame can take longer than the test waits between clicks). A fault of the program fails
+// every time.
+constexpr int kSessions = 3;
+
+// ---- the program ------------------------------------------------------------------------------
+
+// One run of the editor in a working folder, screenshots written when it ends. Its standard
+// error goes to NAME.log there. Sound goes to SDL's dummy device unless the environment given
+// chooses another.
+class EditorSession {
+ public:
+  using Environment = std::vector<std::pair<std::string, std::string>>;
+
+  EditorSession(const fs::path& folder, const std::string& name, const Environment& environment = {})
+      : prefix_(folder / name), log_(folder / (name + ".log")) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (chdir(folder.c_str()) != 0) _exit(99);
+      const int log = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (log >= 0) dup2(log, STDERR_FILENO);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      for (const auto& [variable, value] : environment) setenv(variable.c_str(), value.c_str(), 1);
+      execl(PE_EDITOR_BINARY, PE_EDITOR_BINARY, "--screenshot", prefix_.c_str(), static_cast<char*>(nullptr));
+      _exit(98);
+    }
+    window_ = FindWindow();
+    // The keyboard is this window's from the start, so a field clicked takes the keys typed.
+    if (!window_.empty()) Focus();
+  }
+  ~EditorSession() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  EditorSession(const EditorSession&) = delete;
+  EditorSession& operator=(const EditorSession&) = delete;
+
+  bool Started() const { return !window_.empty(); }
+
+  // Clicks the point of the editor window. The interface reads the pointer's position once a
+  // frame: the button is held, and the pointer kept there after it, for some frames each.
+  void Click(Point at) { Run("xdotool mousemove --window " + window_ + " " + Where(at) + " " + kPress); }
+  // Clicks with Ctrl held, which makes a drag field take typed text. The key goes to the window
+  // that has the keyboard, and is held from some frames before the press to after the release.
+  void CtrlClick(Point at) {
+    Focus();
+    Run("xdotool mousemove --window " + window_ + " " + Where(at) + " keydown ctrl " + kPress +
+        " keyup ctrl");
+  }
+  // Moves the pointer off every widget, so none is drawn hovered in the last picture.
+  void MoveAway() { Run("xdotool mousemove --window " + window_ + " " + Where(kNowhere) + " sleep 0.5"); }
+  // Types into the widget that has the keyboard.
+  void Type(const std::string& text) {
+    Focus();
+    Run("xdotool type --delay 150 '" + text + "'");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  void Menu(Point entry) {
+    Click(kFileMenu);
+    Click(entry);
+  }
+  // Presses and releases a key (xdotool's name for it), held for some frames.
+  void Key(const std::string& name) {
+    Focus();
+    Run("xdotool keydown " + name + " sleep 0.3 keyup " + name + " sleep 0.5");
+  }
+
+  // Ends the program with Escape and returns the editor window's last picture.
+  gfx::Image Quit() {
+    Focus();
+    Run("xdotool key Escape");
+    const int status = Wait(std::chrono::seconds(30));
+    EXPECT_EQ(status, 0) << "Escape must end the program with status 0 (-1: it did not end)";
+    return gfx::ReadImageFile(prefix_.string() + "-editor.png");
+  }
+
+  // Polls until the condition holds, the program has ended or the time has run out; whether it
+  // holds.
+  bool WaitUntil(const std::function<bool()>& condition,
+                 std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      if (condition()) return true;
+      if (Wait(std::chrono::milliseconds(200)) >= 0) return condition();
+    }
+    return condition();
+  }
+
+ private:
+  static constexpr const char* kPress = "sleep 0.4 mousedown 1 sleep 0.3 mouseup 1 sleep 0.8";
+
+  static std::string Where(Point at) { return std::to_string(at.x) + " " + std::to_string(at.y); }
+
+  // This process's editor window's X id, once it is mapped; empty, with the reason recorded
+  // as a test failure, when it never is.
+  std::string FindWindow() {
+    for (int i = 0; i < 300; ++i) {
+      // --all: by default xdotool lists the windows that meet any one of the conditions.
+      const std::string id = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                    " --name '^Child$' 2>/dev/null | head -n 1");
+      if (!id.empty()) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // its first frames
+        return id;
+      }
+      if (const int status = Wait(std::chrono::milliseconds(100)); status >= 0) {
+        ADD_FAILURE() << "the editor ended with status " << status << " before its window appeared";
+        return "";
+      }
+    }
+    ADD_FAILURE() << "the editor window never appeared";
+    return "";
+  }
+
+  // Raises the editor window and gives it the keyboard, until it has kept it for a while. SDL
+  // takes an X focus change as its own some 200 ms later, and the interface reads the keyboard
+  // from the frame after that.
+  void Focus() {
+    const auto focused = [&] { return Output("xdotool getwindowfocus") == window_; };
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      Run("xdotool windowraise " + window_);
+      if (!focused()) Run("xdotool windowfocus --sync " + window_);
+      bool kept = true;
+      for (int check = 0; check < 6 && kept; ++check) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kept = focused();
+      }
+      if (kept) return;
+    }
+    ADD_FAILURE() << "the editor window never kept the keyboard focus";
+  }
+
+  // Waits for the process to end; its status, or -1 on timeout.
+  int Wait(std::chrono::milliseconds limit) {
+    if (exited_) return status_;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < end);
+    return -1;
+  }
+
+  fs::path prefix_, log_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+  std::string window_;
+};
+
+// A copy of the sample data to run the editor in, named after the test. Removed when the test
+// passed; kept, with the editor's logs printed, when it failed, for a person to look into.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& name)
+      : path_(fs::temp_directory_path() / (name + "-" + std::to_string(getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+    fs::copy(fs::path(PE_SOURCE_DIR) / "Data", path_ / "Data", fs::copy_options::recursive);
+  }
+  ~ScratchFolder() {
+    if (!::testing::Test::HasFailure()) {
+      std::error_code ignored;
+      fs::remove_all(path_, ignored);
+      return;
+    }
+    for (const auto& entry : fs::directory_iterator(path_))
+      if (entry.path().extension() == ".log")
+        if (const std::string log = ReadFile(entry.path()); !log.empty())
+          std::printf("---- the editor wrote to %s:\n%s\n", entry.path().filename().c_str(), log.c_str());
+    std::printf("the documents and pictures of the runs stay in %s\n", path_.c_str());
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Why xdotool cannot drive the display the test runs on; empty when it can.
+inline std::string DisplayProblem() {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) return "xdotool is not installed";
+  if (std::system("xdotool getdisplaygeometry >/dev/null") != 0)
+    return std::string("xdotool cannot reach the X display '") +
+           (getenv("DISPLAY") ? getenv("DISPLAY") : "") + "'";
+  return "";
+}
+
+}  // namespace e2e
