@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/audio/mixer.h"
 #include "platform/message_sink.h"
 #include "support/temp_folder.h"
 
@@ -162,6 +163,24 @@ TEST_F(SoundManagerTest, PlayRestartsAndOnlyEndlessMp3sComeBack) {
   EXPECT_FALSE(manager_.IsPlaying("FIVE"));
   manager_.UpdateLoop("ENDLESS");
   EXPECT_TRUE(manager_.IsPlaying("ENDLESS"));
+}
+
+TEST(SoundMixer, CompressedSoundsLongerThanTheLimitAreRefusedBeforeDecoding) {
+  audio::Mixer::OpenError error{};
+  std::string reason;
+  const auto mixer = audio::Mixer::Open(&error, &reason);
+  ASSERT_TRUE(mixer) << reason;
+  const std::string mp3 = std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3";  // 2 s
+  bool openFailed = true;
+  std::string why;
+  EXPECT_EQ(mixer->LoadCompressed(mp3, 1.5, &openFailed, &why), -1);
+  EXPECT_FALSE(openFailed);
+  EXPECT_NE(why.find("more than"), std::string::npos) << why;
+  const int sound = mixer->LoadCompressed(mp3, 3.0, &openFailed, &why);
+  ASSERT_GE(sound, 0) << why;
+  EXPECT_NEAR(mixer->Seconds(sound), 2.0, 0.2);
+  EXPECT_EQ(mixer->LoadCompressed(mp3 + ".missing", 3.0, &openFailed, &why), -1);
+  EXPECT_TRUE(openFailed);
 }
 
 TEST_F(TempFolderTest, NoSoundOutputFailsInitAndSaysWhatFailed) {
