@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "editor_session.h"
 #include "platform/gfx/image.h"
 
 namespace {
@@ -21,16 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string Output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
-    pclose(pipe);
-  }
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
+using e2e::Output;
 
 // One run of the editor with screenshots kept for every frame, ended by the test.
 class EditorSession {
