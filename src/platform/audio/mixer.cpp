@@ -59,33 +59,32 @@ int Mixer::LoadWav(std::span<const std::uint8_t> image, std::string* why) {
 }
 
 int Mixer::LoadCompressed(const std::string& path, double maxSeconds, bool* openFailed, std::string* why) {
-  *openFailed = false;
   SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+  *openFailed = file == nullptr;
   if (!file) {
-    *openFailed = true;
     *why = SDL_GetError();
     return -1;
   }
+  // The length is read from the stream before anything is decoded into memory; the same
+  // open file is then decoded whole.
+  Mix_Chunk* chunk = nullptr;
+  if (Mix_Music* stream = Mix_LoadMUS_RW(file, 0)) {
+    const double seconds = Mix_MusicDuration(stream);
+    Mix_FreeMusic(stream);
+    if (seconds > maxSeconds) {
+      *why = "it plays " + std::to_string(static_cast<int>(seconds)) + " s, more than the " +
+             std::to_string(static_cast<int>(maxSeconds)) + " s a sound may";
+    } else if (SDL_RWseek(file, 0, RW_SEEK_SET) == 0) {
+      chunk = Mix_LoadWAV_RW(file, 0);
+      if (!chunk) *why = Mix_GetError();
+    } else {
+      *why = SDL_GetError();
+    }
+  } else {
+    *why = Mix_GetError();
+  }
   SDL_RWclose(file);
-  // The length is read from the stream before anything is decoded into memory.
-  Mix_Music* stream = Mix_LoadMUS(path.c_str());
-  if (!stream) {
-    *why = Mix_GetError();
-    return -1;
-  }
-  const double seconds = Mix_MusicDuration(stream);
-  Mix_FreeMusic(stream);
-  if (seconds > maxSeconds) {
-    *why = "it plays " + std::to_string(static_cast<int>(seconds)) + " s, more than the " +
-           std::to_string(static_cast<int>(maxSeconds)) + " s a sound may";
-    return -1;
-  }
-  Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
-  if (!chunk) {
-    *why = Mix_GetError();
-    return -1;
-  }
-  return Add(chunk);
+  return chunk ? Add(chunk) : -1;
 }
 
 void Mixer::Play(int sound, int repeats) {
