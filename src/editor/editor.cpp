@@ -268,6 +268,7 @@ void CEditor::ShowPanelWindows() {
   if (ShowParticles) {
     BeginPanelWindow("Particles");
     TestMouseOverWindow();
+    if (ParticleParams* definition = SelectedDefinition()) ShowParticlePanel(*definition);
     ImGui::End();
   }
   if (ShowSounds) {

@@ -23,6 +23,11 @@ class CEditor {
   static constexpr int kMinEmissionInterval = 15;
   static constexpr int kMaxEmissionInterval = 1000;
   static constexpr std::size_t kTextSize = 256;
+  // Billboard particle count and lifetime limits, lower while the definition collides.
+  static constexpr int kQuantityLimit = 400;
+  static constexpr int kPhysicsQuantityLimit = 150;
+  static constexpr int kPopTimeLimit = 500;
+  static constexpr int kPhysicsPopTimeLimit = 125;
 
   CEditor();
   ~CEditor();
@@ -65,6 +70,9 @@ class CEditor {
   int LockPosIndex = 0;
   int RandomBehaviorIndex = 0;
   int PhysicsTypeIndex = 0;
+  int TrailTextureIndex = 0;
+  int QuantityLimit = kQuantityLimit;
+  int PopTimeLimit = kPopTimeLimit;
   int EmissionInterval = kDefaultEmissionInterval;
   bool MouseOverWindow = false;
   bool ShowParticles = false;
@@ -109,6 +117,21 @@ class CEditor {
   void ShowEmissionInterval();
   void ShowPanelWindows();
   void ShowSoundPanel(EmissionParams& e);
+
+  // ---- the "Particles" window's panels
+  void ShowParticlePanel(ParticleParams& def);
+  void ShowBillboardPanel(BillboardParams& b, EmissionParams& e);
+  void ShowTrailControls(BillboardParams& b);
+  void ShowMeshPanel(MeshParams& m, EmissionParams& e);
+  void ShowModelCombo(EmissionParams& e);
+  // Kind 0 edits the selected definition's texture, kind 1 its mask texture.
+  void ShowTextureCombo(int kind);
+  void ShowPhysicsPanel(EmissionParams& e);
+  // The limits follow the shown definition's "Use Physics"; the corrections apply when the
+  // user edits a value, so a loaded value above a limit stays until it is edited.
+  void SetLimits(bool usePhysics);
+  void CorrectQuantity(int& quantity) const;
+  void CorrectPopTime(int& popTime) const;
 
   // ---- what the menus and buttons do
   void SelectTag();

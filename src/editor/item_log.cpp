@@ -28,11 +28,12 @@ int ItemLog::Count(std::string_view label) const {
       std::count_if(items_.begin(), items_.end(), [&](const LoggedItem& item) { return item.label == label; }));
 }
 
-void LogLastItem(std::string_view label) {
+void LogLastItem(std::string_view label, std::string_view kind) {
   ItemLog* log = ItemLog::Installed();
   if (!log) return;
   const ImGuiWindow* window = ImGui::GetCurrentWindowRead();
-  log->Add({window ? window->Name : "", std::string(label), ImGui::GetItemRectMin(), ImGui::GetItemRectMax()});
+  log->Add({window ? window->Name : "", std::string(label), ImGui::GetItemRectMin(), ImGui::GetItemRectMax(),
+            std::string(kind)});
 }
 
 }  // namespace ui

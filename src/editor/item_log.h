@@ -16,6 +16,7 @@ struct LoggedItem {
   std::string window;  // the library's name of the window the item sits in
   std::string label;
   ImVec2 min, max;
+  std::string kind = {};  // the widget: "DragFloat3", "Checkbox", "Combo", ...
   ImVec2 Centre() const { return ImVec2((min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f); }
 };
 
@@ -42,6 +43,6 @@ class ItemLog {
 };
 
 // Records the item just drawn under the label, when a log is installed.
-void LogLastItem(std::string_view label);
+void LogLastItem(std::string_view label, std::string_view kind = {});
 
 }  // namespace ui

@@ -10,9 +10,9 @@ namespace ui {
 
 namespace {
 
-// Logs the item just drawn and passes its result on.
-bool Logged(bool result, const char* label) {
-  LogLastItem(label);
+// Logs the item just drawn, with the kind of widget it is, and passes its result on.
+bool Logged(bool result, const char* label, const char* kind) {
+  LogLastItem(label, kind);
   return result;
 }
 
@@ -23,22 +23,22 @@ bool Begin(const char* name, bool* open, ImGuiWindowFlags flags) {
   if (ItemLog* log = ItemLog::Installed()) {
     const ImVec2 at = ImGui::GetWindowPos();
     const ImVec2 size = ImGui::GetWindowSize();
-    log->Add({name, name, at, ImVec2(at.x + size.x, at.y + size.y)});
+    log->Add({name, name, at, ImVec2(at.x + size.x, at.y + size.y), "Window"});
   }
   return visible;
 }
 
-bool Button(const char* label, const ImVec2& size) { return Logged(ImGui::Button(label, size), label); }
+bool Button(const char* label, const ImVec2& size) { return Logged(ImGui::Button(label, size), label, "Button"); }
 
 bool InvisibleButton(const char* id, const ImVec2& size, const char* logLabel) {
-  return Logged(ImGui::InvisibleButton(id, size), logLabel);
+  return Logged(ImGui::InvisibleButton(id, size), logLabel, "InvisibleButton");
 }
 
 bool InputText(const char* label, char* buffer, std::size_t size) {
-  return Logged(ImGui::InputText(label, buffer, size), label);
+  return Logged(ImGui::InputText(label, buffer, size), label, "InputText");
 }
 
-bool Checkbox(const char* label, bool* value) { return Logged(ImGui::Checkbox(label, value), label); }
+bool Checkbox(const char* label, bool* value) { return Logged(ImGui::Checkbox(label, value), label, "Checkbox"); }
 
 // The step buttons are logged too, as label + "/-" and label + "/+", where the library puts them.
 bool InputInt(const char* label, int* value, int step, int stepFast) {
@@ -48,27 +48,39 @@ bool InputInt(const char* label, int* value, int step, int stepFast) {
     const float field = std::max(1.0f, ImGui::CalcItemWidth() - (button + inner) * 2.0f);
     const std::string window = ImGui::GetCurrentWindowRead()->Name;
     const float minus = at.x + field + inner, plus = minus + button + inner;
-    log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button)});
-    log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button)});
+    log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button), "Button"});
+    log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button), "Button"});
   }
-  return Logged(ImGui::InputInt(label, value, step, stepFast), label);
+  return Logged(ImGui::InputInt(label, value, step, stepFast), label, "InputInt");
 }
 
-bool TreeNode(const char* label) { return Logged(ImGui::TreeNode(label), label); }
+bool TreeNode(const char* label) { return Logged(ImGui::TreeNode(label), label, "TreeNode"); }
 
 bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
              ImGuiSliderFlags flags) {
-  return Logged(ImGui::DragInt(label, value, speed, min, max, format, flags), label);
+  return Logged(ImGui::DragInt(label, value, speed, min, max, format, flags), label, "DragInt");
 }
 
 bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,
                ImGuiSliderFlags flags) {
-  return Logged(ImGui::DragFloat(label, value, speed, min, max, format, flags), label);
+  return Logged(ImGui::DragFloat(label, value, speed, min, max, format, flags), label, "DragFloat");
 }
 
-bool Selectable(const char* label, bool selected) { return Logged(ImGui::Selectable(label, selected), label); }
+bool DragFloat2(const char* label, float* values, float speed, float min, float max, const char* format) {
+  return Logged(ImGui::DragFloat2(label, values, speed, min, max, format), label, "DragFloat2");
+}
 
-bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label); }
+bool DragFloat3(const char* label, float* values, float speed, float min, float max, const char* format) {
+  return Logged(ImGui::DragFloat3(label, values, speed, min, max, format), label, "DragFloat3");
+}
+
+bool CollapsingHeader(const char* label) {
+  return Logged(ImGui::CollapsingHeader(label), label, "CollapsingHeader");
+}
+
+bool Selectable(const char* label, bool selected) { return Logged(ImGui::Selectable(label, selected), label, "Selectable"); }
+
+bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label, "MenuItem"); }
 
 // An open menu or combo makes its popup the current window, so these two log where their
 // item will be before the library draws it.
@@ -77,7 +89,8 @@ bool BeginMenu(const char* label) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
     const ImVec2 text = ImGui::CalcTextSize(label, nullptr, true);
     log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
-              ImVec2(at.x + text.x + ImGui::GetStyle().ItemSpacing.x, at.y + ImGui::GetTextLineHeight())});
+              ImVec2(at.x + text.x + ImGui::GetStyle().ItemSpacing.x, at.y + ImGui::GetTextLineHeight()),
+              "BeginMenu"});
   }
   return ImGui::BeginMenu(label);
 }
@@ -86,13 +99,14 @@ bool BeginCombo(const char* label, const char* preview) {
   if (ItemLog* log = ItemLog::Installed()) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
     log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
-              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight())});
+              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight()), "Combo"});
   }
   return ImGui::BeginCombo(label, preview);
 }
 
-bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size) {
-  return Logged(ImGui::ColorButton(id, colour, flags, size), id);
+bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size,
+                 const char* kind) {
+  return Logged(ImGui::ColorButton(id, colour, flags, size), id, kind);
 }
 
 bool ListBox(const char* label, int* current, std::span<const std::string> entries) {
@@ -101,7 +115,7 @@ bool ListBox(const char* label, int* current, std::span<const std::string> entri
   const ImVec2 size(0.0f, ImFloor(ImGui::GetTextLineHeightWithSpacing() * rows +
                                   ImGui::GetStyle().FramePadding.y * 2.0f));
   const bool open = ImGui::BeginListBox(label, size);
-  LogLastItem(label);
+  LogLastItem(label, "ListBox");
   if (!open) return false;
   bool changed = false;
   for (int i = 0; i < count; ++i) {

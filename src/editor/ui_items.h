@@ -21,11 +21,15 @@ bool DragInt(const char* label, int* value, float speed, int min, int max, const
              ImGuiSliderFlags flags = 0);
 bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,
                ImGuiSliderFlags flags = 0);
+bool DragFloat2(const char* label, float* values, float speed, float min, float max, const char* format);
+bool DragFloat3(const char* label, float* values, float speed, float min, float max, const char* format);
+bool CollapsingHeader(const char* label);
 bool Selectable(const char* label, bool selected);
 bool MenuItem(const char* label);
 bool BeginMenu(const char* label);
 bool BeginCombo(const char* label, const char* preview);
-bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size = ImVec2(0, 0));
+bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size = ImVec2(0, 0),
+                 const char* kind = "ColorButton");
 // The library's list box with the default height (up to 7 rows), each entry a logged row.
 bool ListBox(const char* label, int* current, std::span<const std::string> entries);
 

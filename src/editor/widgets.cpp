@@ -115,7 +115,8 @@ bool ColorField(WidgetState& state, const char* label, float* colour) {
   ImGui::SameLine(0.0f, s);
   bool open = ui::ColorButton(label, ToVec4(colour),
                               ImGuiColorEditFlags_NoOptions | ImGuiColorEditFlags_NoDragDrop |
-                                  ImGuiColorEditFlags_AlphaPreview | ImGuiColorEditFlags_HDR);
+                                  ImGuiColorEditFlags_AlphaPreview | ImGuiColorEditFlags_HDR,
+                              ImVec2(0, 0), "ColorField");
   ImGui::SameLine(0.0f, s);
   ImGui::PushID(label);
   open |= ui::Button("!");
