@@ -16,6 +16,23 @@ bool Logged(bool result, const char* label, const char* kind) {
   return result;
 }
 
+// A framed widget with its label to the right is logged by its frame, the part that takes
+// the mouse, measured before the library draws it.
+class FrameLog {
+ public:
+  FrameLog() : at_(ImGui::GetCursorScreenPos()), width_(ImGui::CalcItemWidth()) {}
+  bool operator()(bool result, const char* label, const char* kind) const {
+    if (ItemLog* log = ItemLog::Installed())
+      log->Add({ImGui::GetCurrentWindowRead()->Name, label, at_,
+                ImVec2(at_.x + width_, at_.y + ImGui::GetFrameHeight()), kind});
+    return result;
+  }
+
+ private:
+  ImVec2 at_;
+  float width_;
+};
+
 }  // namespace
 
 bool Begin(const char* name, bool* open, ImGuiWindowFlags flags) {
@@ -51,27 +68,32 @@ bool InputInt(const char* label, int* value, int step, int stepFast) {
     log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button), "Button"});
     log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button), "Button"});
   }
-  return Logged(ImGui::InputInt(label, value, step, stepFast), label, "InputInt");
+  const FrameLog frame;
+  return frame(ImGui::InputInt(label, value, step, stepFast), label, "InputInt");
 }
 
 bool TreeNode(const char* label) { return Logged(ImGui::TreeNode(label), label, "TreeNode"); }
 
 bool DragInt(const char* label, int* value, float speed, int min, int max, const char* format,
              ImGuiSliderFlags flags) {
-  return Logged(ImGui::DragInt(label, value, speed, min, max, format, flags), label, "DragInt");
+  const FrameLog frame;
+  return frame(ImGui::DragInt(label, value, speed, min, max, format, flags), label, "DragInt");
 }
 
 bool DragFloat(const char* label, float* value, float speed, float min, float max, const char* format,
                ImGuiSliderFlags flags) {
-  return Logged(ImGui::DragFloat(label, value, speed, min, max, format, flags), label, "DragFloat");
+  const FrameLog frame;
+  return frame(ImGui::DragFloat(label, value, speed, min, max, format, flags), label, "DragFloat");
 }
 
 bool DragFloat2(const char* label, float* values, float speed, float min, float max, const char* format) {
-  return Logged(ImGui::DragFloat2(label, values, speed, min, max, format), label, "DragFloat2");
+  const FrameLog frame;
+  return frame(ImGui::DragFloat2(label, values, speed, min, max, format), label, "DragFloat2");
 }
 
 bool DragFloat3(const char* label, float* values, float speed, float min, float max, const char* format) {
-  return Logged(ImGui::DragFloat3(label, values, speed, min, max, format), label, "DragFloat3");
+  const FrameLog frame;
+  return frame(ImGui::DragFloat3(label, values, speed, min, max, format), label, "DragFloat3");
 }
 
 bool CollapsingHeader(const char* label) {

@@ -1,6 +1,8 @@
 #pragma once
 // The library's widgets as the editor uses them, each logging itself (item_log.h) so that
 // tests can find it by its label. Same arguments and results as the library's calls.
+// Drags and number fields log their frame (the label beside it is not part of it); a drag
+// of N values divides the frame as the library does (style's ItemInnerSpacing between).
 
 #include <imgui.h>
 
