@@ -238,7 +238,8 @@ class ParticlePanel : public EditorTest {
       const double start = bounded ? row.min : below + kStep * row.speed;
       EXPECT_NEAR(now[k].Get(), start, 1e-3);
       for (int j = 0; j < n; ++j) {
-        if (j != k) EXPECT_EQ(now[j].Get(), below) << "value " << j << " moved with value " << k;
+        if (j == k) continue;
+        EXPECT_EQ(now[j].Get(), below) << "value " << j << " moved with value " << k;
       }
       DragValue(row.label, k, n, kStep, 4);
       EXPECT_NEAR(row.fields(Def())[k].Get(), start + 4 * kStep * row.speed, row.speed * 0.5 + 1e-3);

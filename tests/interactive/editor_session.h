@@ -129,7 +129,9 @@ class EditorSession {
  public:
   using Environment = std::vector<std::pair<std::string, std::string>>;
 
-  EditorSession(const fs::path& folder, const std::string& name, const Environment& environment = {})
+  // arguments follow the screenshot option ("--frames", "N" makes the run end by itself).
+  EditorSession(const fs::path& folder, const std::string& name, const Environment& environment = {},
+                const std::vector<std::string>& arguments = {})
       : prefix_(folder / name), log_(folder / (name + ".log")) {
     pid_ = fork();
     if (pid_ == 0) {
@@ -138,7 +140,10 @@ class EditorSession {
       if (log >= 0) dup2(log, STDERR_FILENO);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
       for (const auto& [variable, value] : environment) setenv(variable.c_str(), value.c_str(), 1);
-      execl(PE_EDITOR_BINARY, PE_EDITOR_BINARY, "--screenshot", prefix_.c_str(), static_cast<char*>(nullptr));
+      std::vector<const char*> argv = {PE_EDITOR_BINARY, "--screenshot", prefix_.c_str()};
+      for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+      argv.push_back(nullptr);
+      execv(PE_EDITOR_BINARY, const_cast<char* const*>(argv.data()));
       _exit(98);
     }
     window_ = FindWindow();
@@ -191,6 +196,13 @@ class EditorSession {
     const int status = Wait(std::chrono::seconds(30));
     EXPECT_EQ(status, 0) << "Escape must end the program with status 0 (-1: it did not end)";
     return gfx::ReadImageFile(prefix_.string() + "-editor.png");
+  }
+
+  // Waits for a run given "--frames" to end by itself; the scene window's last picture.
+  gfx::Image SceneAtTheEnd(std::chrono::seconds limit = std::chrono::seconds(180)) {
+    const int status = Wait(limit);
+    EXPECT_EQ(status, 0) << "the run must end by itself with status 0 (-1: it did not end)";
+    return gfx::ReadImageFile(prefix_.string() + "-scene.png");
   }
 
   // Polls until the condition holds, the program has ended or the time has run out; whether it

@@ -1,0 +1,245 @@
+// Drives the "Particles" window of the real program with xdotool and looks at the scene it
+// plays: a ring of flares from "Behavior_Circle", lit cubes from "Object_Mesh", and cubes
+// whose texture scrolls through the "UVAnimation" effect.
+//
+// Each run is given a frame count and ends by itself, so its last picture is taken at a known
+// age of the last emission (the pointer emits every 150 frames, the last at frame 1800; the
+// clicks are done well before). The widgets are where the window always puts them: "Particles"
+// opens at (60,60), 500x600, with the "Movement" section opened first.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor_session.h"
+#include "platform/gfx/image.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kLastEmission = 1800;
+constexpr int kAge = 30;  // frames since the last emission when the picture is taken
+
+constexpr Point kParticleIcon{58, 272};
+constexpr Point kMovementHeader{310, 166};
+constexpr Point kObjectTypeCombo{230, 96};
+constexpr Point kObjectMeshEntry{230, 138};
+// Billboard panel, "Movement" open.
+constexpr Point kBehaviorCombo{230, 188};
+constexpr Point kBehaviorCircleEntry{230, 230};
+constexpr Point kMoveAttenuation{230, 258};
+constexpr Point kBillboardQuantity{150, 560};
+// Mesh panel, "Movement" open.
+constexpr Point kEnableShader{114, 120};
+constexpr Point kModelCombo{230, 142};
+constexpr Point kCubeEntry{230, 184};
+constexpr Point kUseTexture{118, 166};
+constexpr Point kUVMovementU{148, 212};        // with "Use Texture" set
+constexpr int kMeshScaleRow = 422;             // without the texture rows
+constexpr int kMeshScaleRowTextured = 492;     // with them
+constexpr int kScaleColumns[3] = {120, 230, 340};
+
+// ---- pictures -----------------------------------------------------------------------------------
+
+bool Bright(const std::uint8_t* p) { return p[0] > 150 && p[1] > 150 && p[2] > 150; }
+
+// The pixels where two pictures of the scene differ.
+std::vector<bool> Changed(const gfx::Image& a, const gfx::Image& b) {
+  std::vector<bool> changed(static_cast<std::size_t>(a.width) * a.height, false);
+  if (a.width != b.width || a.height != b.height) return changed;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const std::uint8_t *p = a.Pixel(x, y), *q = b.Pixel(x, y);
+      changed[static_cast<std::size_t>(y) * a.width + x] =
+          std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 30;
+    }
+  return changed;
+}
+
+Rect BoundsOf(const std::vector<bool>& mask, int width) {
+  Rect box{width, 1 << 20, 0, 0};
+  for (std::size_t i = 0; i < mask.size(); ++i)
+    if (mask[i]) {
+      const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+      box = {std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1), std::max(box.y1, y + 1)};
+    }
+  return box;
+}
+
+bool Empty(Rect r) { return r.x1 <= r.x0 || r.y1 <= r.y0; }
+
+struct Blob {
+  double x, y;
+  int pixels;
+};
+
+// The bright patches of the picture, each as its centre and size (4-connected).
+std::vector<Blob> BrightBlobs(const gfx::Image& image) {
+  std::vector<int> label(static_cast<std::size_t>(image.width) * image.height, -1);
+  std::vector<Blob> blobs;
+  std::vector<std::pair<int, int>> stack;
+  for (int y0 = 0; y0 < image.height; ++y0)
+    for (int x0 = 0; x0 < image.width; ++x0) {
+      if (label[static_cast<std::size_t>(y0) * image.width + x0] >= 0 || !Bright(image.Pixel(x0, y0))) continue;
+      Blob blob{0, 0, 0};
+      stack = {{x0, y0}};
+      label[static_cast<std::size_t>(y0) * image.width + x0] = static_cast<int>(blobs.size());
+      while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        blob.x += x, blob.y += y, ++blob.pixels;
+        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+          const int nx = x + dx, ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= image.width || ny >= image.height) continue;
+          int& l = label[static_cast<std::size_t>(ny) * image.width + nx];
+          if (l >= 0 || !Bright(image.Pixel(nx, ny))) continue;
+          l = static_cast<int>(blobs.size());
+          stack.emplace_back(nx, ny);
+        }
+      }
+      blob.x /= blob.pixels, blob.y /= blob.pixels;
+      blobs.push_back(blob);
+    }
+  return blobs;
+}
+
+// ---- runs ---------------------------------------------------------------------------------------
+
+std::vector<std::string> Frames(int count) { return {"--frames", std::to_string(count)}; }
+
+void TypeInto(EditorSession& editor, Point at, const std::string& text) {
+  editor.CtrlClick(at);
+  editor.Type(text);
+  editor.Key("Return");
+}
+
+void OpenPanel(EditorSession& editor) {
+  editor.Click(kParticleIcon);
+  editor.Click(kMovementHeader);
+}
+
+// A mesh definition of CUBE models about 40 pixels across at the pointer.
+void MakeCubes(EditorSession& editor, bool textured) {
+  OpenPanel(editor);
+  editor.Click(kObjectTypeCombo);
+  editor.Click(kObjectMeshEntry);
+  editor.Click(kModelCombo);
+  editor.Click(kCubeEntry);
+  if (textured) {
+    editor.Click(kEnableShader);
+    editor.Click(kUseTexture);
+    TypeInto(editor, kUVMovementU, "0.01");
+  }
+  const int row = textured ? kMeshScaleRowTextured : kMeshScaleRow;
+  for (const int column : kScaleColumns) TypeInto(editor, {column, row}, "13");
+  editor.MoveAway();
+}
+
+class PanelEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string problem = DisplayProblem(); !problem.empty()) GTEST_FAIL() << problem;
+  }
+  // Runs the editor to the frame, driving it first; the scene's last picture.
+  gfx::Image Run(const std::string& name, int frames, const std::function<void(EditorSession&)>& drive = {}) {
+    EditorSession editor(scratch_.Path(), name, {}, Frames(frames));
+    if (!editor.Started()) return {};
+    if (drive) drive(editor);
+    return editor.SceneAtTheEnd();
+  }
+  // The scene before the first emission: the floor alone.
+  gfx::Image Floor() { return Run("floor", 100); }
+
+  ScratchFolder scratch_{"panel-e2e"};
+};
+
+TEST_F(PanelEndToEnd, BehaviorCircleSpreadsARingOfTwentyFlaresFromThePointer) {
+  const gfx::Image floor = Floor();
+  ASSERT_FALSE(floor.Empty());
+  ASSERT_TRUE(BrightBlobs(floor).empty()) << "the floor alone shows something bright";
+  Problems problems;
+  for (int session = 0; session < kSessions; ++session) {
+    problems.clear();
+    const gfx::Image ring = Run("ring" + std::to_string(session), kLastEmission + kAge, [](EditorSession& editor) {
+      OpenPanel(editor);
+      editor.Click(kBehaviorCombo);
+      editor.Click(kBehaviorCircleEntry);
+      TypeInto(editor, kMoveAttenuation, "3");
+      editor.Click(kBillboardQuantity);
+      editor.Key("ctrl+a");
+      editor.Type("20");
+      editor.Key("Return");
+      editor.MoveAway();
+    });
+    const std::vector<Blob> blobs = BrightBlobs(ring);
+    Check(&problems, blobs.size() == 20, std::to_string(blobs.size()) + " bright flares, not 20");
+    double cx = 0, cy = 0;
+    for (const Blob& blob : blobs) cx += blob.x / blobs.size(), cy += blob.y / blobs.size();
+    double nearest = 1e9, farthest = 0;
+    for (const Blob& blob : blobs) {
+      const double d = std::hypot(blob.x - cx, blob.y - cy);
+      nearest = std::min(nearest, d), farthest = std::max(farthest, d);
+    }
+    // Seen from above at a slant the ring is an ellipse: wider than deep, and hollow.
+    Check(&problems, nearest > 60, "a flare sits " + std::to_string(nearest) + " px from the ring's centre");
+    Check(&problems, farthest < 2.5 * nearest + 100, "the flares do not lie on one ring");
+    if (problems.empty()) break;
+    std::printf("the ring session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+  }
+  EXPECT_TRUE(problems.empty()) << "after choosing Behavior_Circle, MoveAttenuation 3 and Quantity 20:"
+                                        << Said(problems);
+}
+
+TEST_F(PanelEndToEnd, CubesAreLitAtThePointerAndTheirTextureScrolls) {
+  const gfx::Image floor = Floor();
+  ASSERT_FALSE(floor.Empty());
+
+  // Fixed-function cubes: a compact shape of several shades where the floor was.
+  Problems problems;
+  Rect cube{};
+  for (int session = 0; session < kSessions; ++session) {
+    problems.clear();
+    const gfx::Image lit = Run("lit" + std::to_string(session), kLastEmission + kAge,
+                               [](EditorSession& editor) { MakeCubes(editor, false); });
+    cube = BoundsOf(Changed(floor, lit), lit.width);
+    const int w = cube.x1 - cube.x0, h = cube.y1 - cube.y0;
+    Check(&problems, !Empty(cube) && w >= 20 && w <= 90 && h >= 20 && h <= 90,
+          "the cubes cover " + std::to_string(w) + " x " + std::to_string(h) + " px, not about 40");
+    int darker = 0, lighter = 0;
+    for (int y = cube.y0; y < cube.y1; ++y)
+      for (int x = cube.x0; x < cube.x1; ++x) {
+        const int level = lit.Pixel(x, y)[0];
+        darker += level > 20 && level < 140;
+        lighter += level >= 170;
+      }
+    Check(&problems, darker > 20 && lighter > 20, "the cubes show no lit and shaded faces");
+    if (problems.empty()) break;
+    std::printf("the lit-cube session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+  }
+  ASSERT_TRUE(problems.empty()) << "after choosing Object_Mesh, CUBE and Scale 13:" << Said(problems);
+
+  // Through the effect: two runs ten frames apart differ only inside the cubes.
+  for (int session = 0; session < kSessions; ++session) {
+    problems.clear();
+    const auto drive = [](EditorSession& editor) { MakeCubes(editor, true); };
+    const gfx::Image early = Run("uv-early" + std::to_string(session), kLastEmission + kAge, drive);
+    const gfx::Image late = Run("uv-late" + std::to_string(session), kLastEmission + kAge + 10, drive);
+    const Rect shaded = BoundsOf(Changed(floor, early), early.width);
+    const Rect moved = BoundsOf(Changed(early, late), early.width);
+    Check(&problems, !Empty(shaded), "no cube was drawn through the effect");
+    Check(&problems, !Empty(moved), "the texture did not move in ten frames");
+    Check(&problems,
+          moved.x0 >= shaded.x0 - 2 && moved.y0 >= shaded.y0 - 2 && moved.x1 <= shaded.x1 + 2 &&
+              moved.y1 <= shaded.y1 + 2,
+          "the pictures ten frames apart differ outside the cubes");
+    if (problems.empty()) break;
+    std::printf("the scrolling-texture session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+  }
+  EXPECT_TRUE(problems.empty()) << "after EnableShader, Use Texture and UVMovement 0.01:" << Said(problems);
+}
+
+}  // namespace
+}  // namespace e2e
