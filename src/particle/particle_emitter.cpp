@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/manager.h"
+#include "particle/mesh_particle.h"
 #include "particle/particle.h"
 #include "platform/message_sink.h"
 #include "scene/shared_state.h"
@@ -110,12 +111,25 @@ void CParticleEmitter::SpawnBillboards(const EmissionParams& emission) {
 }
 
 void CParticleEmitter::SpawnMeshes(const EmissionParams& emission) {
+  if (meshCursor_ >= meshDefs_.size()) return;
   if (Refuses(emission)) {
     ++meshCursor_;
     return;
   }
-  // Mesh particles are drawn by their own class, which this build does not have yet; the
-  // definition is kept and its turn passes, so later definitions keep their order.
+  MeshParams& m = meshDefs_[meshCursor_];
+  // Read once, as for billboards. A sphere of meshes is never distorted.
+  const D3DXVECTOR3 velocity = m.Velocity;
+  const float attenuation = m.VelocityAttenuation;
+  for (int i = 0; i < emission.Quantity; ++i) {
+    spawnVelocity_ = Direction(emission, velocity, attenuation, 1.0f, 1.0f, i);
+    if (emission.Behavior == Behavior_Rotate) m.RotateActive = true;
+    m.Velocity = spawnVelocity_;
+    m.TextureTag = emission.TextureTag;
+    m.MaskTextureTag = emission.MaskTextureTag;
+    m.ModelTag = emission.ModelTag;
+    m.UseShader = emission.UseShader;
+    meshParticles_.push_back(CMeshParticle::Create(m, this));
+  }
   ++meshCursor_;
 }
 
@@ -142,15 +156,30 @@ void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
     }
     particle->SetPos(c);
   }
+  // Meshes after billboards; both draws of the circle are made for every one of them.
+  for (CMeshParticle* particle : meshParticles_) {
+    const MeshParams& m = particle->GetParams();
+    const D3DXVECTOR3 p = pos + m.PosOffset;
+    const D3DXVECTOR3 c = CircleCandidate(m.CreateRange, m.Altitude);
+    particle->SetPos(m.CreateRandomPos ? c : p);
+  }
 }
 
 D3DXVECTOR3 CParticleEmitter::GetPos() { return particles_.empty() ? lastPos_ : particles_.front()->GetPos(); }
 
 void CParticleEmitter::Forget(CParticle* particle) { std::erase(particles_, particle); }
 
+void CParticleEmitter::Forget(CMeshParticle* particle) { std::erase(meshParticles_, particle); }
+
 void CParticleEmitter::Update() {
   if (expired_ > 0) {
     std::erase_if(particles_, [](CParticle* particle) {
+      if (particle->GetLife() > 0) return false;
+      particle->SetDeath();
+      particle->DetachEmitter();
+      return true;
+    });
+    std::erase_if(meshParticles_, [](CMeshParticle* particle) {
       if (particle->GetLife() > 0) return false;
       particle->SetDeath();
       particle->DetachEmitter();
@@ -172,6 +201,10 @@ void CParticleEmitter::Update() {
 
 void CParticleEmitter::Uninit() {
   for (CParticle* particle : particles_) {
+    particle->SetDeath();
+    particle->DetachEmitter();
+  }
+  for (CMeshParticle* particle : meshParticles_) {
     particle->SetDeath();
     particle->DetachEmitter();
   }

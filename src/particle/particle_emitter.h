@@ -38,8 +38,9 @@ class CParticleEmitter : public CObject {
   const std::vector<EmissionParams>& GetEmissionDefinitions() const { return emissionDefs_; }
   int GetFrameCounter() const { return frameCounter_; }
   bool IsSoundPending() const { return soundPending_; }
-  // Stops listing a particle that ended by itself.
+  // Stops listing a particle that ended by itself (or that the registry is deleting).
   void Forget(CParticle* particle);
+  void Forget(CMeshParticle* particle);
   // A listed particle's life has run out: the next Update looks for the dead. Without one,
   // Update leaves the list alone instead of reading every particle each frame.
   void NoteExpired() { ++expired_; }

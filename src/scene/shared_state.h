@@ -1,9 +1,11 @@
 #pragma once
 // The state that scene objects share across frames, in one home: the registry's lists, the
-// spawn placement generator, the pointer's emission counter and the camera's turn inertia.
+// spawn placement generator, the pointer's emission counter, the camera's turn inertia and
+// the texture offset of the scrolling mesh particles.
 // One instance serves the process; the manager resets it at start, so every run begins
 // with the same placement sequence and an empty history.
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +30,42 @@ class PlacementRandom {
   std::uint32_t state_ = 0;
 };
 
+// The texture offset of mesh particles drawn through the UV animation effect: one (u, v) for
+// the whole program, to which every such draw adds its particle's movement, so the texture
+// of all of them scrolls together, faster the more of them there are.
+class UVScroll {
+ public:
+  // At this magnitude a component sheds its whole texture repeats, so it stays under 2,
+  // where a float's step is at most 2^-23: left to grow through a long session, each addition
+  // would round the movement by more and more, until the texture crawls, jumps or stops
+  // (past 16 the drift over 200,000 draws is already a twentieth of a repeat). Sampling
+  // wraps, so dropping whole repeats shows the same picture; the start (0, 1) stays as is.
+  static constexpr float kRepeatLimit = 2.0f;
+
+  float U() const { return u_; }
+  float V() const { return v_; }
+  void Reset() {
+    u_ = 0.0f;
+    v_ = 1.0f;
+  }
+  void Advance(float du, float dv) {
+    u_ = Fold(u_ + du, 0.0f);
+    v_ = Fold(v_ + dv, 1.0f);
+  }
+
+ private:
+  // A component at or past the limit keeps only its fraction, which a float holds exactly;
+  // a non-finite one (an overflowing document value) would stick for the session, so that
+  // component starts over.
+  static float Fold(float x, float start) {
+    if (!std::isfinite(x)) return start;
+    return std::fabs(x) >= kRepeatLimit ? x - std::trunc(x) : x;
+  }
+
+  float u_ = 0.0f;
+  float v_ = 1.0f;
+};
+
 // The registry's intrusive lists, one per priority level.
 struct ObjectLists {
   static constexpr int kLevels = 5;
@@ -42,12 +80,14 @@ struct SharedState {
   PlacementRandom placement;
   int emissionCounter = 0;  // frames the pointer has counted towards its next emission
   D3DXVECTOR3 cameraDrag;   // the drag velocity that keeps the camera turning after a release
+  UVScroll meshUV;          // the texture offset of the scrolling mesh particles
 
   // Back to the start of a run. The objects stay: the registry releases them at exit.
   void ResetForStart() {
     placement.Seed(0);
     emissionCounter = 0;
     cameraDrag = {};
+    meshUV.Reset();
   }
 };
 

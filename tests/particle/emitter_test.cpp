@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "particle/mesh_particle.h"
 #include "platform/message_sink.h"
+#include "scene/object_pool.h"
 #include "scene/shared_state.h"
 #include "support/headless_scene.h"
 
@@ -25,35 +28,53 @@ class EmitterTest : public HeadlessScene {
     d.Emission.TextureTag = "FLARE";
     return d;
   }
+  static ParticleParams MeshDefinition(int quantity, int popTime = 50) {
+    ParticleParams d;
+    d.Mesh.Scale = {1.0f, 1.0f, 1.0f};
+    d.Mesh.Color = d.Mesh.DestColor = {1.0f, 1.0f, 1.0f, 1.0f};
+    d.Mesh.PopTime = popTime;
+    d.Emission.ParticleType = Object_Mesh;
+    d.Emission.Quantity = quantity;
+    d.Emission.ModelTag = "CUBE";
+    d.Emission.TextureTag = "FLARE";
+    return d;
+  }
   static CParticleEmitter* Emit(const std::string& tag, std::vector<ParticleParams> definitions) {
     Table()[tag] = std::move(definitions);
     return CParticleEmitter::Create(tag);
   }
 };
 
-TEST_F(EmitterTest, EachBillboardDefinitionSpawnsItsQuantityFromItsOwnParameters) {
-  ParticleParams mesh = Definition(2);
-  mesh.Emission.ParticleType = Object_Mesh;
+TEST_F(EmitterTest, EachDefinitionSpawnsItsQuantityFromItsOwnParameters) {
   struct Case {
     std::vector<ParticleParams> definitions;
-    std::vector<float> scales;  // the x scale of every particle, in order
+    std::vector<float> scales;   // the x scale of every billboard particle, in order
+    std::vector<int> meshLives;  // the life of every mesh particle, in order
   };
-  // The later billboard definitions are told apart by their scale.
-  const Case cases[] = {{{Definition(3), mesh}, {10, 10, 10}},
-                        {{Definition(0), Definition(2, 50, 20)}, {20, 20}},
-                        {{Definition(1), mesh, Definition(2, 50, 20)}, {10, 20, 20}}};
+  // Later definitions are told apart by their scale or their lifetime.
+  const Case cases[] = {
+      {{Definition(3), MeshDefinition(2)}, {10, 10, 10}, {50, 50}},
+      {{Definition(0), Definition(2, 50, 20)}, {20, 20}, {}},
+      {{Definition(1), MeshDefinition(1, 7), Definition(2, 50, 20), MeshDefinition(0), MeshDefinition(2, 9)},
+       {10, 20, 20},
+       {7, 9, 9}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.definitions.size());
     CParticleEmitter* emitter = Emit("MIX", c.definitions);
     Table()["MIX"].clear();  // the emitter works from its own copy
     EXPECT_EQ(emitter->GetEmissionDefinitions().size(), c.definitions.size());
-    EXPECT_TRUE(emitter->GetMeshParticles().empty()) << "mesh particles are not made yet";
     std::vector<float> scales;
     for (const CParticle* p : emitter->GetParticles()) {
       scales.push_back(p->GetSize().x);
       EXPECT_EQ(p->GetEmitter(), emitter);
     }
     EXPECT_EQ(scales, c.scales);
+    std::vector<int> lives;
+    for (const CMeshParticle* p : emitter->GetMeshParticles()) {
+      lives.push_back(p->GetLife());
+      EXPECT_EQ(p->GetEmitter(), emitter);
+    }
+    EXPECT_EQ(lives, c.meshLives);
   }
 }
 
@@ -154,6 +175,145 @@ TEST_F(EmitterTest, DefinitionAboveTheQuantityCeilingSpawnsNothingAndIsNoticedOn
   }
   ASSERT_EQ(platform::GetNotices().Recent().size(), 1u);
   EXPECT_NE(platform::GetNotices().Recent()[0].find("2000000000"), std::string::npos);
+}
+
+// ---- mesh particles ------------------------------------------------------------------------------
+
+TEST_F(EmitterTest, MeshesTakeTheEmissionsTagsAndSpreadAsBillboardsOfDistortionOne) {
+  ParticleParams mesh = MeshDefinition(5);
+  mesh.Emission.Behavior = Behavior_Sphere;
+  mesh.Emission.Radius = 3.0f;
+  mesh.Emission.ModelTag = "CONE";
+  mesh.Emission.TextureTag = "SMOKE";
+  mesh.Emission.MaskTextureTag = "MASK";
+  mesh.Emission.UseShader = true;
+  mesh.Mesh.TextureTag = "FLARE";  // the emission's tags win
+  mesh.Mesh.ModelTag = "CUBE";
+  mesh.Mesh.UseTexture = true;
+  mesh.Mesh.VelocityAttenuation = 2.0f;
+  ParticleParams billboard = Definition(5);
+  billboard.Emission.Behavior = Behavior_Sphere;
+  billboard.Emission.Radius = 3.0f;
+  billboard.Billboard.VelocityAttenuation = 2.0f;
+  billboard.Billboard.DistortionMax = billboard.Billboard.DistortionMin = 1.0f;
+  CParticleEmitter* emitter = Emit("SPHERES", {billboard, mesh});
+  const auto& meshes = emitter->GetMeshParticles();
+  ASSERT_EQ(meshes.size(), 5u);
+  for (std::size_t i = 0; i < meshes.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectNear(meshes[i]->GetParams().Velocity, emitter->GetParticles()[i]->GetParams().Velocity);
+    const MeshParams& m = meshes[i]->GetParams();
+    EXPECT_EQ(m.ModelTag, "CONE");
+    EXPECT_EQ(m.TextureTag, "SMOKE");
+    EXPECT_EQ(m.MaskTextureTag, "MASK");
+    EXPECT_TRUE(m.UseShader);
+    EXPECT_FALSE(m.RotateActive);
+    EXPECT_EQ(meshes[i]->GetEffectName(), "UVAnimation");
+    EXPECT_EQ(meshes[i]->GetModels()[0].Mesh, Manager()->GetModelManager()->GetMesh("CONE"));
+    EXPECT_EQ(meshes[i]->GetTexture(), Manager()->GetTextureManager()->GetTexture(false, "SMOKE"));
+  }
+  // Undistorted, every direction would lie in the x-y plane.
+  EXPECT_GT(std::fabs(meshes[1]->GetParams().Velocity.z), 1.0f);
+
+  ParticleParams rotating = MeshDefinition(2);
+  rotating.Emission.Behavior = Behavior_Rotate;
+  rotating.Mesh.Velocity = {1.0f, 2.0f, 3.0f};
+  for (const CMeshParticle* p : Emit("ROTATE", {rotating})->GetMeshParticles()) {
+    EXPECT_TRUE(p->GetParams().RotateActive);
+    EXPECT_EQ(p->GetParams().Velocity, rotating.Mesh.Velocity);
+  }
+}
+
+TEST_F(EmitterTest, MeshDefinitionAboveTheCeilingSpawnsNoneAndTheNextKeepsItsOwnParameters) {
+  CParticleEmitter* emitter = Emit("HUGE_MESH", {MeshDefinition(2'000'000'000, 5), MeshDefinition(2, 9)});
+  ASSERT_EQ(emitter->GetMeshParticles().size(), 2u);
+  for (const CMeshParticle* p : emitter->GetMeshParticles()) EXPECT_EQ(p->GetLife(), 9);
+}
+
+// Billboards draw their two numbers first, then every mesh particle draws two, whether it
+// takes the circle's point or not.
+TEST_F(EmitterTest, PlacementDrawsTwiceForEveryParticleBillboardsFirstThenMeshes) {
+  ParticleParams billboard = Definition(2);
+  billboard.Billboard.RandomCreate = Random_Circle;
+  billboard.Billboard.CreateRange = 0.5f;
+  billboard.Billboard.Altitude = 1.0f;
+  ParticleParams atOffset = MeshDefinition(1);
+  atOffset.Mesh.PosOffset = {1.0f, 2.0f, 3.0f};
+  atOffset.Mesh.CreateRange = 0.25f;
+  ParticleParams onCircle = MeshDefinition(2);
+  onCircle.Mesh.CreateRandomPos = true;
+  onCircle.Mesh.PosOffset = {1.0f, 2.0f, 3.0f};  // no part of a circle point
+  onCircle.Mesh.CreateRange = 0.25f;
+  onCircle.Mesh.Altitude = 7.0f;
+  CParticleEmitter* emitter = Emit("PLACE_MIXED", {atOffset, billboard, onCircle});
+  ASSERT_EQ(emitter->GetParticles().size(), 2u);
+  ASSERT_EQ(emitter->GetMeshParticles().size(), 3u);
+
+  Shared().placement.Seed(0);
+  const D3DXVECTOR3 at(10.0f, 20.0f, 30.0f);
+  emitter->SetPos(at);
+  PlacementRandom reference;
+  reference.Seed(0);
+  auto circle = [&reference](float range, float altitude) {
+    const double a = reference.Next() / 32767.0 * 2.0 * std::numbers::pi;
+    const double r = std::sqrt(reference.Next() / 32767.0) * range * 360.0;
+    return D3DXVECTOR3(static_cast<float>(std::cos(a) * r), altitude, static_cast<float>(std::sin(a) * r));
+  };
+  for (CParticle* p : emitter->GetParticles()) ExpectNear(p->GetPos(), circle(0.5f, 1.0f), 1e-3f);
+  const auto& meshes = emitter->GetMeshParticles();  // the offset's one, then the circle's two
+  circle(0.25f, 0.0f);                               // drawn for the first, and not used
+  ExpectNear(meshes[1]->GetPos(), circle(0.25f, 7.0f), 1e-3f);
+  ExpectNear(meshes[2]->GetPos(), circle(0.25f, 7.0f), 1e-3f);
+  ExpectNear(meshes[0]->GetPos(), at + atOffset.Mesh.PosOffset);
+  EXPECT_NE(meshes[1]->GetPos(), meshes[2]->GetPos());
+}
+
+// Each mesh particle leaves the list the frame after its life runs out, as billboards do;
+// the emitter lasts while either list holds one.
+TEST_F(EmitterTest, DropsMeshParticlesTheFrameAfterTheirLifeAndEndsWhenBothListsAreEmpty) {
+  const std::size_t before = Registry().size();
+  CParticleEmitter* emitter =
+      Emit("MESH_LIVES", {MeshDefinition(2, 0), Definition(1, 2), MeshDefinition(1, 4)});
+  ASSERT_EQ(emitter->GetMeshParticles().size(), 3u);
+  std::vector<std::pair<std::size_t, std::size_t>> listed;  // billboards, meshes after each frame
+  for (int frame = 1; frame <= 4; ++frame) {
+    Frame();
+    listed.emplace_back(emitter->GetParticles().size(), emitter->GetMeshParticles().size());
+  }
+  const std::vector<std::pair<std::size_t, std::size_t>> expected = {{1, 1}, {1, 1}, {0, 1}, {0, 1}};
+  EXPECT_EQ(listed, expected);
+  EXPECT_FALSE(emitter->IsDeath()) << "a mesh particle is still listed";
+  emitter->Update();
+  EXPECT_TRUE(emitter->IsDeath()) << "the last life ran out";
+  EXPECT_TRUE(emitter->GetMeshParticles().empty());
+  Frame();
+  EXPECT_EQ(Registry().size(), before);
+}
+
+TEST_F(EmitterTest, MeshParticleUninitIsSafeTwiceAndBeforeOrAfterItsEmitters) {
+  const std::size_t before = Registry().size();
+  CParticleEmitter* emitter = Emit("MESH_END", {MeshDefinition(3), Definition(1)});
+  const std::vector<CMeshParticle*> meshes = emitter->GetMeshParticles();
+  meshes[0]->Uninit();
+  meshes[0]->Uninit();
+  EXPECT_TRUE(meshes[0]->IsDeath());
+  EXPECT_EQ(meshes[0]->GetEmitter(), nullptr);
+  EXPECT_EQ(emitter->GetMeshParticles(), (std::vector<CMeshParticle*>{meshes[1], meshes[2]}));
+  emitter->Uninit();
+  for (CMeshParticle* p : meshes) {
+    EXPECT_TRUE(p->IsDeath());
+    EXPECT_EQ(p->GetEmitter(), nullptr);
+    p->Uninit();  // after the emitter ended
+  }
+  Frame();
+  EXPECT_EQ(Registry().size(), before);
+
+  // At exit the registry ends everything, emitters with live mesh particles included.
+  Emit("MESH_END", {MeshDefinition(3), Definition(1)});
+  Emit("MESH_END", {MeshDefinition(2)})->Uninit();
+  Manager()->Uninit();
+  EXPECT_EQ(ObjectPool::LiveObjects(), 0u);
+  ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
 }
 
 TEST_F(EmitterTest, EffectWithoutParticlesEndsInItsFirstUpdate) {

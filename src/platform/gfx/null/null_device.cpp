@@ -62,8 +62,19 @@ HRESULT NullDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT, UINT startInde
 void NullDevice::Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool indexed) {
   ++drawCount_;
   if (recording_) {
-    RecordedDraw draw{type, start, count, StreamBuffer(), GetTexture(0), Layout(), World(), {},
-                      SamplerState(0, D3DSAMP_MAGFILTER), SamplerState(0, D3DSAMP_MINFILTER), activeEffect_, indexed};
+    RecordedDraw draw{type,
+                      start,
+                      count,
+                      StreamBuffer(),
+                      GetTexture(0),
+                      Layout(),
+                      World(),
+                      {},
+                      SamplerState(0, D3DSAMP_MAGFILTER),
+                      SamplerState(0, D3DSAMP_MINFILTER),
+                      activeEffect_,
+                      indexed,
+                      Material()};
     for (DWORD i = 0; i < kRenderStateCount; ++i) draw.renderStates[i] = RenderState(D3DRENDERSTATETYPE(i));
     draws_.push_back(draw);
   }

@@ -21,6 +21,7 @@ struct RecordedDraw {
   DWORD minFilter;
   const Effect* effect;  // null for a fixed-function draw
   bool indexed;          // startVertex is then the first index
+  D3DMATERIAL9 material;
 };
 
 class NullDevice final : public Device {

@@ -1,0 +1,282 @@
+#include "particle/mesh_particle.h"
+
+#include <cmath>
+#include <utility>
+
+#include "app/manager.h"
+#include "app/renderer.h"
+#include "particle/particle_emitter.h"
+#include "platform/message_sink.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
+#include "view/camera.h"
+
+namespace {
+
+// Trigonometry in double precision on single-precision inputs, rounded back to single.
+float Sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
+float Cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
+
+// The alpha test's reference and function as they were before a draw changed them, put
+// back after it: the program has no usual value for them, so whatever draws next sees
+// what it would have seen without this particle.
+class AlphaTestSettings {
+ public:
+  explicit AlphaTestSettings(const gfx::Device* device) {
+    device->GetRenderState(D3DRS_ALPHAREF, &ref_);
+    device->GetRenderState(D3DRS_ALPHAFUNC, &func_);
+  }
+  void Restore(gfx::Device* device) const {
+    device->SetRenderState(D3DRS_ALPHAREF, ref_);
+    device->SetRenderState(D3DRS_ALPHAFUNC, func_);
+  }
+
+ private:
+  DWORD ref_ = 0;
+  DWORD func_ = 0;
+};
+
+}  // namespace
+
+CMeshParticle* CMeshParticle::Create(const MeshParams& params, CParticleEmitter* emitter) {
+  auto* particle = new CMeshParticle();
+  particle->params_ = params;
+  particle->emitter_ = emitter;
+  particle->Init();
+  return particle;
+}
+
+// ---- life -------------------------------------------------------------------------------------
+
+HRESULT CMeshParticle::Init() {
+  CManager* manager = CManager::GetInstance();
+  MeshParams& m = params_;
+  if (m.UseTexture) {
+    if (CTextureManager* textures = manager->GetTextureManager()) {
+      texture_ = textures->GetTexture(false, m.TextureTag);
+      mask_ = textures->GetTexture(false, m.MaskTextureTag);
+    }
+  }
+
+  CModelManager* models = manager->GetModelManager();
+  models_.push_back(models ? models->GetModel(m.ModelTag) : ModelInfo{});
+  if (!models_.back().Mesh)
+    platform::ReportNotice("mesh particle: the model catalog has no model \"" + m.ModelTag +
+                           "\"; such particles draw nothing");
+
+  life_ = m.PopTime;
+  if (life_ <= 0 && emitter_) emitter_->NoteExpired();
+  if (m.RandomColor) {
+    m.Color.r = RandomRange(m.RandomColorMax, m.RandomColorMin);
+    m.Color.g = RandomRange(m.RandomColorMax, m.RandomColorMin);
+    m.Color.b = RandomRange(m.RandomColorMax, m.RandomColorMin);
+  }
+  // A definition with Trail set gets its trail here once trails exist.
+  if (m.UseRandom) m.Weight = RandomRange(m.RandomValueMax, m.RandomValueMin);
+
+  if (m.UseShader) {
+    effectName_ = kEffectLabel;
+    if (CShaderManager* shaders = manager->GetShaderManager()) {
+      technique_ = shaders->GetTechnique(effectName_, kTechnique);
+      wvp_ = shaders->GetParameter(effectName_, "g_wvp");
+      animationUV_ = shaders->GetParameter(effectName_, "g_animationUV");
+      hasMaskTexture_ = shaders->GetParameter(effectName_, "g_hasMaskTexture");
+      diffuse_ = shaders->GetParameter(effectName_, "g_diffuse");
+    }
+    if (!technique_)
+      platform::ReportNotice(
+          std::string("mesh particle: the \"") + kEffectLabel +
+          "\" effect is missing or did not compile; particles drawn through it draw nothing");
+  }
+  return S_OK;
+}
+
+void CMeshParticle::Uninit() {
+  if (trail_) TellTrail(TrailCue::kEnd);
+  trail_ = nullptr;
+  // The emitter must stop listing a particle before the registry deletes it.
+  if (emitter_) std::exchange(emitter_, nullptr)->Forget(this);
+  // The models and textures belong to managers that go after the scene at exit.
+  models_.clear();
+  texture_ = nullptr;
+  mask_ = nullptr;
+  SetDeath();
+}
+
+// ---- per frame --------------------------------------------------------------------------------
+
+void CMeshParticle::Update() {
+  ++age_;
+  MeshParams& m = params_;
+  if (age_ <= m.DelayStartTime) {  // waiting: no motion, no drawing, life frozen
+    if (trail_) TellTrail(TrailCue::kStop);
+    return;
+  }
+  if (trail_) TellTrail(TrailCue::kResume);
+
+  m.Position += m.Velocity;
+  m.Scale += m.Scaling;
+  m.Rotation.y += m.RotateValue;
+  if (m.RotateActive) {
+    // Unlike a billboard's, the swirl adds to the velocity it has, so the path spirals.
+    const float angle = m.RotateAngle;
+    const float radius = m.RotateRadius * angle;
+    m.Velocity.x += Sin(angle * kDegreeToRadian) * radius;
+    m.Velocity.z += Cos(angle * kDegreeToRadian) * radius;
+    m.RotateAngle += RandomRange(m.RandomRotateMax, m.RandomRotateMin);
+  }
+  if (activeFrames_ >= m.FallDelay) m.Velocity.y -= m.Weight;
+
+  // Each frame the colour covers 1/(PopTime x ColorAttenuation) of the remaining way; a
+  // negative destination switches its group (red-green-blue, or alpha) off. With no
+  // slowness at all the colour is at its destination at once, rather than divided by zero.
+  const float slowness = static_cast<float>(m.PopTime) * m.ColorAttenuation;
+  auto approach = [slowness](float current, float target) {
+    return slowness > 0.0f ? current + (target - current) / slowness : target;
+  };
+  const D3DXCOLOR& dest = m.DestColor;
+  if (dest.r >= 0.0f && dest.g >= 0.0f && dest.b >= 0.0f) {
+    m.Color.r = approach(m.Color.r, dest.r);
+    m.Color.g = approach(m.Color.g, dest.g);
+    m.Color.b = approach(m.Color.b, dest.b);
+  }
+  if (dest.a >= 0.0f) m.Color.a = approach(m.Color.a, dest.a);
+
+  ++activeFrames_;
+  if (trail_) TellTrail(TrailCue::kFollow);
+  if (--life_ == 0 && emitter_) emitter_->NoteExpired();
+
+  // The yaw stays near -pi..pi, one turn at most per frame.
+  if (m.Rotation.y > D3DX_PI) {
+    m.Rotation.y -= D3DX_PI * 2.0f;
+  } else if (m.Rotation.y < -D3DX_PI) {
+    m.Rotation.y += D3DX_PI * 2.0f;
+  }
+}
+
+// ---- drawing ----------------------------------------------------------------------------------
+
+void CMeshParticle::Draw() {
+  if (age_ <= params_.DelayStartTime) {
+    if (trail_) TellTrail(TrailCue::kHide);
+    return;
+  }
+  if (trail_) TellTrail(TrailCue::kShow);
+  gfx::Device* device = CManager::GetInstance()->GetRenderer()->GetDevice();
+  if (params_.UseShader) {
+    DrawThroughEffect(device);
+  } else {
+    DrawFixed(device);
+  }
+}
+
+void CMeshParticle::DrawModels(gfx::Device* device, bool bindTexture) {
+  const D3DXCOLOR& c = params_.Color;
+  const float glow = params_.Emissive;
+  for (ModelInfo& model : models_) {
+    // An unknown model (or one without materials) has nothing to draw.
+    if (!model.Mesh || !model.Materials || model.NumMaterials == 0 || model.Materials->Count() == 0) continue;
+    D3DMATERIAL9& first = model.Materials->GetBufferPointer()->MatD3D;
+    first.Diffuse = c;
+    first.Emissive = {c.r * glow, c.g * glow, c.b * glow, c.a * glow};
+    for (DWORD i = 0; i < model.NumMaterials; ++i) {
+      device->SetMaterial(&first);
+      if (bindTexture) device->SetTexture(0, texture_);
+      model.Mesh->DrawSubset(i);
+    }
+    // The materials are the catalog's, shared with every other user of the model: the glow
+    // goes with this draw.
+    first.Emissive = {0.0f, 0.0f, 0.0f, 1.0f};
+  }
+}
+
+void CMeshParticle::DrawFixed(gfx::Device* device) {
+  device->SetTexture(0, nullptr);
+  D3DXMATRIX rotation, scaling, translation;
+  const MeshParams& m = params_;
+  D3DXMatrixIdentity(&world_);
+  D3DXMatrixRotationYawPitchRoll(&rotation, m.Rotation.y, m.Rotation.x, m.Rotation.z);
+  D3DXMatrixScaling(&scaling, m.Scale.x, m.Scale.y, m.Scale.z);
+  D3DXMatrixTranslation(&translation, m.Position.x, m.Position.y, m.Position.z);
+  // Turned and sized about its own centre, then moved into place.
+  world_ = world_ * rotation * scaling * translation;
+
+  const AlphaTestSettings alphaTest(device);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHAREF, kAlphaRef);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  device->SetTransform(D3DTS_WORLD, &world_);
+  D3DMATERIAL9 saved;
+  device->GetMaterial(&saved);
+
+  DrawModels(device, true);
+
+  device->SetMaterial(&saved);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  alphaTest.Restore(device);
+  device->SetTexture(0, nullptr);
+}
+
+void CMeshParticle::DrawThroughEffect(gfx::Device* device) {
+  CManager* manager = CManager::GetInstance();
+  CShaderManager* shaders = manager->GetShaderManager();
+  gfx::Effect* effect = shaders ? shaders->GetEffect(effectName_) : nullptr;
+  // Without the effect (not in the catalog, or not compiled) nothing is drawn and no state
+  // is touched; Init has said so.
+  if (!effect || !technique_) return;
+
+  device->SetTexture(0, nullptr);
+  device->SetTexture(1, nullptr);
+  D3DXMATRIX rotation, translation, scaling;
+  const MeshParams& m = params_;
+  D3DXMatrixIdentity(&world_);
+  D3DXMatrixRotationYawPitchRoll(&rotation, m.Rotation.y, m.Rotation.x, m.Rotation.z);
+  D3DXMatrixTranslation(&translation, m.Position.x, m.Position.y, m.Position.z);
+  D3DXMatrixScaling(&scaling, m.Scale.x, m.Scale.y, m.Scale.z);
+  // Scaling comes last, so it scales the position too, as the effect's meshes always have
+  // been placed: a particle of scale 2 at x = 1 is centred at x = 2.
+  world_ = world_ * rotation * translation * scaling;
+
+  device->SetTransform(D3DTS_WORLD, &world_);
+  const AlphaTestSettings alphaTest(device);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  device->SetRenderState(D3DRS_ALPHAREF, 0);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+  D3DMATERIAL9 saved;
+  device->GetMaterial(&saved);
+  device->SetVertexDeclaration(shaders->GetDeclaration());
+
+  UVScroll& scroll = Shared().meshUV;
+  scroll.Advance(m.UVMovement[0], m.UVMovement[1]);
+  const CCamera* camera = manager->GetCamera();
+  const D3DXMATRIX wvp[3] = {world_, camera->GetView(), camera->GetProjection()};
+  const float offset[2] = {scroll.U(), scroll.V()};
+  const float diffuse[4] = {m.Color.r, m.Color.g, m.Color.b, m.Color.a};
+  effect->SetMatrixArray(wvp_, wvp, 3);
+  effect->SetFloatArray(animationUV_, offset, 2);
+  effect->SetBool(hasMaskTexture_, mask_ != nullptr);
+  effect->SetFloatArray(diffuse_, diffuse, 4);
+  device->SetTexture(0, texture_);
+  device->SetTexture(1, mask_);
+  effect->SetTechnique(technique_);
+
+  shaders->Begin(effectName_);
+  DrawModels(device, false);
+  shaders->End(effectName_);
+
+  device->SetMaterial(&saved);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  alphaTest.Restore(device);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+  device->SetTexture(0, nullptr);
+  device->SetTexture(1, nullptr);
+}

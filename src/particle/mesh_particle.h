@@ -1,0 +1,86 @@
+#pragma once
+// One model of an effect: waits its start delay, then moves, grows, turns about its
+// vertical axis, circles, falls, fades and dies after its lifetime, as its definition says.
+// It draws its model in its colour with the fixed-function pipeline, or through the UV
+// animation effect, which scrolls its texture under an optional mask.
+
+#include <string>
+#include <vector>
+
+#include "particle/particle_params.h"
+#include "resource/model_manager.h"
+#include "scene/object.h"
+
+class CParticleEmitter;
+class CTrail;
+
+class CMeshParticle : public CObject {
+ public:
+  static constexpr const char* kEffectLabel = "UVAnimation";
+  static constexpr const char* kTechnique = "TechShader";
+  // The fixed path's alpha test: texels under this alpha are cut out rather than blended.
+  static constexpr DWORD kAlphaRef = 210;
+
+  static CMeshParticle* Create(const MeshParams& params, CParticleEmitter* emitter);
+
+  HRESULT Init() override;
+  // Safe to call again: the registry calls it once more before deleting.
+  void Uninit() override;
+  void Update() override;
+  void Draw() override;
+  void SetDeath() override { death_ = true; }
+  bool IsDeath() override { return death_; }
+  void SetPos(D3DXVECTOR3 pos) override { params_.Position = pos; }
+  D3DXVECTOR3 GetPos() override { return params_.Position; }
+
+  // The particle's copy of its definition: position, velocity, scale, turn and colour as
+  // they are now.
+  const MeshParams& GetParams() const { return params_; }
+  int GetLife() const { return life_; }
+  int GetAge() const { return age_; }
+  int GetActiveFrames() const { return activeFrames_; }
+  // The world matrix of the last draw.
+  const D3DXMATRIX& GetWorld() const { return world_; }
+  gfx::Texture* GetTexture() const { return texture_; }
+  gfx::Texture* GetMaskTexture() const { return mask_; }
+  const std::vector<ModelInfo>& GetModels() const { return models_; }
+  // "UVAnimation" when the particle draws through the effect, else empty.
+  const std::string& GetEffectName() const { return effectName_; }
+  CParticleEmitter* GetEmitter() const { return emitter_; }
+  // The emitter no longer lists this particle (it dropped it, or ended).
+  void DetachEmitter() { emitter_ = nullptr; }
+
+ private:
+  // What a trail following this particle is told, in the order of the frame.
+  enum class TrailCue { kStop, kResume, kHide, kShow, kFollow, kEnd };
+
+  CMeshParticle() = default;
+  void DrawFixed(gfx::Device* device);
+  void DrawThroughEffect(gfx::Device* device);
+  // Draws every subset of every model in the first material, coloured by the particle;
+  // the fixed path binds the texture to each subset, the effect binds it once itself.
+  void DrawModels(gfx::Device* device, bool bindTexture);
+  // Where the trail hears of this particle. Trails do not exist yet: Init makes none, so
+  // trail_ stays null and every call is skipped at its site. The trail work answers the
+  // cues here (Stop, Resume, Hide, Show; kFollow: SetColors(DestColor, Color) and the
+  // world matrix of the last draw as its parent; kEnd: SetDeath).
+  void TellTrail(TrailCue cue) { static_cast<void>(cue); }
+
+  int age_ = 0;
+  int activeFrames_ = 0;
+  int life_ = 0;
+  MeshParams params_;
+  std::vector<ModelInfo> models_;
+  gfx::Texture* texture_ = nullptr;
+  gfx::Texture* mask_ = nullptr;
+  D3DXMATRIX world_;
+  std::string effectName_;
+  D3DXHANDLE technique_ = nullptr;
+  D3DXHANDLE wvp_ = nullptr;
+  D3DXHANDLE animationUV_ = nullptr;
+  D3DXHANDLE hasMaskTexture_ = nullptr;
+  D3DXHANDLE diffuse_ = nullptr;
+  CTrail* trail_ = nullptr;
+  CParticleEmitter* emitter_ = nullptr;
+  bool death_ = false;
+};
