@@ -57,7 +57,8 @@ TEST_F(EmitterTest, EachDefinitionSpawnsItsQuantityFromItsOwnParameters) {
       {{Definition(0), Definition(2, 50, 20)}, {20, 20}, {}},
       {{Definition(1), MeshDefinition(1, 7), Definition(2, 50, 20), MeshDefinition(0), MeshDefinition(2, 9)},
        {10, 20, 20},
-       {7, 9, 9}}};
+       {7, 9, 9}},
+      {{MeshDefinition(2'000'000'000, 5), MeshDefinition(2, 9)}, {}, {9, 9}}};  // above the ceiling: none
   for (const Case& c : cases) {
     SCOPED_TRACE(c.definitions.size());
     CParticleEmitter* emitter = Emit("MIX", c.definitions);
@@ -179,79 +180,44 @@ TEST_F(EmitterTest, DefinitionAboveTheQuantityCeilingSpawnsNothingAndIsNoticedOn
 
 // ---- mesh particles ------------------------------------------------------------------------------
 
+// The tags and the shader come from the emission; a sphere of meshes is that of billboards
+// distorted by exactly 1.
 TEST_F(EmitterTest, MeshesTakeTheEmissionsTagsAndSpreadAsBillboardsOfDistortionOne) {
-  ParticleParams mesh = MeshDefinition(5);
-  mesh.Emission.Behavior = Behavior_Sphere;
-  mesh.Emission.Radius = 3.0f;
-  mesh.Emission.ModelTag = "CONE";
-  mesh.Emission.TextureTag = "SMOKE";
+  ParticleParams mesh = MeshDefinition(5), billboard = Definition(5);
+  for (ParticleParams* d : {&mesh, &billboard}) d->Emission.Behavior = Behavior_Sphere;
+  mesh.Emission.Radius = billboard.Emission.Radius = 3.0f;
+  mesh.Mesh.VelocityAttenuation = billboard.Billboard.VelocityAttenuation = 1.0f;
+  billboard.Billboard.DistortionMax = billboard.Billboard.DistortionMin = 1.0f;
   mesh.Emission.MaskTextureTag = "MASK";
   mesh.Emission.UseShader = true;
-  mesh.Mesh.TextureTag = "FLARE";  // the emission's tags win
-  mesh.Mesh.ModelTag = "CUBE";
-  mesh.Mesh.UseTexture = true;
-  mesh.Mesh.VelocityAttenuation = 2.0f;
-  ParticleParams billboard = Definition(5);
-  billboard.Emission.Behavior = Behavior_Sphere;
-  billboard.Emission.Radius = 3.0f;
-  billboard.Billboard.VelocityAttenuation = 2.0f;
-  billboard.Billboard.DistortionMax = billboard.Billboard.DistortionMin = 1.0f;
   CParticleEmitter* emitter = Emit("SPHERES", {billboard, mesh});
   const auto& meshes = emitter->GetMeshParticles();
   ASSERT_EQ(meshes.size(), 5u);
+  EXPECT_GT(std::fabs(meshes[1]->GetParams().Velocity.z), 0.5f)
+      << "undistorted, all would lie in the x-y plane";
   for (std::size_t i = 0; i < meshes.size(); ++i) {
-    SCOPED_TRACE(i);
-    ExpectNear(meshes[i]->GetParams().Velocity, emitter->GetParticles()[i]->GetParams().Velocity);
     const MeshParams& m = meshes[i]->GetParams();
-    EXPECT_EQ(m.ModelTag, "CONE");
-    EXPECT_EQ(m.TextureTag, "SMOKE");
-    EXPECT_EQ(m.MaskTextureTag, "MASK");
-    EXPECT_TRUE(m.UseShader);
-    EXPECT_FALSE(m.RotateActive);
-    EXPECT_EQ(meshes[i]->GetEffectName(), "UVAnimation");
-    EXPECT_EQ(meshes[i]->GetModels()[0].Mesh, Manager()->GetModelManager()->GetMesh("CONE"));
-    EXPECT_EQ(meshes[i]->GetTexture(), Manager()->GetTextureManager()->GetTexture(false, "SMOKE"));
+    ExpectNear(m.Velocity, emitter->GetParticles()[i]->GetParams().Velocity);
+    EXPECT_TRUE(m.ModelTag == "CUBE" && m.TextureTag == "FLARE" && m.MaskTextureTag == "MASK" && m.UseShader);
   }
-  // Undistorted, every direction would lie in the x-y plane.
-  EXPECT_GT(std::fabs(meshes[1]->GetParams().Velocity.z), 1.0f);
-
-  ParticleParams rotating = MeshDefinition(2);
-  rotating.Emission.Behavior = Behavior_Rotate;
-  rotating.Mesh.Velocity = {1.0f, 2.0f, 3.0f};
-  for (const CMeshParticle* p : Emit("ROTATE", {rotating})->GetMeshParticles()) {
-    EXPECT_TRUE(p->GetParams().RotateActive);
-    EXPECT_EQ(p->GetParams().Velocity, rotating.Mesh.Velocity);
-  }
-}
-
-TEST_F(EmitterTest, MeshDefinitionAboveTheCeilingSpawnsNoneAndTheNextKeepsItsOwnParameters) {
-  CParticleEmitter* emitter = Emit("HUGE_MESH", {MeshDefinition(2'000'000'000, 5), MeshDefinition(2, 9)});
-  ASSERT_EQ(emitter->GetMeshParticles().size(), 2u);
-  for (const CMeshParticle* p : emitter->GetMeshParticles()) EXPECT_EQ(p->GetLife(), 9);
 }
 
 // Billboards draw their two numbers first, then every mesh particle draws two, whether it
-// takes the circle's point or not.
+// takes the circle's point or stays at the emitter's position plus its offset.
 TEST_F(EmitterTest, PlacementDrawsTwiceForEveryParticleBillboardsFirstThenMeshes) {
-  ParticleParams billboard = Definition(2);
+  ParticleParams billboard = Definition(2), atOffset = MeshDefinition(1), onCircle = MeshDefinition(2);
   billboard.Billboard.RandomCreate = Random_Circle;
   billboard.Billboard.CreateRange = 0.5f;
-  billboard.Billboard.Altitude = 1.0f;
-  ParticleParams atOffset = MeshDefinition(1);
-  atOffset.Mesh.PosOffset = {1.0f, 2.0f, 3.0f};
-  atOffset.Mesh.CreateRange = 0.25f;
-  ParticleParams onCircle = MeshDefinition(2);
+  for (ParticleParams* d : {&atOffset, &onCircle}) {
+    d->Mesh.PosOffset = {1.0f, 2.0f, 3.0f};
+    d->Mesh.CreateRange = 0.25f;
+    d->Mesh.Altitude = 7.0f;
+  }
   onCircle.Mesh.CreateRandomPos = true;
-  onCircle.Mesh.PosOffset = {1.0f, 2.0f, 3.0f};  // no part of a circle point
-  onCircle.Mesh.CreateRange = 0.25f;
-  onCircle.Mesh.Altitude = 7.0f;
   CParticleEmitter* emitter = Emit("PLACE_MIXED", {atOffset, billboard, onCircle});
-  ASSERT_EQ(emitter->GetParticles().size(), 2u);
-  ASSERT_EQ(emitter->GetMeshParticles().size(), 3u);
-
   Shared().placement.Seed(0);
-  const D3DXVECTOR3 at(10.0f, 20.0f, 30.0f);
-  emitter->SetPos(at);
+  emitter->SetPos({10.0f, 20.0f, 30.0f});
+
   PlacementRandom reference;
   reference.Seed(0);
   auto circle = [&reference](float range, float altitude) {
@@ -259,58 +225,50 @@ TEST_F(EmitterTest, PlacementDrawsTwiceForEveryParticleBillboardsFirstThenMeshes
     const double r = std::sqrt(reference.Next() / 32767.0) * range * 360.0;
     return D3DXVECTOR3(static_cast<float>(std::cos(a) * r), altitude, static_cast<float>(std::sin(a) * r));
   };
-  for (CParticle* p : emitter->GetParticles()) ExpectNear(p->GetPos(), circle(0.5f, 1.0f), 1e-3f);
+  for (CParticle* p : emitter->GetParticles()) ExpectNear(p->GetPos(), circle(0.5f, 0.0f), 1e-3f);
   const auto& meshes = emitter->GetMeshParticles();  // the offset's one, then the circle's two
-  circle(0.25f, 0.0f);                               // drawn for the first, and not used
+  circle(0.25f, 7.0f);
+  ExpectNear(meshes[0]->GetPos(), {11.0f, 22.0f, 33.0f});
   ExpectNear(meshes[1]->GetPos(), circle(0.25f, 7.0f), 1e-3f);
   ExpectNear(meshes[2]->GetPos(), circle(0.25f, 7.0f), 1e-3f);
-  ExpectNear(meshes[0]->GetPos(), at + atOffset.Mesh.PosOffset);
-  EXPECT_NE(meshes[1]->GetPos(), meshes[2]->GetPos());
 }
 
-// Each mesh particle leaves the list the frame after its life runs out, as billboards do;
-// the emitter lasts while either list holds one.
+// As billboards do, each leaves the list the frame after its life runs out; the emitter
+// lasts while either list holds one.
 TEST_F(EmitterTest, DropsMeshParticlesTheFrameAfterTheirLifeAndEndsWhenBothListsAreEmpty) {
   const std::size_t before = Registry().size();
-  CParticleEmitter* emitter =
-      Emit("MESH_LIVES", {MeshDefinition(2, 0), Definition(1, 2), MeshDefinition(1, 4)});
-  ASSERT_EQ(emitter->GetMeshParticles().size(), 3u);
+  CParticleEmitter* emitter = Emit("LIVES", {MeshDefinition(2, 0), Definition(1, 2), MeshDefinition(1, 4)});
   std::vector<std::pair<std::size_t, std::size_t>> listed;  // billboards, meshes after each frame
   for (int frame = 1; frame <= 4; ++frame) {
     Frame();
     listed.emplace_back(emitter->GetParticles().size(), emitter->GetMeshParticles().size());
   }
-  const std::vector<std::pair<std::size_t, std::size_t>> expected = {{1, 1}, {1, 1}, {0, 1}, {0, 1}};
-  EXPECT_EQ(listed, expected);
-  EXPECT_FALSE(emitter->IsDeath()) << "a mesh particle is still listed";
+  EXPECT_EQ(listed, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}, {1, 1}, {0, 1}, {0, 1}}));
+  EXPECT_FALSE(emitter->IsDeath());
   emitter->Update();
-  EXPECT_TRUE(emitter->IsDeath()) << "the last life ran out";
-  EXPECT_TRUE(emitter->GetMeshParticles().empty());
+  EXPECT_TRUE(emitter->IsDeath() && emitter->GetMeshParticles().empty());
   Frame();
   EXPECT_EQ(Registry().size(), before);
 }
 
 TEST_F(EmitterTest, MeshParticleUninitIsSafeTwiceAndBeforeOrAfterItsEmitters) {
   const std::size_t before = Registry().size();
-  CParticleEmitter* emitter = Emit("MESH_END", {MeshDefinition(3), Definition(1)});
+  CParticleEmitter* emitter = Emit("END", {MeshDefinition(3), Definition(1)});
   const std::vector<CMeshParticle*> meshes = emitter->GetMeshParticles();
   meshes[0]->Uninit();
   meshes[0]->Uninit();
-  EXPECT_TRUE(meshes[0]->IsDeath());
-  EXPECT_EQ(meshes[0]->GetEmitter(), nullptr);
+  EXPECT_TRUE(meshes[0]->IsDeath() && meshes[0]->GetEmitter() == nullptr);
   EXPECT_EQ(emitter->GetMeshParticles(), (std::vector<CMeshParticle*>{meshes[1], meshes[2]}));
   emitter->Uninit();
   for (CMeshParticle* p : meshes) {
-    EXPECT_TRUE(p->IsDeath());
-    EXPECT_EQ(p->GetEmitter(), nullptr);
-    p->Uninit();  // after the emitter ended
+    EXPECT_TRUE(p->IsDeath() && p->GetEmitter() == nullptr);
+    p->Uninit();  // after its emitter ended
   }
   Frame();
   EXPECT_EQ(Registry().size(), before);
 
-  // At exit the registry ends everything, emitters with live mesh particles included.
-  Emit("MESH_END", {MeshDefinition(3), Definition(1)});
-  Emit("MESH_END", {MeshDefinition(2)})->Uninit();
+  // At exit the registry ends everything, emitters with live mesh particles among it.
+  Emit("END", {MeshDefinition(3), Definition(1)});
   Manager()->Uninit();
   EXPECT_EQ(ObjectPool::LiveObjects(), 0u);
   ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
