@@ -207,6 +207,9 @@ void CMeshParticle::DrawFixed(gfx::Device* device) {
   device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
   device->SetRenderState(D3DRS_ALPHAREF, kAlphaRef);
   device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  // The scale is in the world matrix, which scales the normals by its inverse: without this a
+  // cube drawn 13 times its size would be lit 13 times too dimly.
+  device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
   device->SetTransform(D3DTS_WORLD, &world_);
   D3DMATERIAL9 saved;
   device->GetMaterial(&saved);
@@ -217,6 +220,7 @@ void CMeshParticle::DrawFixed(gfx::Device* device) {
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
   device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
   device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
   alphaTest.Restore(device);
   device->SetTexture(0, nullptr);
 }

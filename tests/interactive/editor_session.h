@@ -171,6 +171,23 @@ class EditorSession {
     Run("xdotool mousemove --window " + window_ + " " + Where(at) + " keydown ctrl " + kPress +
         " keyup ctrl");
   }
+  // Ctrl+clicks a drag field, types the text into it and presses Enter, in one go.
+  void Enter(Point at, const std::string& text) {
+    Focus();
+    Run("xdotool mousemove --window " + window_ + " " + Where(at) + " keydown ctrl " + kPress +
+        " keyup ctrl type --delay 100 '" + text + "' sleep 0.3 keydown Return sleep 0.3 keyup Return sleep 0.5");
+  }
+  // Drags sideways from the point by dx pixels, in steps the interface sees one by one.
+  void Drag(Point from, int dx) {
+    std::string steps;
+    for (int left = dx; left != 0;) {
+      const int step = std::clamp(left, -10, 10);
+      steps += " mousemove_relative -- " + std::to_string(step) + " 0 sleep 0.05";
+      left -= step;
+    }
+    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 1 sleep 0.3" + steps +
+        " sleep 0.3 mouseup 1 sleep 0.5");
+  }
   // Moves the pointer off every widget, so none is drawn hovered in the last picture.
   void MoveAway() { Run("xdotool mousemove --window " + window_ + " " + Where(kNowhere) + " sleep 0.5"); }
   // Types into the widget that has the keyboard.

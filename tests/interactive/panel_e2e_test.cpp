@@ -3,8 +3,8 @@
 // whose texture scrolls through the "UVAnimation" effect.
 //
 // Each run is given a frame count and ends by itself, so its last picture is taken at a known
-// age of the last emission (the pointer emits every 150 frames, the last at frame 1800; the
-// clicks are done well before). The widgets are where the window always puts them: "Particles"
+// age of the last emission (the pointer emits every 150 frames; the clicks are done well
+// before the last). The widgets are where the window always puts them: "Particles"
 // opens at (60,60), 500x600, with the "Movement" section opened first.
 
 #include <gtest/gtest.h>
@@ -20,7 +20,10 @@
 namespace e2e {
 namespace {
 
-constexpr int kLastEmission = 1800;
+// The last emission of each run comes after the clicks (about 12, 15 and 25 s).
+constexpr int kRingEmission = 1200;
+constexpr int kLitEmission = 1350;
+constexpr int kScrollEmission = 2100;
 constexpr int kAge = 30;  // frames since the last emission when the picture is taken
 
 constexpr Point kParticleIcon{58, 272};
@@ -36,11 +39,17 @@ constexpr Point kBillboardQuantity{150, 560};
 constexpr Point kEnableShader{114, 120};
 constexpr Point kModelCombo{230, 142};
 constexpr Point kCubeEntry{230, 184};
-constexpr Point kUseTexture{118, 166};
-constexpr Point kUVMovementU{148, 212};        // with "Use Texture" set
-constexpr int kMeshScaleRow = 422;             // without the texture rows
-constexpr int kMeshScaleRowTextured = 492;     // with them
 constexpr int kScaleColumns[3] = {120, 230, 340};
+constexpr int kScaleRow = 422;
+constexpr Point kRotate{230, 468};
+// The same with "Use Texture" set and "Create" opened.
+constexpr Point kUseTexture{118, 166};
+constexpr Point kTextureCombo{230, 188};
+constexpr Point kRingTextureEntry{230, 264};
+constexpr Point kUVMovementU{148, 212};
+constexpr Point kCreateHeader{304, 258};
+constexpr Point kPosOffsetY{230, 304};
+constexpr int kTexturedScaleRow = 560;
 
 // ---- pictures -----------------------------------------------------------------------------------
 
@@ -110,31 +119,43 @@ std::vector<Blob> BrightBlobs(const gfx::Image& image) {
 
 std::vector<std::string> Frames(int count) { return {"--frames", std::to_string(count)}; }
 
-void TypeInto(EditorSession& editor, Point at, const std::string& text) {
-  editor.CtrlClick(at);
-  editor.Type(text);
-  editor.Key("Return");
-}
-
 void OpenPanel(EditorSession& editor) {
   editor.Click(kParticleIcon);
   editor.Click(kMovementHeader);
 }
 
-// A mesh definition of CUBE models about 40 pixels across at the pointer.
-void MakeCubes(EditorSession& editor, bool textured) {
+// A mesh definition of CUBE models about 40 pixels across at the pointer: turned so that the
+// light, from above and +x, shows on two of the faces in view.
+void MakeLitCubes(EditorSession& editor) {
   OpenPanel(editor);
   editor.Click(kObjectTypeCombo);
   editor.Click(kObjectMeshEntry);
   editor.Click(kModelCombo);
   editor.Click(kCubeEntry);
-  if (textured) {
-    editor.Click(kEnableShader);
-    editor.Click(kUseTexture);
-    TypeInto(editor, kUVMovementU, "0.01");
-  }
-  const int row = textured ? kMeshScaleRowTextured : kMeshScaleRow;
-  for (const int column : kScaleColumns) TypeInto(editor, {column, row}, "13");
+  // Drags of 0.1 per pixel (the library ignores the first pixels of a drag): about 13.
+  for (const int column : kScaleColumns) editor.Drag({column, kScaleRow}, 130);
+  editor.Drag(kRotate, 20);  // 0.01 per pixel: a turn of about 300 degrees by the picture
+  editor.MoveAway();
+}
+
+// The same cubes drawn through the effect with the "RING" texture scrolling along u. The effect
+// scales the position with the model, so the cubes are moved down to the floor's centre first.
+void MakeScrollingCubes(EditorSession& editor) {
+  OpenPanel(editor);
+  editor.Click(kObjectTypeCombo);
+  editor.Click(kObjectMeshEntry);
+  editor.Click(kModelCombo);
+  editor.Click(kCubeEntry);
+  editor.Click(kEnableShader);
+  editor.Click(kUseTexture);
+  editor.Click(kTextureCombo);
+  editor.Click(kRingTextureEntry);
+  // 0.001 per pixel: about 0.013, so that five cubes move it 0.65 of a repeat in ten frames
+  // (a tenth of a repeat per frame would bring the same picture back every ten frames).
+  editor.Drag(kUVMovementU, 13);
+  editor.Click(kCreateHeader);
+  editor.Drag(kPosOffsetY, -100);
+  for (const int column : kScaleColumns) editor.Drag({column, kTexturedScaleRow}, 130);
   editor.MoveAway();
 }
 
@@ -163,11 +184,11 @@ TEST_F(PanelEndToEnd, BehaviorCircleSpreadsARingOfTwentyFlaresFromThePointer) {
   Problems problems;
   for (int session = 0; session < kSessions; ++session) {
     problems.clear();
-    const gfx::Image ring = Run("ring" + std::to_string(session), kLastEmission + kAge, [](EditorSession& editor) {
+    const gfx::Image ring = Run("ring" + std::to_string(session), kRingEmission + kAge, [](EditorSession& editor) {
       OpenPanel(editor);
       editor.Click(kBehaviorCombo);
       editor.Click(kBehaviorCircleEntry);
-      TypeInto(editor, kMoveAttenuation, "3");
+      editor.Enter(kMoveAttenuation, "3");
       editor.Click(kBillboardQuantity);
       editor.Key("ctrl+a");
       editor.Type("20");
@@ -199,46 +220,56 @@ TEST_F(PanelEndToEnd, CubesAreLitAtThePointerAndTheirTextureScrolls) {
 
   // Fixed-function cubes: a compact shape of several shades where the floor was.
   Problems problems;
-  Rect cube{};
   for (int session = 0; session < kSessions; ++session) {
     problems.clear();
-    const gfx::Image lit = Run("lit" + std::to_string(session), kLastEmission + kAge,
-                               [](EditorSession& editor) { MakeCubes(editor, false); });
-    cube = BoundsOf(Changed(floor, lit), lit.width);
+    const gfx::Image lit = Run("lit" + std::to_string(session), kLitEmission + kAge, MakeLitCubes);
+    const std::vector<bool> changed = Changed(floor, lit);
+    const Rect cube = BoundsOf(changed, lit.width);
     const int w = cube.x1 - cube.x0, h = cube.y1 - cube.y0;
     Check(&problems, !Empty(cube) && w >= 20 && w <= 90 && h >= 20 && h <= 90,
           "the cubes cover " + std::to_string(w) + " x " + std::to_string(h) + " px, not about 40");
-    int darker = 0, lighter = 0;
+    // A lit face, a face in half light (the floor is at 60) and the one turned away.
+    int shaded = 0, lighter = 0;
     for (int y = cube.y0; y < cube.y1; ++y)
       for (int x = cube.x0; x < cube.x1; ++x) {
+        if (!changed[static_cast<std::size_t>(y) * lit.width + x]) continue;
         const int level = lit.Pixel(x, y)[0];
-        darker += level > 20 && level < 140;
+        shaded += level >= 80 && level < 150;
         lighter += level >= 170;
       }
-    Check(&problems, darker > 20 && lighter > 20, "the cubes show no lit and shaded faces");
+    Check(&problems, shaded > 50 && lighter > 50,
+          "the cubes show " + std::to_string(lighter) + " lit and " + std::to_string(shaded) +
+              " half-lit pixels, not faces of both");
     if (problems.empty()) break;
     std::printf("the lit-cube session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
   }
-  ASSERT_TRUE(problems.empty()) << "after choosing Object_Mesh, CUBE and Scale 13:" << Said(problems);
+  ASSERT_TRUE(problems.empty()) << "after choosing Object_Mesh, CUBE, Scale about 13 and Rotate:" << Said(problems);
 
   // Through the effect: two runs ten frames apart differ only inside the cubes.
   for (int session = 0; session < kSessions; ++session) {
     problems.clear();
-    const auto drive = [](EditorSession& editor) { MakeCubes(editor, true); };
-    const gfx::Image early = Run("uv-early" + std::to_string(session), kLastEmission + kAge, drive);
-    const gfx::Image late = Run("uv-late" + std::to_string(session), kLastEmission + kAge + 10, drive);
-    const Rect shaded = BoundsOf(Changed(floor, early), early.width);
+    const gfx::Image early = Run("uv-early" + std::to_string(session), kScrollEmission + kAge, MakeScrollingCubes);
+    const gfx::Image late = Run("uv-late" + std::to_string(session), kScrollEmission + kAge + 10, MakeScrollingCubes);
+    // Additive blending shows only the texture's bright parts: the cubes' area is where
+    // either picture differs from the floor alone.
+    std::vector<bool> drawn = Changed(floor, early);
+    const std::vector<bool> drawnLate = Changed(floor, late);
+    for (std::size_t i = 0; i < drawn.size() && i < drawnLate.size(); ++i) drawn[i] = drawn[i] || drawnLate[i];
+    const Rect cubes = BoundsOf(drawn, early.width);
     const Rect moved = BoundsOf(Changed(early, late), early.width);
-    Check(&problems, !Empty(shaded), "no cube was drawn through the effect");
+    const int w = cubes.x1 - cubes.x0, h = cubes.y1 - cubes.y0;
+    Check(&problems, !Empty(cubes) && w <= 90 && h <= 90,
+          "the textured cubes cover " + std::to_string(w) + " x " + std::to_string(h) + " px, not about 40");
     Check(&problems, !Empty(moved), "the texture did not move in ten frames");
     Check(&problems,
-          moved.x0 >= shaded.x0 - 2 && moved.y0 >= shaded.y0 - 2 && moved.x1 <= shaded.x1 + 2 &&
-              moved.y1 <= shaded.y1 + 2,
+          moved.x0 >= cubes.x0 && moved.y0 >= cubes.y0 && moved.x1 <= cubes.x1 && moved.y1 <= cubes.y1,
           "the pictures ten frames apart differ outside the cubes");
     if (problems.empty()) break;
     std::printf("the scrolling-texture session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
   }
-  EXPECT_TRUE(problems.empty()) << "after EnableShader, Use Texture and UVMovement 0.01:" << Said(problems);
+  EXPECT_TRUE(problems.empty()) << "after EnableShader, Use Texture with RING, UVMovement about 0.013 and PosOffset y "
+                                   "about -10:"
+                                << Said(problems);
 }
 
 }  // namespace
