@@ -158,10 +158,12 @@ TEST_F(MeshParticleTest, SwirlAddsToTheVelocityItHas) {
 
 TEST_F(MeshParticleTest, EachPathDrawsEverySubsetColouredInItsOwnWorldAndStates) {
   Frame();  // from here the camera's view and projection differ
-  const D3DRENDERSTATETYPE states[] = {D3DRS_ZFUNC, D3DRS_ALPHATESTENABLE, D3DRS_ALPHAREF, D3DRS_ALPHAFUNC,
-                                       D3DRS_DESTBLEND};
-  const std::array<DWORD, 5> during[] = {{D3DCMP_LESS, TRUE, 210, D3DCMP_GREATEREQUAL, D3DBLEND_INVSRCALPHA},
-                                         {D3DCMP_LESSEQUAL, TRUE, 0, D3DCMP_GREATER, D3DBLEND_ONE}};
+  // A scaled model is lit as at size 1: the fixed path renormalises the normals the scale shrinks.
+  const D3DRENDERSTATETYPE states[] = {D3DRS_ZFUNC,     D3DRS_ALPHATESTENABLE, D3DRS_ALPHAREF,
+                                       D3DRS_ALPHAFUNC, D3DRS_DESTBLEND,       D3DRS_NORMALIZENORMALS};
+  const std::array<DWORD, 6> during[] = {
+      {D3DCMP_LESS, TRUE, 210, D3DCMP_GREATEREQUAL, D3DBLEND_INVSRCALPHA, TRUE},
+      {D3DCMP_LESSEQUAL, TRUE, 0, D3DCMP_GREATER, D3DBLEND_ONE, FALSE}};
   for (bool useShader : {false, true}) {
     SCOPED_TRACE(useShader);
     MeshParams m = Base(useShader);
@@ -174,7 +176,7 @@ TEST_F(MeshParticleTest, EachPathDrawsEverySubsetColouredInItsOwnWorldAndStates)
     for (const gfx::RecordedDraw& d : draws) {
       EXPECT_FLOAT_EQ(d.world.m[3][0],
                       useShader ? 2.0f : 1.0f);  // the effect's world scales the position too
-      for (int i = 0; i < 5; ++i) EXPECT_EQ(d.renderStates[states[i]], during[useShader][i]) << states[i];
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(d.renderStates[states[i]], during[useShader][i]) << states[i];
       EXPECT_EQ(d.texture, Texture("FLARE"));
       EXPECT_EQ(d.effect, useShader ? UVAnimation() : nullptr);
       EXPECT_TRUE(Same(d.material.Diffuse, m.Color) &&
