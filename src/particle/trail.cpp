@@ -1,5 +1,6 @@
 #include "particle/trail.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -99,6 +100,12 @@ void CTrail::SetColors(const D3DXCOLOR& a, const D3DXCOLOR& b) {
   v[1].color = D3DXColorToD3DCOLOR(a);
   v[0].color = rgb | kTailAlpha << 24;
   vertexBuffer_->Unlock();
+  visibleEnd_ = std::max(visibleEnd_, HeadVisibleEnd());
+}
+
+int CTrail::HeadVisibleEnd() const {
+  static_assert(kTailAlpha < kAlphaRef, "the second head vertex never shows on its own");
+  return D3DXColorToD3DCOLOR(head_) >> 24 >= kAlphaRef ? 2 : 0;
 }
 
 D3DCOLOR CTrail::RampRgb(int j, int count) const {
@@ -123,10 +130,18 @@ void CTrail::Update() {
   // only on its place, the count and the two colours: unless one of them changed, the
   // vertex already holds them.
   const bool recolour = count != rampCount_ || !(head_ == rampHead_) || !(ramp_ == rampTo_);
+  // The highest vertex still at or above the alpha reference, found on the way: below it
+  // every alpha has faded under the test, so nothing of the strip beyond can show.
+  int visibleEnd = 0;
+  auto fade = [&visibleEnd](int j, D3DCOLOR older) {
+    const D3DCOLOR alpha = kFaded[Alpha(older)];
+    if (visibleEnd == 0 && alpha >= kAlphaRef) visibleEnd = j + 1;
+    return alpha << 24;
+  };
   if (recolour) {
     for (int j = count - 1; j >= 2; --j) {
       std::memcpy(&v[j].x, &v[j - 2].x, 3 * sizeof(float));
-      v[j].color = kFaded[Alpha(v[j - 2].color)] << 24 | RampRgb(j, count);
+      v[j].color = fade(j, v[j - 2].color) | RampRgb(j, count);
     }
     rampCount_ = count;
     rampHead_ = head_;
@@ -134,7 +149,7 @@ void CTrail::Update() {
   } else {
     for (int j = count - 1; j >= 2; --j) {
       std::memcpy(&v[j].x, &v[j - 2].x, 3 * sizeof(float));
-      v[j].color = kFaded[Alpha(v[j - 2].color)] << 24 | (v[j].color & 0x00FFFFFFu);
+      v[j].color = fade(j, v[j - 2].color) | (v[j].color & 0x00FFFFFFu);
     }
   }
 
@@ -146,6 +161,7 @@ void CTrail::Update() {
   D3DXVec3TransformCoord(&point, &side, &parent_);
   v[0].x = point.x, v[0].y = point.y, v[0].z = point.z;
   v[0].color = Rgb(head_) | kTailAlpha << 24;
+  visibleEnd_ = std::max(visibleEnd, HeadVisibleEnd());
 
   // The texture runs once along the counted strip, across it from one side to the other;
   // once the strip is full the coordinates stay as they are.
@@ -181,8 +197,12 @@ void CTrail::Draw() {
   device->SetFVF(kFvf);
   // Without its texture a trail draws in its vertex colours, whatever was bound before.
   device->SetTexture(0, useTexture_ ? texture_ : nullptr);
-  // The last counted pair is fresh and still at the fill values: it is left out.
-  if (count_ > 4) device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(count_ - 4));
+  // The last counted pair is fresh and still at the fill values: it is left out. So are the
+  // triangles past the last vertex the alpha test lets through: a fragment's alpha is at
+  // most its vertices' (the texture only lowers it), so none of them would show, and a
+  // full strip's tail, nine tenths of it, would cost the rasteriser for nothing.
+  const int triangles = std::min(count_ - 4, visibleEnd_);
+  if (triangles > 0) device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(triangles));
 
   kept.Restore(device);
   device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);

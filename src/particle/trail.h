@@ -55,6 +55,9 @@ class CTrail : public CObject {
   CTrail() { D3DXMatrixIdentity(&world_); }
   // The ramp's red, green and blue bytes for vertex j of a strip of count vertices.
   D3DCOLOR RampRgb(int j, int count) const;
+  // How many vertices from the head the head pair keeps visible: 2 while the head colour's
+  // alpha passes the alpha test.
+  int HeadVisibleEnd() const;
 
   std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
   gfx::Texture* texture_ = nullptr;
@@ -67,6 +70,7 @@ class CTrail : public CObject {
   bool useTexture_ = false;
   bool death_ = false;
   int count_ = 0;
+  int visibleEnd_ = 0;  // vertices up to the last one whose alpha passes the alpha test
   // The colours and count the ramp was last written for: while they hold, every vertex
   // already has its ramp colour in place and an update only moves positions and alphas.
   D3DXCOLOR rampHead_;

@@ -62,20 +62,27 @@ class TrailTest : public HeadlessScene {
 
 // ---- the strip ------------------------------------------------------------------------------------
 
-TEST_F(TrailTest, GrowsByAPairUpToItsCountAndDrawsFourVerticesLess) {
+// The strip draws from its head up to the last vertex whose alpha still passes the test
+// (215: 40 updates after a head of alpha 255), and never its last, fresh pair. A new head
+// colour rewrites the head pair at once, so the last white head is the one of update 599.
+TEST_F(TrailTest, GrowsByAPairUpToItsCountAndDrawsWhatTheAlphaTestCanPass) {
   CTrail* trail = Make();
   struct Step {
     int updates;  // in total
     int count;
     UINT vertices;  // drawn, 0 for no draw
+    float headAlpha = 1.0f;
   };
-  const Step steps[] = {{0, 0, 0}, {1, 2, 0},         {2, 4, 0},        {3, 6, 4},
-                        {4, 8, 6}, {511, 1022, 1020}, {600, 1022, 1020}};
+  const Step steps[] = {{0, 0, 0},           {1, 2, 0},       {2, 4, 0},
+                        {3, 6, 4},           {4, 8, 6},       {60, 120, 84},
+                        {511, 1022, 84},     {600, 1022, 84}, {639, 1022, 84, 0.5f},
+                        {640, 1022, 0, 0.5f}};
   int done = 0;
   for (const Step& s : steps) {
     SCOPED_TRACE(s.updates);
     for (; done < s.updates; ++done) {
-      trail->SetParent(At(static_cast<float>(done + 1), 0.0f, 0.0f));
+      trail->Set(At(static_cast<float>(done + 1), 0.0f, 0.0f),
+                 {kBlack, {1.0f, 1.0f, 1.0f, s.headAlpha}, 1.0f, false});
       trail->Update();
     }
     EXPECT_EQ(trail->GetCount(), s.count);
@@ -89,7 +96,7 @@ TEST_F(TrailTest, GrowsByAPairUpToItsCountAndDrawsFourVerticesLess) {
   // The head is the newest position, each older pair one update further back; past the
   // counted vertices the buffer keeps its fill.
   const auto v = Vertices(trail);
-  for (int j : {1, 3, 101, 1021}) EXPECT_EQ(v[j].x, static_cast<float>(600 - j / 2)) << j;
+  for (int j : {1, 3, 101, 1021}) EXPECT_EQ(v[j].x, static_cast<float>(640 - j / 2)) << j;
   for (int j : {1022, 1023}) EXPECT_EQ(Position(v[j]), D3DXVECTOR3()) << j;
   EXPECT_FLOAT_EQ(v[1021].u, 1.0f);
   EXPECT_TRUE(v[1020].v == 0.0f && v[1021].v == 1.0f);
