@@ -88,22 +88,31 @@ void CParticle::TestCollision() {
   if (!grid_) return;
   const D3DXVECTOR3 p = GetPos();
   constexpr float h = PhysicsGrid::kHalfBox;
-  // The cell is walked in place: nothing in the walk files or removes a particle.
+  const float minX = p.x - h, maxX = p.x + h, minY = p.y - h, maxY = p.y + h, minZ = p.z - h, maxZ = p.z + h;
+  const PhysicsGrid::Id self = gridId_;
+  PhysicsGrid::Id partner = partner_;
+  bool met = false;
+  // The cell is walked in place: nothing in the walk files or removes a particle. Cells hold
+  // billboard particles alone, by their type, so no entry needs telling apart.
   for (CParticle* e : grid_->Query(p)) {
-    if (e->GetType() != kType || e->GetKind() != kKind) continue;
     const D3DXVECTOR3 o = e->GetPos();
     // Written as an overlap, so a not-a-number position overlaps nothing.
-    const bool overlap = p.x - h <= o.x + h && o.x - h <= p.x + h && p.y - h <= o.y + h &&
-                         o.y - h <= p.y + h && p.z - h <= o.z + h && o.z - h <= p.z + h;
+    const bool overlap = minX <= o.x + h && o.x - h <= maxX && minY <= o.y + h && o.y - h <= maxY &&
+                         minZ <= o.z + h && o.z - h <= maxZ;
     if (!overlap) {
       e->collisionPending_ = false;
       continue;
     }
-    // The particle is in its own cell, usually: it then ends as its own partner.
-    collisionPending_ = true;
     e->collisionPending_ = true;
-    partner_ = e->gridId_;
-    e->partner_ = gridId_;
+    e->partner_ = self;
+    partner = e->gridId_;
+    met = true;
+  }
+  // This particle's own mark and partner, once: the last box it met. It is in its own cell,
+  // usually, and then meets itself.
+  if (met) {
+    collisionPending_ = true;
+    partner_ = partner;
   }
 }
 
