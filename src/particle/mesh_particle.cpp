@@ -6,6 +6,7 @@
 #include "app/manager.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
+#include "particle/trail.h"
 #include "platform/message_sink.h"
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
@@ -71,7 +72,8 @@ HRESULT CMeshParticle::Init() {
     m.Color.g = RandomRange(m.RandomColorMax, m.RandomColorMin);
     m.Color.b = RandomRange(m.RandomColorMax, m.RandomColorMin);
   }
-  // A definition with Trail set gets its trail here once trails exist.
+  // The mesh particle never gives its trail a width, so the ribbon has no area.
+  if (m.Trail) trail_ = CTrail::Create({}, CurrentWorld(), "");
   if (m.UseRandom) m.Weight = RandomRange(m.RandomValueMax, m.RandomValueMin);
 
   if (m.UseShader) {
@@ -89,6 +91,31 @@ HRESULT CMeshParticle::Init() {
           "\" effect is missing or did not compile; particles drawn through it draw nothing");
   }
   return S_OK;
+}
+
+void CMeshParticle::TellTrail(TrailCue cue) {
+  switch (cue) {
+    case TrailCue::kStop:
+      trail_->Stop();
+      break;
+    case TrailCue::kResume:
+      trail_->Resume();
+      break;
+    case TrailCue::kHide:
+      trail_->Hide();
+      break;
+    case TrailCue::kShow:
+      trail_->Show();
+      break;
+    case TrailCue::kFollow:
+      // The faded colour is the ramp's end, the destination the head's.
+      trail_->SetColors(params_.DestColor, params_.Color);
+      trail_->SetParent(CurrentWorld());
+      break;
+    case TrailCue::kEnd:
+      trail_->SetDeath();
+      break;
+  }
 }
 
 void CMeshParticle::Uninit() {
@@ -190,16 +217,24 @@ void CMeshParticle::DrawModels(gfx::Device* device, bool bindTexture) {
   }
 }
 
-void CMeshParticle::DrawFixed(gfx::Device* device) {
-  device->SetTexture(0, nullptr);
-  D3DXMATRIX rotation, scaling, translation;
+D3DXMATRIX CMeshParticle::ComposeWorld() const {
+  D3DXMATRIX world, rotation, scaling, translation;
   const MeshParams& m = params_;
-  D3DXMatrixIdentity(&world_);
+  D3DXMatrixIdentity(&world);
   D3DXMatrixRotationYawPitchRoll(&rotation, m.Rotation.y, m.Rotation.x, m.Rotation.z);
   D3DXMatrixScaling(&scaling, m.Scale.x, m.Scale.y, m.Scale.z);
   D3DXMatrixTranslation(&translation, m.Position.x, m.Position.y, m.Position.z);
-  // Turned and sized about its own centre, then moved into place.
-  world_ = world_ * rotation * scaling * translation;
+  // The fixed path turns and sizes about the centre, then moves into place. Through the
+  // effect scaling comes last, so it scales the position too, as the effect's meshes always
+  // have been placed: a particle of scale 2 at x = 1 is centred at x = 2.
+  if (m.UseShader) return world * rotation * translation * scaling;
+  return world * rotation * scaling * translation;
+}
+
+void CMeshParticle::DrawFixed(gfx::Device* device) {
+  device->SetTexture(0, nullptr);
+  world_ = ComposeWorld();
+  placed_ = true;
 
   const AlphaTestSettings alphaTest(device);
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
@@ -235,15 +270,9 @@ void CMeshParticle::DrawThroughEffect(gfx::Device* device) {
 
   device->SetTexture(0, nullptr);
   device->SetTexture(1, nullptr);
-  D3DXMATRIX rotation, translation, scaling;
   const MeshParams& m = params_;
-  D3DXMatrixIdentity(&world_);
-  D3DXMatrixRotationYawPitchRoll(&rotation, m.Rotation.y, m.Rotation.x, m.Rotation.z);
-  D3DXMatrixTranslation(&translation, m.Position.x, m.Position.y, m.Position.z);
-  D3DXMatrixScaling(&scaling, m.Scale.x, m.Scale.y, m.Scale.z);
-  // Scaling comes last, so it scales the position too, as the effect's meshes always have
-  // been placed: a particle of scale 2 at x = 1 is centred at x = 2.
-  world_ = world_ * rotation * translation * scaling;
+  world_ = ComposeWorld();
+  placed_ = true;
 
   device->SetTransform(D3DTS_WORLD, &world_);
   const AlphaTestSettings alphaTest(device);

@@ -39,7 +39,7 @@ class CMeshParticle : public CObject {
   int GetLife() const { return life_; }
   int GetAge() const { return age_; }
   int GetActiveFrames() const { return activeFrames_; }
-  // The world matrix of the last draw.
+  // The world matrix of the last draw (zero before the first).
   const D3DXMATRIX& GetWorld() const { return world_; }
   gfx::Texture* GetTexture() const { return texture_; }
   gfx::Texture* GetMaskTexture() const { return mask_; }
@@ -47,6 +47,7 @@ class CMeshParticle : public CObject {
   // "UVAnimation" when the particle draws through the effect, else empty.
   const std::string& GetEffectName() const { return effectName_; }
   CParticleEmitter* GetEmitter() const { return emitter_; }
+  CTrail* GetTrail() const { return trail_; }
   // The emitter no longer lists this particle (it dropped it, or ended).
   void DetachEmitter() { emitter_ = nullptr; }
 
@@ -60,11 +61,13 @@ class CMeshParticle : public CObject {
   // Draws every subset of every model in the first material, coloured by the particle;
   // the fixed path binds the texture to each subset, the effect binds it once itself.
   void DrawModels(gfx::Device* device, bool bindTexture);
-  // Where the trail hears of this particle. Trails do not exist yet: Init makes none, so
-  // trail_ stays null and every call is skipped at its site. The trail work answers the
-  // cues here (Stop, Resume, Hide, Show; kFollow: SetColors(DestColor, Color) and the
-  // world matrix of the last draw as its parent; kEnd: SetDeath).
-  void TellTrail(TrailCue cue) { static_cast<void>(cue); }
+  // Where the trail hears of this particle (kFollow: the colours and the world of the last
+  // draw, kEnd: the particle ends).
+  void TellTrail(TrailCue cue);
+  // The world the drawing path composes from the particle as it is now.
+  D3DXMATRIX ComposeWorld() const;
+  // The world of the last draw; before the first, the one a draw would compose now.
+  D3DXMATRIX CurrentWorld() const { return placed_ ? world_ : ComposeWorld(); }
 
   int age_ = 0;
   int activeFrames_ = 0;
@@ -82,5 +85,6 @@ class CMeshParticle : public CObject {
   D3DXHANDLE diffuse_ = nullptr;
   CTrail* trail_ = nullptr;
   CParticleEmitter* emitter_ = nullptr;
+  bool placed_ = false;  // world_ was composed by a draw
   bool death_ = false;
 };

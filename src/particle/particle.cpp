@@ -4,10 +4,11 @@
 #include <utility>
 
 #include "app/manager.h"
-#include "resource/shader_manager.h"
-#include "resource/texture_manager.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
+#include "particle/trail.h"
+#include "resource/shader_manager.h"
+#include "resource/texture_manager.h"
 
 CParticle* CParticle::Create(const BillboardParams& params, const std::string& textureTag, PhysicsGrid* grid,
                              CParticleEmitter* emitter) {
@@ -30,6 +31,8 @@ HRESULT CParticle::Init() {
   SetSize(params_.Scale);
   life_ = params_.PopTime;
   if (life_ <= 0 && emitter_) emitter_->NoteExpired();
+  // The trail starts where the particle is, not from a world matrix no draw has set yet.
+  if (params_.Trail) trail_ = CTrail::Create({}, CurrentWorld(), params_.TrailTexture);
   if (params_.UseAnimation)
     SetAnimation(params_.AnimCountU, params_.AnimCountV, params_.AnimSpeed, params_.AnimLoop);
   if (params_.UseRandom) {
@@ -41,6 +44,8 @@ HRESULT CParticle::Init() {
   if (params_.RandomRotateValueMax != 0.0f || params_.RandomRotateValueMin != 0.0f)
     params_.RotateValue = RandomRange(params_.RandomRotateValueMax, params_.RandomRotateValueMin);
   currentVelocity_ = params_.Physics.CurrentVelocity;
+  collisionPending_ = params_.CollisionPending;
+  if (grid_) gridId_ = grid_->Add(this);
   motion_ = {params_.DelayStartTime,
              params_.FallDelay,
              params_.Weight,
@@ -49,21 +54,75 @@ HRESULT CParticle::Init() {
              params_.Scaling,
              params_.RandomVelocity,
              params_.DestColor,
-             params_.RotateActive};
+             params_.RotateActive,
+             params_.UsePhysics};
   return S_OK;
 }
 
 void CParticle::Uninit() {
-  trail_ = nullptr;
+  // The trail ends with its particle; left behind, it would rewrite a thousand vertices
+  // every frame for the rest of the run.
+  if (trail_) std::exchange(trail_, nullptr)->SetDeath();
+  LeaveGrid();
   // A particle can end on its own (a sprite-sheet animation that does not loop); its emitter
   // must then stop listing it before the registry deletes it.
   if (emitter_) std::exchange(emitter_, nullptr)->Forget(this);
   CBillboard::Uninit();
 }
 
+void CParticle::DetachEmitter() {
+  emitter_ = nullptr;
+  LeaveGrid();
+}
+
+void CParticle::LeaveGrid() {
+  if (!grid_) return;
+  // Once out of the grid, no id of this particle resolves: it is nobody's partner any more.
+  grid_->Remove(gridId_);
+  grid_ = nullptr;
+  gridId_ = {};
+  partner_ = {};
+}
+
+void CParticle::TestCollision() {
+  if (!grid_) return;
+  const D3DXVECTOR3 p = GetPos();
+  constexpr float h = PhysicsGrid::kHalfBox;
+  const float minX = p.x - h, maxX = p.x + h, minY = p.y - h, maxY = p.y + h, minZ = p.z - h, maxZ = p.z + h;
+  const PhysicsGrid::Id self = gridId_;
+  PhysicsGrid::Id partner = partner_;
+  bool met = false;
+  // The cell is walked in place: nothing in the walk files or removes a particle. Cells hold
+  // billboard particles alone, by their type, so no entry needs telling apart.
+  for (CParticle* e : grid_->Query(p)) {
+    const D3DXVECTOR3 o = e->GetPos();
+    // Written as an overlap, so a not-a-number position overlaps nothing.
+    const bool overlap = minX <= o.x + h && o.x - h <= maxX && minY <= o.y + h && o.y - h <= maxY &&
+                         minZ <= o.z + h && o.z - h <= maxZ;
+    if (!overlap) {
+      e->collisionPending_ = false;
+      continue;
+    }
+    e->collisionPending_ = true;
+    e->partner_ = self;
+    partner = e->gridId_;
+    met = true;
+  }
+  // This particle's own mark and partner, once: the last box it met. It is in its own cell,
+  // usually, and then meets itself.
+  if (met) {
+    collisionPending_ = true;
+    partner_ = partner;
+  }
+}
+
 void CParticle::Update() {
   ++age_;
-  if (age_ <= motion_.delayStartTime) return;  // waiting: no motion, no drawing, life frozen
+  if (age_ <= motion_.delayStartTime) {  // waiting: no motion, no drawing, life frozen
+    if (trail_) trail_->Stop();
+    return;
+  }
+  if (trail_) trail_->Resume();
 
   CBillboard::Update();
   const D3DXVECTOR3 size = GetSize() + motion_.scaling;
@@ -96,6 +155,13 @@ void CParticle::Update() {
   if (dest.a >= 0.0f) color.a = approach(color.a, dest.a);
 
   currentVelocity_ = velocity;
+  if (emitter_ && motion_.usePhysics) TestCollision();
+  if (collisionPending_) {
+    if (const CParticle* partner = GetPartner()) {
+      velocity = PhysicsResponse(params_.Physics, currentVelocity_, partner->currentVelocity_);
+      collisionPending_ = false;
+    }
+  }
   ++activeFrames_;
   velocity += motion_.randomVelocity * 0.4f;
 
@@ -103,11 +169,22 @@ void CParticle::Update() {
   SetMove(velocity);
   SetColor(color);
   SetSpin(motion_.spin);
+  if (trail_) {
+    const bool separate = params_.SeparateTrailColors;
+    trail_->Set(CurrentWorld(), {separate ? params_.BeginTrailColor : params_.Color,
+                                 separate ? params_.EndTrailColor : params_.DestColor, params_.TrailWidth,
+                                 params_.UseTrailTexture});
+  }
+  if (grid_ && motion_.usePhysics) grid_->Refile(gridId_);
   if (--life_ == 0 && emitter_) emitter_->NoteExpired();
 }
 
 void CParticle::Draw() {
-  if (age_ <= motion_.delayStartTime) return;
+  if (age_ <= motion_.delayStartTime) {
+    if (trail_) trail_->Hide();
+    return;
+  }
+  if (trail_) trail_->Show();
   gfx::Device* device = CManager::GetInstance()->GetRenderer()->GetDevice();
   device->SetRenderState(D3DRS_LIGHTING, FALSE);
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);

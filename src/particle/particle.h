@@ -1,17 +1,19 @@
 #pragma once
 // One camera-facing quad of an effect: waits its start delay, then moves, grows, spins,
-// fades, falls and dies after its lifetime, as its definition says.
+// fades, falls and dies after its lifetime, as its definition says. It may draw a trail
+// behind it, and collide with the other particles of its emitter's grid.
 
 #include <string>
 
 #include "particle/particle_params.h"
+#include "particle/physics_grid.h"
 #include "scene/billboard.h"
 
 class CParticleEmitter;
 class CTrail;
 class PhysicsGrid;
 
-class CParticle : public CBillboard {
+class CParticle final : public CBillboard {
  public:
   static constexpr int kType = 4;
   static constexpr const char* kShaderLabel = "TEST";
@@ -30,14 +32,25 @@ class CParticle : public CBillboard {
   // The particle's copy of its definition, current velocity included.
   const BillboardParams& GetParams() {
     params_.Physics.CurrentVelocity = currentVelocity_;
+    params_.CollisionPending = collisionPending_;
     return params_;
   }
   CParticleEmitter* GetEmitter() const { return emitter_; }
-  // The emitter no longer lists this particle (it dropped it, or ended).
-  void DetachEmitter() { emitter_ = nullptr; }
+  // The emitter no longer lists this particle (it dropped it, or ended): it leaves its grid
+  // too, which the emitter is about to free, or which would hand it out after its deletion.
+  void DetachEmitter();
+  CTrail* GetTrail() const { return trail_; }
+  PhysicsGrid* GetGrid() const { return grid_; }
+  PhysicsGrid::Id GetGridId() const { return gridId_; }
+  // The last collision partner, while it is still filed in the grid; null otherwise.
+  CParticle* GetPartner() const { return grid_ ? grid_->Resolve(partner_) : nullptr; }
+  bool IsCollisionPending() const { return collisionPending_; }
 
  private:
   CParticle() { SetType(kType); }
+  // Marks every particle of the cell whose box overlaps this one's as colliding with it.
+  void TestCollision();
+  void LeaveGrid();
 
   // The definition's values that stay fixed once the particle is made, read every frame:
   // kept together so the frame's walk reads one cache line for them, not half the definition.
@@ -51,6 +64,7 @@ class CParticle : public CBillboard {
     D3DXVECTOR3 randomVelocity;
     D3DXCOLOR destColor;
     bool rotate = false;
+    bool usePhysics = false;
   };
 
   alignas(64) int age_ = 0;  // the frame's state starts a cache line of its own
@@ -58,10 +72,12 @@ class CParticle : public CBillboard {
   int life_ = 0;
   Motion motion_;
   D3DXVECTOR3 currentVelocity_;  // the definition's Physics.CurrentVelocity, kept here while it changes
+  bool collisionPending_ = false;  // and its CollisionPending: both are read by other particles' tests
+  PhysicsGrid::Id gridId_;
+  PhysicsGrid::Id partner_;  // checked through the grid: the partner may be gone
   BillboardParams params_;
-  CParticle* partner_ = nullptr;
   CTrail* trail_ = nullptr;
-  PhysicsGrid* grid_ = nullptr;
+  PhysicsGrid* grid_ = nullptr;  // the emitter's, which outlives the particle's filing in it
   CParticleEmitter* emitter_ = nullptr;
   std::string textureTag_;
 };

@@ -52,6 +52,12 @@ HRESULT CParticleEmitter::Init() {
     } else if (emission.ParticleType == Object_Mesh) {
       SpawnMeshes(emission);
     }
+    // Made after the definition's own particles: the first definition that asks for physics
+    // has none, and its particles never collide.
+    if (emission.UsePhysics) {
+      grids_.push_back(std::make_unique<PhysicsGrid>());
+      grid_ = grids_.back().get();
+    }
   }
   return S_OK;
 }
@@ -212,6 +218,9 @@ void CParticleEmitter::Uninit() {
   meshParticles_.clear();
   billboardDefs_.clear();
   meshDefs_.clear();
+  // Every particle filed in a grid is listed, so detaching them above emptied the grids:
+  // the ones the registry still updates and purges in this sweep no longer reach them.
   grid_ = nullptr;
+  grids_.clear();
   SetDeath();
 }

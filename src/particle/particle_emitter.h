@@ -3,15 +3,16 @@
 // particle of every definition in its Init, places them, drops the dead ones, plays at most
 // one sound track, and ends when no particle is left. It draws nothing itself.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "particle/particle_params.h"
+#include "particle/physics_grid.h"
 #include "scene/object.h"
 
 class CParticle;
 class CMeshParticle;
-class PhysicsGrid;
 
 class CParticleEmitter : public CObject {
  public:
@@ -36,6 +37,8 @@ class CParticleEmitter : public CObject {
   const std::vector<CParticle*>& GetParticles() const { return particles_; }
   const std::vector<CMeshParticle*>& GetMeshParticles() const { return meshParticles_; }
   const std::vector<EmissionParams>& GetEmissionDefinitions() const { return emissionDefs_; }
+  // Every collision grid made so far, in order; the last is the one new particles get.
+  const std::vector<std::unique_ptr<PhysicsGrid>>& GetGrids() const { return grids_; }
   int GetFrameCounter() const { return frameCounter_; }
   bool IsSoundPending() const { return soundPending_; }
   // Stops listing a particle that ended by itself (or that the registry is deleting).
@@ -64,6 +67,9 @@ class CParticleEmitter : public CObject {
   std::vector<MeshParams> meshDefs_;
   std::vector<EmissionParams> emissionDefs_;
   D3DXVECTOR3 spawnVelocity_;
+  // A later physics definition replaces the grid new particles get, but the earlier ones
+  // stay in use by the particles filed in them: all of them go when the emitter ends.
+  std::vector<std::unique_ptr<PhysicsGrid>> grids_;
   PhysicsGrid* grid_ = nullptr;
   std::size_t billboardCursor_ = 0;
   std::size_t meshCursor_ = 0;

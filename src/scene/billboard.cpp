@@ -133,6 +133,14 @@ D3DXMATRIX CBillboard::FacingMatrix(const D3DXMATRIX& view, bool keepUpright) co
   return facing;
 }
 
+D3DXMATRIX CBillboard::CurrentWorld() const {
+  if (placed_) return world_;
+  const CCamera* camera = CManager::GetInstance()->GetCamera();
+  D3DXMATRIX view;
+  D3DXMatrixIdentity(&view);
+  return FacingMatrix(camera ? camera->GetView() : view, false);
+}
+
 void CBillboard::Draw() {
   if (!vertexBuffer_) return;
   gfx::Device* device = SceneDevice();
@@ -151,6 +159,7 @@ void CBillboard::Draw() {
   }
   device->SetRenderState(D3DRS_ZENABLE, TRUE);
   world_ = FacingMatrix(view, upright_);
+  placed_ = true;
   device->SetTransform(D3DTS_WORLD, &world_);
   device->SetStreamSource(0, vertexBuffer_.get(), 0, sizeof(Vertex));
   device->SetFVF(kFvf);
@@ -175,6 +184,7 @@ void CBillboard::DrawShader(const std::string& label) {
   const D3DXMATRIX& view = manager->GetCamera()->GetView();
   const D3DXMATRIX& projection = manager->GetCamera()->GetProjection();
   world_ = FacingMatrix(view, false);  // always fully facing through the effect
+  placed_ = true;
   device->SetVertexDeclaration(shaders->GetDeclaration());
   device->SetStreamSource(0, vertexBuffer_.get(), 0, sizeof(Vertex));
   effect->SetMatrix(worldParameter_, &world_);

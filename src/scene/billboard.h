@@ -49,6 +49,9 @@ class CBillboard : public CObject {
   void SetShaderLabel(std::string label) { shaderLabel_ = std::move(label); }
   const std::string& GetShaderLabel() const { return shaderLabel_; }
   const D3DXMATRIX& GetWorld() const { return world_; }
+  // The world of the last draw; before the first one, the world a draw through an effect
+  // would use now (what follows the quad must not start from a matrix never set).
+  D3DXMATRIX CurrentWorld() const;
   gfx::Texture* GetTexture() const { return texture_; }
 
   // The sprite-sheet cell and the texture rectangle now shown (left, right, top, bottom).
@@ -75,6 +78,7 @@ class CBillboard : public CObject {
   bool loop_ = false;
   bool upright_ = false;
   bool verticesStale_ = true;
+  bool placed_ = false;  // world_ was computed by a draw
   float spin_ = 0.0f;
   D3DXVECTOR3 pos_;
   D3DXVECTOR3 move_;
