@@ -155,7 +155,7 @@ void CParticle::Update() {
   if (dest.a >= 0.0f) color.a = approach(color.a, dest.a);
 
   currentVelocity_ = velocity;
-  if (emitter_ && motion_.usePhysics) TestCollision();
+  if (motion_.usePhysics && emitter_) TestCollision();
   if (collisionPending_) {
     if (const CParticle* partner = GetPartner()) {
       velocity = PhysicsResponse(params_.Physics, currentVelocity_, partner->currentVelocity_);

@@ -75,9 +75,9 @@ class CParticle final : public CBillboard {
   bool collisionPending_ = false;  // and its CollisionPending: both are read by other particles' tests
   PhysicsGrid::Id gridId_;
   PhysicsGrid::Id partner_;  // checked through the grid: the partner may be gone
-  BillboardParams params_;
-  CTrail* trail_ = nullptr;
+  CTrail* trail_ = nullptr;  // read every frame: kept with the frame's state, ahead of the definition
   PhysicsGrid* grid_ = nullptr;  // the emitter's, which outlives the particle's filing in it
+  BillboardParams params_;
   CParticleEmitter* emitter_ = nullptr;
   std::string textureTag_;
 };
