@@ -12,13 +12,9 @@
 #include "editor/editor.h"
 #include "platform/headless_window_system.h"
 
-namespace {
+#include "bench_support.h"
 
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+namespace {
 
 void BM_EditorFrameWithPanelsOpen(benchmark::State& state) {
   const auto previous = std::filesystem::current_path();

@@ -25,29 +25,15 @@
 #include "view/camera.h"
 #include "view/pointer.h"
 
+#include "bench_support.h"
+
 namespace {
 
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Runs the editor's services from the repository root (sample effects and textures) on a
-// window system, for the length of one benchmark.
-class Editor {
+// The editor's services (sample effects and textures) for one benchmark, and the flare
+// definitions the drawing benchmarks play.
+class Editor : public BenchScene {
  public:
-  explicit Editor(platform::WindowSystem& system) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(PE_SOURCE_DIR);
-    window_ = system.CreateWindow("TEST", 1280, 720);
-    ok_ = window_ && SUCCEEDED(CManager::GetInstance()->Init(window_.get(), &system));
-    if (ok_) CManager::GetInstance()->GetEditor()->EmissionInterval = 0;  // emitters come from the benchmark
-  }
-  ~Editor() {
-    CManager::GetInstance()->Uninit();
-    std::filesystem::current_path(previous_);
-  }
-  bool Ok() const { return ok_; }
+  using BenchScene::BenchScene;
 
   static void Define(const std::string& tag, int quantity, int popTime, float halfSize, float spread) {
     ParticleParams p = CEditor::BeginDefinition();
@@ -92,11 +78,6 @@ class Editor {
     emitter->SetPos({0.0f, 10.0f, 0.0f});
     return emitter;
   }
-
- private:
-  std::filesystem::path previous_;
-  std::unique_ptr<platform::Window> window_;
-  bool ok_ = false;
 };
 
 // Target: at most 30 ns per live particle.

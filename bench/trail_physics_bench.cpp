@@ -20,37 +20,11 @@
 #include "platform/sdl_window_system.h"
 #include "platform/window_system.h"
 
+#include "bench_support.h"
+
 namespace {
 
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// The editor's services, from the repository root, for one benchmark; emitters come from
-// the benchmark alone.
-class Scene {
- public:
-  explicit Scene(platform::WindowSystem& system) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(PE_SOURCE_DIR);
-    window_ = system.CreateWindow("TEST", 1280, 720);
-    ok_ = window_ && SUCCEEDED(CManager::GetInstance()->Init(window_.get(), &system));
-    if (ok_) CManager::GetInstance()->GetEditor()->EmissionInterval = 0;
-  }
-  ~Scene() {
-    CManager::GetInstance()->Uninit();
-    std::filesystem::current_path(previous_);
-  }
-  Scene(const Scene&) = delete;
-  Scene& operator=(const Scene&) = delete;
-  bool Ok() const { return ok_; }
-
- private:
-  std::filesystem::path previous_;
-  std::unique_ptr<platform::Window> window_;
-  bool ok_ = false;
-};
+using Scene = BenchScene;
 
 // Flares rising from a ring around the start view's centre, each with a trail of width 2.
 ParticleParams TrailedFlare(int quantity) {
