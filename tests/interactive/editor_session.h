@@ -175,7 +175,8 @@ class EditorSession {
   void Enter(Point at, const std::string& text) {
     Focus();
     Run("xdotool mousemove --window " + window_ + " " + Where(at) + " keydown ctrl " + kPress +
-        " keyup ctrl type --delay 100 '" + text + "' sleep 0.3 keydown Return sleep 0.3 keyup Return sleep 0.5");
+        " keyup ctrl type --delay 100 '" + text +
+        "' sleep 0.3 keydown Return sleep 0.3 keyup Return sleep 0.5");
   }
   // Drags sideways from the point by dx pixels, in steps the interface sees one by one.
   void Drag(Point from, int dx) {
@@ -185,8 +186,8 @@ class EditorSession {
       steps += " mousemove_relative -- " + std::to_string(step) + " 0 sleep 0.05";
       left -= step;
     }
-    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 1 sleep 0.3" + steps +
-        " sleep 0.3 mouseup 1 sleep 0.5");
+    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 1 sleep 0.3" +
+        steps + " sleep 0.3 mouseup 1 sleep 0.5");
   }
   // Moves the pointer off every widget, so none is drawn hovered in the last picture.
   void MoveAway() { Run("xdotool mousemove --window " + window_ + " " + Where(kNowhere) + " sleep 0.5"); }
@@ -204,6 +205,17 @@ class EditorSession {
   void Key(const std::string& name) {
     Focus();
     Run("xdotool keydown " + name + " sleep 0.3 keyup " + name + " sleep 0.5");
+  }
+
+  // Holds a key in the scene window for the time given (the pointer walks while W, A, S, D, R or
+  // F is held), then gives the keyboard back to the editor window.
+  void SceneKey(const std::string& name, double seconds) {
+    const std::string scene = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                     " --name '^TEST$' 2>/dev/null | head -n 1");
+    ASSERT_FALSE(scene.empty()) << "the scene window is not there";
+    Run("xdotool windowraise " + scene + " windowfocus --sync " + scene + " sleep 0.5 keydown " + name +
+        " sleep " + std::to_string(seconds) + " keyup " + name + " sleep 0.3");
+    Focus();
   }
 
   // Ends the program with Escape and returns the editor window's last picture.

@@ -24,6 +24,7 @@ namespace {
 constexpr int kRingEmission = 1200;
 constexpr int kLitEmission = 1350;
 constexpr int kScrollEmission = 2100;
+constexpr int kTrailEmission = 2400;
 constexpr int kAge = 30;  // frames since the last emission when the picture is taken
 
 constexpr Point kParticleIcon{58, 272};
@@ -35,6 +36,9 @@ constexpr Point kBehaviorCombo{230, 188};
 constexpr Point kBehaviorCircleEntry{230, 230};
 constexpr Point kMoveAttenuation{230, 258};
 constexpr Point kBillboardQuantity{150, 560};
+constexpr Point kUpVector{230, 234};
+constexpr Point kUseTrail{111, 610};
+constexpr Point kTrailWidth{230, 633};
 // Mesh panel, "Movement" open.
 constexpr Point kEnableShader{114, 120};
 constexpr Point kModelCombo{230, 142};
@@ -53,7 +57,9 @@ constexpr int kTexturedScaleRow = 560;
 
 // ---- pictures -----------------------------------------------------------------------------------
 
-bool Bright(const std::uint8_t* p) { return p[0] > 150 && p[1] > 150 && p[2] > 150; }
+bool Bright(const std::uint8_t* p) {
+  return p[0] > 150 && p[1] > 150 && p[2] > 150;
+}
 
 // The pixels where two pictures of the scene differ.
 std::vector<bool> Changed(const gfx::Image& a, const gfx::Image& b) {
@@ -78,7 +84,9 @@ Rect BoundsOf(const std::vector<bool>& mask, int width) {
   return box;
 }
 
-bool Empty(Rect r) { return r.x1 <= r.x0 || r.y1 <= r.y0; }
+bool Empty(Rect r) {
+  return r.x1 <= r.x0 || r.y1 <= r.y0;
+}
 
 struct Blob {
   double x, y;
@@ -92,7 +100,8 @@ std::vector<Blob> BrightBlobs(const gfx::Image& image) {
   std::vector<std::pair<int, int>> stack;
   for (int y0 = 0; y0 < image.height; ++y0)
     for (int x0 = 0; x0 < image.width; ++x0) {
-      if (label[static_cast<std::size_t>(y0) * image.width + x0] >= 0 || !Bright(image.Pixel(x0, y0))) continue;
+      if (label[static_cast<std::size_t>(y0) * image.width + x0] >= 0 || !Bright(image.Pixel(x0, y0)))
+        continue;
       Blob blob{0, 0, 0};
       stack = {{x0, y0}};
       label[static_cast<std::size_t>(y0) * image.width + x0] = static_cast<int>(blobs.size());
@@ -117,7 +126,9 @@ std::vector<Blob> BrightBlobs(const gfx::Image& image) {
 
 // ---- runs ---------------------------------------------------------------------------------------
 
-std::vector<std::string> Frames(int count) { return {"--frames", std::to_string(count)}; }
+std::vector<std::string> Frames(int count) {
+  return {"--frames", std::to_string(count)};
+}
 
 void OpenPanel(EditorSession& editor) {
   editor.Click(kParticleIcon);
@@ -159,6 +170,18 @@ void MakeScrollingCubes(EditorSession& editor) {
   editor.MoveAway();
 }
 
+// Five flares spreading on a rising cone from the pointer, each dragging a trail 2 wide.
+void MakeRisingTrails(EditorSession& editor) {
+  OpenPanel(editor);
+  editor.Click(kBehaviorCombo);
+  editor.Click(kBehaviorCircleEntry);
+  editor.Enter(kMoveAttenuation, "3");
+  editor.Enter(kUpVector, "0.5");
+  editor.Click(kUseTrail);
+  editor.Enter(kTrailWidth, "2");
+  editor.MoveAway();
+}
+
 class PanelEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -184,17 +207,18 @@ TEST_F(PanelEndToEnd, BehaviorCircleSpreadsARingOfTwentyFlaresFromThePointer) {
   Problems problems;
   for (int session = 0; session < kSessions; ++session) {
     problems.clear();
-    const gfx::Image ring = Run("ring" + std::to_string(session), kRingEmission + kAge, [](EditorSession& editor) {
-      OpenPanel(editor);
-      editor.Click(kBehaviorCombo);
-      editor.Click(kBehaviorCircleEntry);
-      editor.Enter(kMoveAttenuation, "3");
-      editor.Click(kBillboardQuantity);
-      editor.Key("ctrl+a");
-      editor.Type("20");
-      editor.Key("Return");
-      editor.MoveAway();
-    });
+    const gfx::Image ring =
+        Run("ring" + std::to_string(session), kRingEmission + kAge, [](EditorSession& editor) {
+          OpenPanel(editor);
+          editor.Click(kBehaviorCombo);
+          editor.Click(kBehaviorCircleEntry);
+          editor.Enter(kMoveAttenuation, "3");
+          editor.Click(kBillboardQuantity);
+          editor.Key("ctrl+a");
+          editor.Type("20");
+          editor.Key("Return");
+          editor.MoveAway();
+        });
     const std::vector<Blob> blobs = BrightBlobs(ring);
     Check(&problems, blobs.size() == 20, std::to_string(blobs.size()) + " bright flares, not 20");
     double cx = 0, cy = 0;
@@ -211,7 +235,7 @@ TEST_F(PanelEndToEnd, BehaviorCircleSpreadsARingOfTwentyFlaresFromThePointer) {
     std::printf("the ring session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
   }
   EXPECT_TRUE(problems.empty()) << "after choosing Behavior_Circle, MoveAttenuation 3 and Quantity 20:"
-                                        << Said(problems);
+                                << Said(problems);
 }
 
 TEST_F(PanelEndToEnd, CubesAreLitAtThePointerAndTheirTextureScrolls) {
@@ -243,18 +267,22 @@ TEST_F(PanelEndToEnd, CubesAreLitAtThePointerAndTheirTextureScrolls) {
     if (problems.empty()) break;
     std::printf("the lit-cube session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
   }
-  ASSERT_TRUE(problems.empty()) << "after choosing Object_Mesh, CUBE, Scale about 13 and Rotate:" << Said(problems);
+  ASSERT_TRUE(problems.empty()) << "after choosing Object_Mesh, CUBE, Scale about 13 and Rotate:"
+                                << Said(problems);
 
   // Through the effect: two runs ten frames apart differ only inside the cubes.
   for (int session = 0; session < kSessions; ++session) {
     problems.clear();
-    const gfx::Image early = Run("uv-early" + std::to_string(session), kScrollEmission + kAge, MakeScrollingCubes);
-    const gfx::Image late = Run("uv-late" + std::to_string(session), kScrollEmission + kAge + 10, MakeScrollingCubes);
+    const gfx::Image early =
+        Run("uv-early" + std::to_string(session), kScrollEmission + kAge, MakeScrollingCubes);
+    const gfx::Image late =
+        Run("uv-late" + std::to_string(session), kScrollEmission + kAge + 10, MakeScrollingCubes);
     // Additive blending shows only the texture's bright parts: the cubes' area is where
     // either picture differs from the floor alone.
     std::vector<bool> drawn = Changed(floor, early);
     const std::vector<bool> drawnLate = Changed(floor, late);
-    for (std::size_t i = 0; i < drawn.size() && i < drawnLate.size(); ++i) drawn[i] = drawn[i] || drawnLate[i];
+    for (std::size_t i = 0; i < drawn.size() && i < drawnLate.size(); ++i)
+      drawn[i] = drawn[i] || drawnLate[i];
     const Rect cubes = BoundsOf(drawn, early.width);
     const Rect moved = BoundsOf(Changed(early, late), early.width);
     const int w = cubes.x1 - cubes.x0, h = cubes.y1 - cubes.y0;
@@ -265,10 +293,69 @@ TEST_F(PanelEndToEnd, CubesAreLitAtThePointerAndTheirTextureScrolls) {
           moved.x0 >= cubes.x0 && moved.y0 >= cubes.y0 && moved.x1 <= cubes.x1 && moved.y1 <= cubes.y1,
           "the pictures ten frames apart differ outside the cubes");
     if (problems.empty()) break;
-    std::printf("the scrolling-texture session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+    std::printf("the scrolling-texture session %d went wrong; trying again:%s\n", session,
+                Said(problems).c_str());
   }
-  EXPECT_TRUE(problems.empty()) << "after EnableShader, Use Texture with RING, UVMovement about 0.013 and PosOffset y "
-                                   "about -10:"
+  EXPECT_TRUE(problems.empty())
+      << "after EnableShader, Use Texture with RING, UVMovement about 0.013 and PosOffset y "
+         "about -10:"
+      << Said(problems);
+}
+
+// Trails show as thin additive lines where their alpha passes the test: from the pointer up to
+// each flare, and nowhere below the pointer. The pointer is first lifted well above the floor,
+// so a trail that started at the world's origin would draw a long line down from it.
+TEST_F(PanelEndToEnd, TrailsRiseBehindTheFlaresAndEndWithThem) {
+  const gfx::Image floor = Floor();
+  ASSERT_FALSE(floor.Empty());
+  const auto bright = [](const std::uint8_t* p) { return p[0] > 100 && p[1] > 100 && p[2] > 100; };
+  Problems problems;
+  for (int session = 0; session < kSessions; ++session) {
+    problems.clear();
+    const gfx::Image trails =
+        Run("trails" + std::to_string(session), kTrailEmission + kAge, [](EditorSession& editor) {
+          MakeRisingTrails(editor);
+          editor.SceneKey("r", 0.3);
+        });
+    ASSERT_FALSE(trails.Empty());
+    // The camera keeps the pointer in the middle of the picture.
+    const int middle = trails.height / 2;
+    const int below = Count(trails, {0, middle + 15, trails.width, trails.height}, bright);
+    Check(&problems, below == 0,
+          std::to_string(below) + " bright pixels below the pointer: a line from the origin?");
+    // A line is a bright pixel with few bright neighbours; a flare is a disc of them.
+    int lines = 0;
+    for (int y = 2; y < middle; ++y)
+      for (int x = 2; x < trails.width - 2; ++x)
+        if (bright(trails.Pixel(x, y)) && Count(trails, {x - 2, y - 2, x + 3, y + 3}, bright) <= 8) ++lines;
+    Check(&problems, lines > 200,
+          "only " + std::to_string(lines) + " pixels of thin lines above the pointer");
+    const std::vector<Blob> flares = BrightBlobs(trails);
+    const auto big =
+        std::count_if(flares.begin(), flares.end(), [](const Blob& b) { return b.pixels >= 20; });
+    Check(&problems, big >= 4,
+          std::to_string(big) + " flares, not at least four of the five (one can hide another)");
+    if (problems.empty()) break;
+    std::printf("the trail session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+  }
+  ASSERT_TRUE(problems.empty())
+      << "after Behavior_Circle, UpVector 0.5, Use Trail and TrailWidth 2 with the pointer "
+         "lifted:"
+      << Said(problems);
+
+  // PopTime 50 is shorter than the emission interval of 150: a hundred frames after the last
+  // emission the particles and their trails have gone, and the floor is alone again.
+  for (int session = 0; session < kSessions; ++session) {
+    problems.clear();
+    const gfx::Image after = Run("after" + std::to_string(session), kTrailEmission + 100, MakeRisingTrails);
+    ASSERT_FALSE(after.Empty());
+    const std::vector<bool> changed = Changed(floor, after);
+    const auto left = std::count(changed.begin(), changed.end(), true);
+    Check(&problems, left == 0, std::to_string(left) + " pixels differ from the floor alone");
+    if (problems.empty()) break;
+    std::printf("the after-trail session %d went wrong; trying again:%s\n", session, Said(problems).c_str());
+  }
+  EXPECT_TRUE(problems.empty()) << "100 frames after the last emission of particles living 50:"
                                 << Said(problems);
 }
 
