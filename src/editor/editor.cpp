@@ -14,7 +14,9 @@
 
 namespace {
 
-EffectTable* Table() { return CManager::GetInstance()->GetEffectTable(); }
+EffectTable* Table() {
+  return CManager::GetInstance()->GetEffectTable();
+}
 
 }  // namespace
 
@@ -140,7 +142,8 @@ void CEditor::Draw() {
 void CEditor::BeginPanelWindow(const char* name, bool* open) {
   // The first of the panel windows begun in a frame takes 500 x 600 the first time it
   // appears. Asked for earlier, the size would go to the list box, itself a child window.
-  if (std::exchange(panelSizePending_, false)) ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
+  if (std::exchange(panelSizePending_, false))
+    ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
   ui::Begin(name, open);
 }
 
@@ -153,7 +156,8 @@ void CEditor::TestMouseOverWindow() {
 // ---- the main window's parts ---------------------------------------------------------------------
 
 void CEditor::ShowPointerButton() {
-  if (interface_ && ui::Button(PointerHidden ? "Show Pointer" : "Hide Pointer")) PointerHidden = !PointerHidden;
+  if (interface_ && ui::Button(PointerHidden ? "Show Pointer" : "Hide Pointer"))
+    PointerHidden = !PointerHidden;
   CPointer* pointer = CManager::GetInstance()->GetPointer();
   if (!pointer) return;
   if (PointerHidden) {
@@ -244,10 +248,10 @@ void CEditor::ShowCopy() {
 void CEditor::ShowDefinitionList() {
   if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return;
   std::vector<ParticleParams>& list = Effects[Tags[TagIndex]];
-  std::vector<std::string> labels;
-  labels.reserve(list.size());
-  for (std::size_t i = 0; i < list.size(); ++i) labels.push_back("Item : " + std::to_string(i));
-  ui::ListBox("Index", &ItemIndex, labels);
+  // The labels are made once per count, not every frame.
+  while (itemLabels_.size() < list.size())
+    itemLabels_.push_back("Item : " + std::to_string(itemLabels_.size()));
+  ui::ListBox("Index", &ItemIndex, std::span(itemLabels_).first(list.size()));
   ImGui::SameLine();
   if (ui::Button("+")) list.push_back(TemplateDefinition());
   ImGui::SameLine();
@@ -320,6 +324,7 @@ void CEditor::KeepItemIndexInside() {
 ParticleParams* CEditor::SelectedDefinition() {
   if (TagIndex < 0 || TagIndex >= static_cast<int>(Tags.size())) return nullptr;
   const auto it = Effects.find(Tags[TagIndex]);
-  if (it == Effects.end() || ItemIndex < 0 || ItemIndex >= static_cast<int>(it->second.size())) return nullptr;
+  if (it == Effects.end() || ItemIndex < 0 || ItemIndex >= static_cast<int>(it->second.size()))
+    return nullptr;
   return &it->second[ItemIndex];
 }

@@ -152,4 +152,5 @@ class CEditor {
   bool firstUpdate_ = true;
   bool frameStarted_ = false;
   bool panelSizePending_ = false;
+  std::vector<std::string> itemLabels_;  // "Item : n" for every definition index shown so far
 };
