@@ -8,7 +8,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,10 +22,11 @@ namespace {
 constexpr float kPadding = 8.0f;  // between the frame and what it holds
 constexpr float kTickLength = 4.0f;
 constexpr float kMinTickSpacing = 40.0f;  // pixels between two tick labels, at least
-constexpr float kLineWeight = 1.5f;
+constexpr float kLineWeight = 1.0f;       // whole pixels draw through the library's line texture
 constexpr float kMarkerSize = 4.0f;
 constexpr float kMinGrabRadius = 6.0f;
 constexpr double kWheelZoom = 0.1;  // share of the range per wheel notch
+constexpr int kCircleSegments = 12;
 const ImVec4 kPlotBackground{0.06f, 0.06f, 0.08f, 1.0f};
 const ImVec4 kGrid{1.0f, 1.0f, 1.0f, 0.12f};
 const ImVec4 kBorder{1.0f, 1.0f, 1.0f, 0.35f};
@@ -40,8 +40,8 @@ const std::array<ImVec4, 4> kItemColours{{
     {1.0f, 0.5f, 0.2f, 1.0f},    // orange
 }};
 
-// Where the context hangs on the interface context.
-const ImGuiID kHookOwner = ImHashStr("ImPlot.Context");
+// Marks the hook by which the interface context holds the plot context.
+constexpr ImGuiID kHookOwner = 0x504C4F54;  // "PLOT"
 
 bool IsAuto(float value) {
   return value < 0.0f;
@@ -126,7 +126,8 @@ ImPlotContext::Current& Plot() {
 
 ImPlotRange Usable(double min, double max) {
   if (!std::isfinite(min) || !std::isfinite(max) || !std::isfinite(max - min)) return {0.0, 1.0};
-  if (max <= min) return {min, min + 1.0};
+  if (max <= min) max = min + 1.0;
+  if (max <= min) return {0.0, 1.0};  // so large that one unit is lost in rounding
   return {min, max};
 }
 
@@ -282,10 +283,31 @@ ImPlotContext::Current& SetUpPlot() {
   LayOut(plot);
   HandleInput(plot);
   DrawBackground(plot);
+  // Items are clipped to the area until EndPlot: once, not per item.
+  ImGui::GetWindowDrawList()->PushClipRect(plot.area.Min, plot.area.Max, true);
   return plot;
 }
 
 // ---- items
+
+// Plot to screen for the current plot, worked out once for a whole item.
+class Mapping {
+ public:
+  explicit Mapping(const ImPlotContext::Current& plot)
+      : left_(plot.area.Min.x),
+        bottom_(plot.area.Max.y),
+        xMin_(plot.state->limits[ImAxis_X1].Min),
+        yMin_(plot.state->limits[ImAxis_Y1].Min),
+        xScale_(plot.area.GetWidth() / plot.state->limits[ImAxis_X1].Size()),
+        yScale_(plot.area.GetHeight() / plot.state->limits[ImAxis_Y1].Size()) {}
+  ImVec2 operator()(double x, double y) const {
+    return ImVec2(static_cast<float>(left_ + (x - xMin_) * xScale_),
+                  static_cast<float>(bottom_ - (y - yMin_) * yScale_));
+  }
+
+ private:
+  double left_, bottom_, xMin_, yMin_, xScale_, yScale_;
+};
 
 ImVec4 ItemColour(const char* label) {
   return kItemColours[ImHashStr(label) % kItemColours.size()];
@@ -311,27 +333,95 @@ double Element(const double* values, int index, int stride) {
 template <typename Visit>
 void ForEachPoint(const double* xs, const double* ys, int count, int offset, int stride, Visit&& visit) {
   if (count <= 0 || !xs || !ys) return;
-  const long long start = ((static_cast<long long>(offset) % count) + count) % count;
+  int index = static_cast<int>(((static_cast<long long>(offset) % count) + count) % count);
   for (int i = 0; i < count; ++i) {
-    const int index = static_cast<int>((start + i) % count);
     visit(ImPlotPoint(Element(xs, index, stride), Element(ys, index, stride)));
+    if (++index == count) index = 0;
   }
 }
 
 // Far-away points are pulled in to a distance the draw list still handles exactly.
 ImVec2 Drawable(ImVec2 pixels) {
-  const auto pull = [](float v) { return std::isfinite(v) ? std::clamp(v, -1.0e6f, 1.0e6f) : 0.0f; };
+  constexpr float kFar = 1.0e6f;
+  const auto pull = [](float v) {
+    return v > -kFar && v < kFar ? v : v >= kFar ? kFar : v <= -kFar ? -kFar : 0.0f;
+  };
   return ImVec2(pull(pixels.x), pull(pixels.y));
 }
 
+template <int kSegments>
+const std::array<ImVec2, kSegments>& UnitCircle() {
+  static const std::array<ImVec2, kSegments> kUnit = [] {
+    std::array<ImVec2, kSegments> unit;
+    for (int i = 0; i < kSegments; ++i) {
+      const float angle = 2.0f * IM_PI * static_cast<float>(i) / kSegments;
+      unit[i] = ImVec2(std::cos(angle), std::sin(angle));
+    }
+    return unit;
+  }();
+  return kUnit;
+}
+
+// A filled circle with a one-pixel soft edge, written straight into the draw list through
+// local pointers: a plot may draw thousands a frame, and the library's own circles cost several
+// times as much.
+template <int kSegments>
+void FillCircle(ImDrawList& draw, ImVec2 centre, float radius, ImU32 colour) {
+  constexpr int n = kSegments, indices = 3 * (n - 2) + 6 * n;
+  const std::array<ImVec2, n>& unit = UnitCircle<n>();
+  const ImVec2 uv = draw._Data->TexUvWhitePixel;
+  const ImU32 edge = colour & ~IM_COL32_A_MASK;
+  const float inner = std::max(radius - 0.5f, 0.0f), outer = radius + 0.5f;
+  draw.PrimReserve(indices, 2 * n);
+  ImDrawVert* vertex = draw._VtxWritePtr;
+  ImDrawIdx* index = draw._IdxWritePtr;
+  const unsigned base = draw._VtxCurrentIdx;
+  for (int i = 0; i < n; ++i) {  // vertex 2i inside, 2i + 1 on the soft edge
+    vertex[2 * i] = {ImVec2(centre.x + unit[i].x * inner, centre.y + unit[i].y * inner), uv, colour};
+    vertex[2 * i + 1] = {ImVec2(centre.x + unit[i].x * outer, centre.y + unit[i].y * outer), uv, edge};
+  }
+  const auto at = [base](int i) { return static_cast<ImDrawIdx>(base + i); };
+  for (int i = 2; i < n; ++i) {
+    *index++ = at(0);
+    *index++ = at(2 * (i - 1));
+    *index++ = at(2 * i);
+  }
+  for (int i = 0; i < n; ++i) {
+    const int j = (i + 1) % n;
+    *index++ = at(2 * i);
+    *index++ = at(2 * i + 1);
+    *index++ = at(2 * j + 1);
+    *index++ = at(2 * i);
+    *index++ = at(2 * j + 1);
+    *index++ = at(2 * j);
+  }
+  draw._VtxWritePtr += 2 * n;
+  draw._IdxWritePtr += indices;
+  draw._VtxCurrentIdx += 2 * n;
+}
+
+// Small circles need fewer sides to look round.
+void FillCircle(ImDrawList& draw, ImVec2 centre, float radius, ImU32 colour) {
+  if (radius <= 5.0f) {
+    FillCircle<6>(draw, centre, radius, colour);
+  } else if (radius <= 10.0f) {
+    FillCircle<10>(draw, centre, radius, colour);
+  } else {
+    FillCircle<kCircleSegments>(draw, centre, radius, colour);
+  }
+}
+
+// The outline is drawn only where it differs from the fill.
 void DrawMarker(ImDrawList& draw, ImVec2 at, ImPlotMarker marker, float size, ImU32 fill, ImU32 outline,
                 float weight) {
+  const bool edged = outline != fill && weight > 0.0f;
+  const ImVec2 half(size, size);
   if (marker == ImPlotMarker_Square) {
-    draw.AddRectFilled(at - ImVec2(size, size), at + ImVec2(size, size), fill);
-    draw.AddRect(at - ImVec2(size, size), at + ImVec2(size, size), outline, 0.0f, 0, weight);
+    draw.AddRectFilled(at - half, at + half, fill);
+    if (edged) draw.AddRect(at - half, at + half, outline, 0.0f, 0, weight);
   } else if (marker == ImPlotMarker_Circle) {
-    draw.AddCircleFilled(at, size, fill, 12);
-    draw.AddCircle(at, size, outline, 12, weight);
+    FillCircle(draw, at, size, fill);
+    if (edged) draw.AddCircle(at, size, outline, kCircleSegments, weight);
   }
 }
 
@@ -397,11 +487,10 @@ void EndPlot() {
     const ImPlotRect box = GetPlotSelection();
     const ImVec2 a = Drawable(PlotToPixels(box.X.Min, box.Y.Max)),
                  b = Drawable(PlotToPixels(box.X.Max, box.Y.Min));
-    draw.PushClipRect(plot.area.Min, plot.area.Max, true);
     draw.AddRectFilled(a, b, ImGui::GetColorU32(kSelectionFill));
     draw.AddRect(a, b, ImGui::GetColorU32(kSelectionEdge));
-    draw.PopClipRect();
   }
+  draw.PopClipRect();
   draw.AddRect(plot.area.Min, plot.area.Max, ImGui::GetColorU32(kBorder));
   Context().plot.reset();
 }
@@ -445,10 +534,7 @@ ImVec2 GetPlotSize() {
 }
 
 ImVec2 PlotToPixels(double x, double y) {
-  const ImPlotContext::Current& plot = SetUpPlot();
-  const ImPlotRange &xs = plot.state->limits[ImAxis_X1], &ys = plot.state->limits[ImAxis_Y1];
-  return ImVec2(static_cast<float>(plot.area.Min.x + (x - xs.Min) / xs.Size() * plot.area.GetWidth()),
-                static_cast<float>(plot.area.Max.y - (y - ys.Min) / ys.Size() * plot.area.GetHeight()));
+  return Mapping(SetUpPlot())(x, y);
 }
 
 ImPlotPoint PixelsToPlot(const ImVec2& pixels) {
@@ -483,7 +569,8 @@ bool DragPoint(int id, double* x, double* y, const ImVec4& colour, float size, I
   ImPlotContext::Current& plot = SetUpPlot();
   ImPlotContext::PlotState& state = *plot.state;
   const ImGuiIO& io = ImGui::GetIO();
-  const ImVec2 at = PlotToPixels(*x, *y);
+  const Mapping map(plot);
+  const ImVec2 at = map(*x, *y);
   const float radius = std::max(size, kMinGrabRadius);
   const bool hovered = plot.frameHovered && state.hold == ImPlotContext::Hold::kNone &&
                        ImLengthSqr(io.MousePos - at) <= radius * radius;
@@ -506,11 +593,10 @@ bool DragPoint(int id, double* x, double* y, const ImVec4& colour, float size, I
   }
 
   ImDrawList& draw = *ImGui::GetWindowDrawList();
-  const ImVec2 now = Drawable(PlotToPixels(*x, *y));
-  draw.PushClipRect(plot.area.Min, plot.area.Max, true);
-  draw.AddCircleFilled(now, size, ImGui::GetColorU32(colour), 16);
-  if (hovered || held) draw.AddCircle(now, size + 2.0f, ImGui::GetColorU32(colour), 16, 1.5f);
-  draw.PopClipRect();
+  const ImVec2 now = Drawable(held ? map(*x, *y) : at);
+  const ImU32 fill = ImGui::GetColorU32(colour);
+  FillCircle(draw, now, size, fill);
+  if (hovered || held) draw.AddCircle(now, size + 2.0f, fill, 0, 1.5f);
   return moved;
 }
 
@@ -523,12 +609,10 @@ void PlotLine(const char* label, const double* xs, const double* ys, int count, 
   std::vector<ImVec2>& points = context.scratch;
   points.clear();
   ForEachPoint(xs, ys, count, offset, stride,
-               [&](const ImPlotPoint& p) { points.push_back(Drawable(PlotToPixels(p.x, p.y))); });
+               [&, map = Mapping(plot)](const ImPlotPoint& p) { points.push_back(Drawable(map(p.x, p.y))); });
   if (points.size() < 2) return;
-  ImDrawList& draw = *ImGui::GetWindowDrawList();
-  draw.PushClipRect(plot.area.Min, plot.area.Max, true);
-  draw.AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, kLineWeight);
-  draw.PopClipRect();
+  ImGui::GetWindowDrawList()->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0,
+                                          kLineWeight);
 }
 
 void PlotScatter(const char* label, const double* xs, const double* ys, int count, ImPlotScatterFlags,
@@ -548,12 +632,10 @@ void PlotScatter(const char* label, const double* xs, const double* ys, int coun
   ImDrawList& draw = *ImGui::GetWindowDrawList();
   ImRect visible = plot.area;
   visible.Expand(size + weight);
-  draw.PushClipRect(plot.area.Min, plot.area.Max, true);
-  ForEachPoint(xs, ys, count, offset, stride, [&](const ImPlotPoint& p) {
-    const ImVec2 at = PlotToPixels(p.x, p.y);
+  ForEachPoint(xs, ys, count, offset, stride, [&, map = Mapping(plot)](const ImPlotPoint& p) {
+    const ImVec2 at = map(p.x, p.y);
     if (visible.Contains(at)) DrawMarker(draw, at, marker, size, fillColour, outline, weight);
   });
-  draw.PopClipRect();
 }
 
 // ---- style ---------------------------------------------------------------------------------------------
