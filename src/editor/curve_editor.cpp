@@ -52,7 +52,8 @@ float ToValue(double y) {
   return static_cast<float>(std::clamp(y, -double{FLT_MAX}, double{FLT_MAX}));
 }
 
-// Ids follow the cursor, as the points' own ids did where this editor began.
+// A point's id is the cursor plus its place in the list, so a drag held while the points are
+// reordered passes to whichever point then holds that place.
 void DragPlotPoints(std::vector<ImPlotPoint>& s, int c) {
   for (std::size_t i = 0; i < s.size(); ++i)
     ImPlot::DragPoint(c + static_cast<int>(i), &s[i].x, &s[i].y, kDragPointColour, kDragPointSize);
