@@ -35,4 +35,5 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_LoadParticleText", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
     {"BM_StartUpToFirstFrame", "time_ms", Limit::kAtMost, 250, "ms"},
     {"BM_EditorFrameWithPanelsOpen", "cpu_ms_per_frame", Limit::kAtMost, 0.5, "ms"},
+    {"BM_PlotOf1000Points", "cpu_ms_per_frame", Limit::kAtMost, 0.2, "ms"},
 };

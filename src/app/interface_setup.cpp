@@ -5,6 +5,7 @@
 #include "app/child_window.h"
 #include "app/manager.h"
 #include "editor/editor.h"
+#include "editor/implot.h"
 #include "platform/interface/interface_backend.h"
 
 bool SetUpInterface(CManager& manager, platform::WindowSystem& system) {
@@ -13,6 +14,7 @@ bool SetUpInterface(CManager& manager, platform::WindowSystem& system) {
   if (!child || !editor) return false;
 
   ImGui::CreateContext();
+  ImPlot::CreateContext();
   ImGui::StyleColorsDark();
   ImGuiStyle& style = ImGui::GetStyle();
   style.Colors[ImGuiCol_WindowBg] = ImVec4(0.0f, 0.0f, 0.1f, 0.4f);
@@ -20,6 +22,7 @@ bool SetUpInterface(CManager& manager, platform::WindowSystem& system) {
 
   auto backend = system.CreateInterfaceBackend(child->GetWindow(), child->GetDevice());
   if (!backend) {
+    ImPlot::DestroyContext();
     ImGui::DestroyContext();
     return false;
   }

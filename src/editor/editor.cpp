@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/manager.h"
+#include "editor/implot.h"
 #include "editor/item_log.h"
 #include "editor/ui_items.h"
 #include "platform/interface/interface_backend.h"
@@ -67,7 +68,10 @@ void CEditor::AttachInterface(std::unique_ptr<platform::InterfaceBackend> backen
 
 void CEditor::Uninit() {
   interface_.reset();
-  if (ImGui::GetCurrentContext()) ImGui::DestroyContext();
+  if (ImGui::GetCurrentContext()) {
+    ImPlot::DestroyContext();
+    ImGui::DestroyContext();
+  }
   frameStarted_ = false;
 }
 

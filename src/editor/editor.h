@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/implot.h"
 #include "editor/widgets.h"
 #include "particle/particle_params.h"
 
@@ -37,7 +38,7 @@ class CEditor {
   // Takes the interface library's back ends (the library's context must be current).
   void AttachInterface(std::unique_ptr<platform::InterfaceBackend> backend);
   bool HasInterface() const { return interface_ != nullptr; }
-  // Shuts the back ends down, then destroys the library's context.
+  // Shuts the back ends down, then destroys the plot layer's context and the library's.
   void Uninit();
   // One frame: the selected effect goes to the effect table, then every editor window is
   // built (none when show is false). Returns the new showAnother. Without an interface only
@@ -103,6 +104,17 @@ class CEditor {
   };
   SoundPanelState Sound;
 
+  // The "Plot" section's curve editor, one for the whole run whichever definition is shown:
+  // per channel, the points shown (x the frame, y the value) and a cursor kept at their count - 1.
+  struct CurveEditorState {
+    static constexpr int kChannels = 4;
+    std::array<std::vector<ImPlotPoint>, kChannels> PlotSeries;
+    std::array<int, kChannels> PlotCursors{};
+    int ElementTypeIndex = 0;
+    int PlotChannel = 0;
+  };
+  CurveEditorState Curve;
+
  private:
   // ---- the main window's parts, in the order they are drawn
   void ShowFileMenu();
@@ -127,6 +139,11 @@ class CEditor {
   // Kind 0 edits the selected definition's texture, kind 1 its mask texture.
   void ShowTextureCombo(int kind);
   void ShowPhysicsPanel(EmissionParams& e);
+  // ---- the billboard panel's "Plot" section (curve_editor.cpp)
+  void ShowPlotEditor(BillboardParams& b);
+  void FillPlotSeries(BillboardParams& b);
+  void ShowPlot(BillboardParams& b, std::vector<ImPlotPoint>& s, int& c);
+  void WritePlotPoints(BillboardParams& b, const std::vector<ImPlotPoint>& s) const;
   // The limits follow the shown definition's "Use Physics"; the corrections apply when the
   // user edits a value, so a loaded value above a limit stays until it is edited.
   void SetLimits(bool usePhysics);

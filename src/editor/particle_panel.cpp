@@ -103,6 +103,7 @@ void CEditor::ShowBillboardPanel(BillboardParams& b, EmissionParams& e) {
   DrawRows(Widgets, kGrowthRows<BillboardParams>, b, e);
   DrawRows(Widgets, kSpinRows, b, e);
   DrawRows(Widgets, kFadeRows<BillboardParams>, b, e);
+  if (ui::CollapsingHeader("Plot")) ShowPlotEditor(b);
   if (ui::InputInt("Quantity", &e.Quantity, 1, 100)) CorrectQuantity(e.Quantity);
   const PanelRow popTime{"PopTime", RowKind::kDragInt, 1.0f, 1, static_cast<float>(PopTimeLimit)};
   if (DrawRow(Widgets, popTime, Int(b.PopTime))) CorrectPopTime(b.PopTime);

@@ -152,4 +152,18 @@ bool ListBox(const char* label, int* current, std::span<const std::string> entri
   return changed;
 }
 
+Plot::Plot(const char* title, const ImVec2& size) : title_(title), open_(ImPlot::BeginPlot(title, size)) {
+  if (open_) LogLastItem(title_, "Plot");
+}
+
+Plot::~Plot() {
+  if (!open_) return;
+  if (ItemLog* log = ItemLog::Installed()) {
+    const ImVec2 at = ImPlot::GetPlotPos(), size = ImPlot::GetPlotSize();
+    log->Add({ImGui::GetCurrentWindowRead()->Name, title_ + "/area", at, ImVec2(at.x + size.x, at.y + size.y),
+              "PlotArea"});
+  }
+  ImPlot::EndPlot();
+}
+
 }  // namespace ui

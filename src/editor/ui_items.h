@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "editor/implot.h"
+
 namespace ui {
 
 bool Begin(const char* name, bool* open = nullptr, ImGuiWindowFlags flags = 0);
@@ -34,5 +36,21 @@ bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags
                  const char* kind = "ColorButton");
 // The library's list box with the default height (up to 7 rows), each entry a logged row.
 bool ListBox(const char* label, int* current, std::span<const std::string> entries);
+
+// A plot from BeginPlot to EndPlot, open while the object tests true. It logs the frame under
+// the title (kind "Plot") and, when it ends, the area where the axes map under title + "/area"
+// (kind "PlotArea"), so that tests can aim at plot coordinates.
+class Plot {
+ public:
+  explicit Plot(const char* title, const ImVec2& size = ImVec2(-1, 0));
+  ~Plot();
+  Plot(const Plot&) = delete;
+  Plot& operator=(const Plot&) = delete;
+  explicit operator bool() const { return open_; }
+
+ private:
+  std::string title_;
+  bool open_;
+};
 
 }  // namespace ui

@@ -164,37 +164,7 @@ class ParticlePanel : public EditorTest {
     }
   }
 
-  void Wheel(int steps) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEWHEEL;
-    e.wheel.windowID = EditorWindowId();
-    e.wheel.y = steps;
-    system_.PushEvent(e);
-    Frame();
-  }
-  // Scrolls "Particles" with the wheel until the widget lies inside it and stays put (the
-  // library settles a scroll a frame after the content changed its height).
-  void Reveal(const std::string& label) {
-    ImVec2 last(-1, -1);
-    for (int tries = 0; tries < 60; ++tries) {
-      const ui::LoggedItem* item = Log().Find(label, kWindow);
-      const ui::LoggedItem* window = Log().Find(kWindow, kWindow);
-      if (!item || !window) return;
-      const float top = window->min.y + ImGui::GetFrameHeight() + 2.0f, bottom = window->max.y - 2.0f;
-      const bool inside = item->min.y >= top && item->max.y <= bottom;
-      const bool still = item->min.y == last.y;
-      last = item->min;
-      if (inside && still) return;
-      if (inside) {
-        Frame();
-        continue;
-      }
-      mouse_ = ImVec2(window->max.x - 20.0f, window->Centre().y);
-      MoveMouse(mouse_);
-      Wheel(item->min.y < top ? 1 : -1);
-    }
-    ADD_FAILURE() << "could not scroll to " << label;
-  }
+  void Reveal(const std::string& label) { EditorTest::Reveal(label, kWindow); }
 
   // Drags value k of an n-value drag sideways in steps of dx pixels (the first step takes
   // the drag past the library's threshold). Presses alternate between two spots, so that two
@@ -332,7 +302,7 @@ TEST_F(ParticlePanel, BillboardRowsComeInOrderWithTheirWidgets) {
       {"RandomVelocityMax", "DragFloat3"}, {"Use Physics", "Checkbox"}, {"Scale", "DragFloat3"},
       {"ScalingValue", "DragFloat3"},  {"RotateValue", "DragFloat"},   {"RandomRotateValue", "DragFloat2"},
       {"Color", "ColorField"},         {"DestColor", "ColorField"},    {"ColorAttenuation", "DragFloat"},
-      {"Quantity", "InputInt"},        {"PopTime", "DragInt"},         {"Use Trail", "Checkbox"},
+      {"Plot", "CollapsingHeader"},    {"Quantity", "InputInt"},        {"PopTime", "DragInt"},         {"Use Trail", "Checkbox"},
       {"TrailWidth", "DragFloat"},     {"UseTrailTexture", "Checkbox"}, {"TrailTexture", "Combo"},
       {"SeparateTrailColors", "Checkbox"}, {"BeginTrailColor", "ColorField"}, {"EndTrailColor", "ColorField"},
   };

@@ -189,6 +189,30 @@ class EditorSession {
     Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 1 sleep 0.3" +
         steps + " sleep 0.3 mouseup 1 sleep 0.5");
   }
+  // Presses the right button at one point and carries the pointer to the other in steps the
+  // interface sees one by one; the button stays down. Relative moves: while a button is held
+  // the program holds the pointer, and moves to a place in the window no longer reach it.
+  void HoldRight(Point from, Point to) {
+    std::string steps;
+    for (int step = 0; step < 5; ++step) {
+      const int dx = (to.x - from.x) * (step + 1) / 5 - (to.x - from.x) * step / 5;
+      const int dy = (to.y - from.y) * (step + 1) / 5 - (to.y - from.y) * step / 5;
+      steps += " mousemove_relative -- " + std::to_string(dx) + " " + std::to_string(dy) + " sleep 0.1";
+    }
+    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 3 sleep 0.3" + steps +
+        " sleep 0.5");
+  }
+  void ReleaseRight() { Run("xdotool mouseup 3 sleep 0.5"); }
+  // A left click where the pointer is, with the key (xdotool's name for it) held around it.
+  void ClickHolding(const std::string& key) {
+    Focus();
+    Run("xdotool keydown " + key + " sleep 0.3 mousedown 1 sleep 0.3 mouseup 1 sleep 0.3 keyup " + key + " sleep 0.5");
+  }
+  // Turns the wheel towards the user (down the page) over the point.
+  void WheelDown(Point at, int notches) {
+    Run("xdotool mousemove --window " + window_ + " " + Where(at) + " sleep 0.3 click --repeat " +
+        std::to_string(notches) + " --delay 100 5 sleep 0.8");
+  }
   // Moves the pointer off every widget, so none is drawn hovered in the last picture.
   void MoveAway() { Run("xdotool mousemove --window " + window_ + " " + Where(kNowhere) + " sleep 0.5"); }
   // Types into the widget that has the keyboard.

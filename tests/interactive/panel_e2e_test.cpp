@@ -35,10 +35,10 @@ constexpr Point kObjectMeshEntry{230, 138};
 constexpr Point kBehaviorCombo{230, 188};
 constexpr Point kBehaviorCircleEntry{230, 230};
 constexpr Point kMoveAttenuation{230, 258};
-constexpr Point kBillboardQuantity{150, 560};
+constexpr Point kBillboardQuantity{150, 583};  // below the "Plot" header
 constexpr Point kUpVector{230, 234};
-constexpr Point kUseTrail{111, 610};
-constexpr Point kTrailWidth{230, 633};
+constexpr Point kUseTrail{111, 633};
+constexpr Point kTrailWidth{230, 656};
 // Mesh panel, "Movement" open.
 constexpr Point kEnableShader{114, 120};
 constexpr Point kModelCombo{230, 142};

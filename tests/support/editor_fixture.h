@@ -146,6 +146,37 @@ class EditorTest : public TempFolderTest {
     system_.PushEvent(e);
     Frame();
   }
+  void Wheel(int steps) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = EditorWindowId();
+    e.wheel.y = steps;
+    system_.PushEvent(e);
+    Frame();
+  }
+  // Scrolls the window with the wheel until the widget lies inside it and stays put (the
+  // library settles a scroll a frame after the content changed its height).
+  void Reveal(const std::string& label, const std::string& window) {
+    ImVec2 last(-1, -1);
+    for (int tries = 0; tries < 60; ++tries) {
+      const ui::LoggedItem* item = Log().Find(label, window);
+      const ui::LoggedItem* frame = Log().Find(window, window);
+      if (!item || !frame) return;
+      const float top = frame->min.y + ImGui::GetFrameHeight() + 2.0f, bottom = frame->max.y - 2.0f;
+      const bool inside = item->min.y >= top && item->max.y <= bottom;
+      const bool still = item->min.y == last.y;
+      last = item->min;
+      if (inside && still) return;
+      if (inside) {
+        Frame();
+        continue;
+      }
+      mouse_ = ImVec2(frame->max.x - 20.0f, frame->Centre().y);
+      MoveMouse(mouse_);
+      Wheel(item->min.y < top ? 1 : -1);
+    }
+    ADD_FAILURE() << "could not scroll to " << label;
+  }
   // Clicks the text field, types the text into it and leaves it with a click elsewhere.
   void Fill(const std::string& label, const std::string& text) {
     Click(label);

@@ -12,6 +12,8 @@ HeadlessInterfaceBackend::HeadlessInterfaceBackend(WindowSystem& system, std::ui
   ImGuiIO& io = ImGui::GetIO();
   io.BackendPlatformName = "headless";
   io.BackendRendererName = "headless";
+  // As the OpenGL 3 renderer: draw lists may pass 65,536 vertices (a plot of a thousand points).
+  io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
   io.IniFilename = nullptr;
   io.DisplaySize = ImVec2(static_cast<float>(width), static_cast<float>(height));
   // The same key numbers as the SDL back end: scancodes.
