@@ -37,8 +37,9 @@ constexpr Point kBehaviorCircleEntry{230, 230};
 constexpr Point kMoveAttenuation{230, 258};
 constexpr Point kBillboardQuantity{150, 583};  // below the "Plot" header
 constexpr Point kUpVector{230, 234};
-constexpr Point kUseTrail{111, 633};
-constexpr Point kTrailWidth{230, 656};
+// Billboard panel, "Movement" closed again.
+constexpr Point kUseTrail{111, 426};
+constexpr Point kTrailWidth{230, 449};
 // Mesh panel, "Movement" open.
 constexpr Point kEnableShader{114, 120};
 constexpr Point kModelCombo{230, 142};
@@ -177,6 +178,7 @@ void MakeRisingTrails(EditorSession& editor) {
   editor.Click(kBehaviorCircleEntry);
   editor.Enter(kMoveAttenuation, "3");
   editor.Enter(kUpVector, "0.5");
+  editor.Click(kMovementHeader);
   editor.Click(kUseTrail);
   editor.Enter(kTrailWidth, "2");
   editor.MoveAway();
