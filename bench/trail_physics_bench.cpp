@@ -78,7 +78,7 @@ void BM_UpdateFullTrail(benchmark::State& state) {
 }
 BENCHMARK(BM_UpdateFullTrail);
 
-// Target: 400 flares with full trails updated and drawn in at most 4 ms a frame on the
+// Target: 400 flares with full trails updated and drawn in at most 3 ms a frame on the
 // Null device: the registry's sweep and the scene's draw, particles included.
 void BM_FullTrailsFrameNull(benchmark::State& state) {
   platform::HeadlessWindowSystem system;
@@ -100,8 +100,8 @@ void BM_FullTrailsFrameNull(benchmark::State& state) {
 }
 BENCHMARK(BM_FullTrailsFrameNull)->Arg(400)->Unit(benchmark::kMillisecond);
 
-// Target: the same frame on the GL device in at most 8 ms of this thread's CPU, the
-// upload of 400 x 36 KB of vertices included.
+// Target: the same frame on the GL device in at most 3 ms of this thread's CPU, the
+// vertices of 400 trails rewritten every frame included.
 void BM_FullTrailsFrameGl(benchmark::State& state) {
   std::string error;
   auto system = platform::SdlWindowSystem::Create(&error);
