@@ -32,8 +32,8 @@ void BM_UpdateAllLiveObjects(benchmark::State& state) {
   for (auto _ : state) CObject::UpdateAll();
   state.SetItemsProcessed(state.iterations() * count);
   state.counters["ns_per_object"] =
-      benchmark::Counter(static_cast<double>(count) * 1e-9,
-                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+      benchmark::Counter(static_cast<double>(count) * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                                benchmark::Counter::kInvert);
   CObject::ReleaseAll();
 }
 BENCHMARK(BM_UpdateAllLiveObjects)->Arg(100000)->Unit(benchmark::kMillisecond);
@@ -49,8 +49,8 @@ void BM_CreateAndPurgePerFrame(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * count);
   state.counters["ns_per_object"] =
-      benchmark::Counter(static_cast<double>(count) * 1e-9,
-                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+      benchmark::Counter(static_cast<double>(count) * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                                benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CreateAndPurgePerFrame)->Arg(10000)->Unit(benchmark::kMillisecond);
 
