@@ -2,30 +2,54 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace gfx {
 
 namespace {
-constexpr std::size_t kInitialBytes = 4u << 20;
-}
+constexpr std::size_t kInitialBytes = 16u << 20;
+constexpr GLuint64 kForever = ~GLuint64{0};
+}  // namespace
 
 void BatchStream::Destroy() {
   for (const Format& f : formats_) glDeleteVertexArrays(1, &f.vao);
   formats_.clear();
   for (Ring* ring : {&vertices_, &indices_}) {
+    ring->DropFences();
     if (ring->name) glDeleteBuffers(1, &ring->name);
     *ring = {};
   }
 }
 
+void BatchStream::Ring::DropFences() {
+  for (GLsync& fence : fences)
+    if (fence) glDeleteSync(std::exchange(fence, nullptr));
+}
+
+void BatchStream::Ring::Allocate(GLenum target, std::size_t bytes) {
+  // Draws still queued keep reading the old storage.
+  DropFences();
+  capacity = bytes;
+  next = 0;
+  segment = 0;
+  glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
+}
+
 std::size_t BatchStream::Ring::Put(GLenum target, std::span<const std::byte> bytes, std::size_t alignment) {
-  std::size_t at = (next + alignment - 1) / alignment * alignment;
   glBindBuffer(target, name);
-  if (at + bytes.size() > capacity) {
-    // Fresh storage: draws still queued keep reading the old one.
-    capacity = std::max(capacity, bytes.size() * 2);
-    glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
-    at = 0;
+  const auto aligned = [alignment](std::size_t at) { return (at + alignment - 1) / alignment * alignment; };
+  if (bytes.size() + alignment > capacity / kSegments)
+    Allocate(target, (bytes.size() + alignment) * kSegments * 2);
+  const std::size_t segmentBytes = capacity / kSegments;
+  std::size_t at = aligned(next);
+  if (at + bytes.size() > (segment + 1) * segmentBytes) {
+    fences[segment] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    segment = (segment + 1) % kSegments;
+    if (GLsync lastLap = std::exchange(fences[segment], nullptr)) {
+      glClientWaitSync(lastLap, GL_SYNC_FLUSH_COMMANDS_BIT, kForever);
+      glDeleteSync(lastLap);
+    }
+    at = aligned(segment * segmentBytes);
   }
   // Unsynchronised: nothing queued reads this range, so the renderer need not be waited for.
   void* mapped = glMapBufferRange(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes.size()),
@@ -58,9 +82,8 @@ GLuint BatchStream::VertexArray(const VertexLayout& layout, UINT stride, int mat
   for (Ring* ring : {&vertices_, &indices_}) {
     if (ring->name) continue;
     glGenBuffers(1, &ring->name);
-    ring->capacity = kInitialBytes;
     glBindBuffer(GL_ARRAY_BUFFER, ring->name);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(ring->capacity), nullptr, GL_STREAM_DRAW);
+    ring->Allocate(GL_ARRAY_BUFFER, kInitialBytes);
   }
   GLuint vao = 0;
   glGenVertexArrays(1, &vao);

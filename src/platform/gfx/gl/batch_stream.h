@@ -1,11 +1,14 @@
 #pragma once
-// Where batched draws go to GL: one vertex and one index buffer written front to back,
-// each range once, without waiting for the renderer (a range is never rewritten while a
-// queued draw may still read it: when the buffer is full its storage is replaced instead).
-// One vertex array per vertex format, created on first use.
+// Where batched draws go to GL: one vertex and one index buffer written front to back
+// without waiting for the renderer. Each buffer is cut into segments; leaving a segment
+// fences the draws that read it, and coming back to it a lap later waits for that fence,
+// long passed by then. So a range is never rewritten while a queued draw may still read it,
+// and the storage is reused rather than replaced (fresh storage costs page faults every
+// lap). One vertex array per vertex format, created on first use.
 
 #include <epoxy/gl.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -35,11 +38,16 @@ class BatchStream {
 
  private:
   struct Ring {
+    static constexpr std::size_t kSegments = 4;
     GLuint name = 0;
     std::size_t capacity = 0;
     std::size_t next = 0;
-    // Copies bytes at a multiple of alignment, replacing the storage when they do not fit.
+    std::size_t segment = 0;  // the one being written
+    std::array<GLsync, kSegments> fences{};
+    // Copies bytes at a multiple of alignment and returns where.
     std::size_t Put(GLenum target, std::span<const std::byte> bytes, std::size_t alignment);
+    void Allocate(GLenum target, std::size_t bytes);
+    void DropFences();
   };
   struct Format {
     VertexLayout layout;

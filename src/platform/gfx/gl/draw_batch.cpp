@@ -1,5 +1,6 @@
 #include "platform/gfx/gl/draw_batch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -51,12 +52,28 @@ void DrawBatch::Begin(const BatchKey& key, bool perVertexMatrix) {
 }
 
 void DrawBatch::Clear() {
-  vertices_.clear();
-  indices_.clear();
+  vertexBytes_ = 0;
+  indexCount_ = 0;
+}
+
+std::byte* DrawBatch::VertexRoom(std::size_t bytes) {
+  if (vertexBytes_ + bytes > vertices_.size())
+    vertices_.resize(std::max(2 * vertices_.size(), vertexBytes_ + bytes));
+  std::byte* at = vertices_.data() + vertexBytes_;
+  vertexBytes_ += bytes;
+  return at;
+}
+
+std::uint32_t* DrawBatch::IndexRoom(std::size_t count) {
+  if (indexCount_ + count > indices_.size())
+    indices_.resize(std::max(2 * indices_.size(), indexCount_ + count));
+  std::uint32_t* at = indices_.data() + indexCount_;
+  indexCount_ += count;
+  return at;
 }
 
 void DrawBatch::Append(const Source& source) {
-  const auto base = static_cast<std::uint32_t>(vertices_.size() / stride_);
+  const auto base = static_cast<std::uint32_t>(vertexBytes_ / stride_);
   const UINT vertexCount = static_cast<UINT>(source.bytes.size() / key_.stride);
   AppendVertices(source, vertexCount);
   AppendTriangles(source, base - source.lowestIndex);
@@ -64,9 +81,7 @@ void DrawBatch::Append(const Source& source) {
 
 void DrawBatch::AppendVertices(const Source& source, UINT vertexCount) {
   const UINT inStride = key_.stride;
-  const std::size_t start = vertices_.size();
-  vertices_.resize(start + std::size_t{vertexCount} * stride_);
-  std::byte* out = vertices_.data() + start;
+  std::byte* out = VertexRoom(std::size_t{vertexCount} * stride_);
   const std::byte* in = source.bytes.data();
   if (stride_ == inStride) {
     std::memcpy(out, in, std::size_t{vertexCount} * inStride);
@@ -98,22 +113,39 @@ void DrawBatch::AppendVertices(const Source& source, UINT vertexCount) {
 void DrawBatch::AppendTriangles(const Source& source, std::uint32_t base) {
   const std::uint32_t* indices = source.indices;
   const UINT count = source.count;
+  if (count < 3) return;
   auto at = [&](UINT i) { return base + (indices ? indices[i] : i); };
   switch (source.type) {
-    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLESTRIP: {
       // Every other triangle of a strip runs the other way round; swapping its first two
       // vertices keeps all of them facing as the strip does, so culling sees the same faces.
-      for (UINT i = 0; i + 2 < count; ++i) {
+      std::uint32_t* out = IndexRoom(3 * std::size_t{count - 2});
+      for (UINT i = 0; i + 2 < count; ++i, out += 3) {
         const bool odd = i & 1;
-        indices_.insert(indices_.end(), {at(odd ? i + 1 : i), at(odd ? i : i + 1), at(i + 2)});
+        out[0] = at(odd ? i + 1 : i);
+        out[1] = at(odd ? i : i + 1);
+        out[2] = at(i + 2);
       }
       break;
-    case D3DPT_TRIANGLEFAN:
-      for (UINT i = 1; i + 1 < count; ++i) indices_.insert(indices_.end(), {at(0), at(i), at(i + 1)});
+    }
+    case D3DPT_TRIANGLEFAN: {
+      std::uint32_t* out = IndexRoom(3 * std::size_t{count - 2});
+      for (UINT i = 1; i + 1 < count; ++i, out += 3) {
+        out[0] = at(0);
+        out[1] = at(i);
+        out[2] = at(i + 1);
+      }
       break;
-    default:
-      for (UINT i = 0; i + 2 < count; i += 3) indices_.insert(indices_.end(), {at(i), at(i + 1), at(i + 2)});
+    }
+    default: {
+      std::uint32_t* out = IndexRoom(count / 3 * std::size_t{3});
+      for (UINT i = 0; i + 2 < count; i += 3, out += 3) {
+        out[0] = at(i);
+        out[1] = at(i + 1);
+        out[2] = at(i + 2);
+      }
       break;
+    }
   }
 }
 

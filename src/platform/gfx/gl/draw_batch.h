@@ -45,19 +45,19 @@ bool NormalMatrix(const D3DXMATRIX& world, float normal[3][3]);
 class DrawBatch {
  public:
   // Bytes a batch may gather before it is drawn, so one upload never grows without bound.
-  static constexpr std::size_t kMaxBytes = 4u << 20;
+  static constexpr std::size_t kMaxBytes = 2u << 20;
 
   // Starts gathering draws of this key. With a per-vertex matrix, 16 floats follow each
   // vertex: the matrix an effect would otherwise take as a uniform.
   void Begin(const BatchKey& key, bool perVertexMatrix);
   void Clear();
-  bool Empty() const { return indices_.empty(); }
+  bool Empty() const { return indexCount_ == 0; }
   const BatchKey& Key() const { return key_; }
   bool PerVertexMatrix() const { return perVertexMatrix_; }
   UINT Stride() const { return stride_; }
-  std::span<const std::byte> Vertices() const { return vertices_; }
-  std::span<const std::uint32_t> Indices() const { return indices_; }
-  bool Full() const { return vertices_.size() >= kMaxBytes; }
+  std::span<const std::byte> Vertices() const { return {vertices_.data(), vertexBytes_}; }
+  std::span<const std::uint32_t> Indices() const { return {indices_.data(), indexCount_}; }
+  bool Full() const { return vertexBytes_ >= kMaxBytes; }
 
   // Where a draw's vertices come from and how they are placed.
   struct Source {
@@ -80,11 +80,18 @@ class DrawBatch {
   void AppendVertices(const Source& source, UINT vertexCount);
   void AppendTriangles(const Source& source, std::uint32_t base);
 
+  // Room for so many more bytes and indices; the storage only grows, and is written before
+  // it is read, so growing never clears it.
+  std::byte* VertexRoom(std::size_t bytes);
+  std::uint32_t* IndexRoom(std::size_t count);
+
   BatchKey key_;
   bool perVertexMatrix_ = false;
   UINT stride_ = 0;
   std::vector<std::byte> vertices_;
+  std::size_t vertexBytes_ = 0;
   std::vector<std::uint32_t> indices_;
+  std::size_t indexCount_ = 0;
 };
 
 }  // namespace gfx
