@@ -72,7 +72,8 @@ BatchStream::Placement BatchStream::Write(std::span<const std::byte> vertices, U
   // Vertices start at a whole vertex so the draw can name them by a base vertex.
   const std::size_t vertexAt = vertices_.Put(GL_ARRAY_BUFFER, vertices, stride);
   const std::size_t indexAt =
-      indices_.Put(GL_ELEMENT_ARRAY_BUFFER, std::as_bytes(indices), sizeof(std::uint32_t));
+      indices.empty() ? 0
+                      : indices_.Put(GL_ELEMENT_ARRAY_BUFFER, std::as_bytes(indices), sizeof(std::uint32_t));
   return {static_cast<GLint>(vertexAt / stride), indexAt};
 }
 

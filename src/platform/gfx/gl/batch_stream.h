@@ -28,7 +28,7 @@ class BatchStream {
     GLint baseVertex = 0;
     std::uintptr_t indexOffset = 0;  // in bytes, as glDrawElements takes it
   };
-  // Copies vertices and indices in and binds the vertex array of the format: the layout's
+  // Copies vertices and indices (if any) in and binds the vertex array of the format: the layout's
   // attributes at their offsets inside stride, and with matrixOffset >= 0 a 4x4 matrix per
   // vertex there (attributes 4 to 7). *boundVao follows what is bound.
   Placement Write(std::span<const std::byte> vertices, UINT stride, std::span<const std::uint32_t> indices,

@@ -54,6 +54,7 @@ void DrawBatch::Begin(const BatchKey& key, bool perVertexMatrix) {
 void DrawBatch::Clear() {
   vertexBytes_ = 0;
   indexCount_ = 0;
+  draws_ = 0;
 }
 
 std::byte* DrawBatch::VertexRoom(std::size_t bytes) {
@@ -76,6 +77,13 @@ void DrawBatch::Append(const Source& source) {
   const auto base = static_cast<std::uint32_t>(vertexBytes_ / stride_);
   const UINT vertexCount = static_cast<UINT>(source.bytes.size() / key_.stride);
   AppendVertices(source, vertexCount);
+  if (++draws_ == 1 && !source.indices) {
+    first_ = Source{};
+    first_.type = source.type;
+    first_.count = source.count;
+    return;
+  }
+  if (draws_ == 2 && indexCount_ == 0) AppendTriangles(first_, 0);
   AppendTriangles(source, base - source.lowestIndex);
 }
 

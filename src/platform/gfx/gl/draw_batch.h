@@ -51,12 +51,16 @@ class DrawBatch {
   // vertex: the matrix an effect would otherwise take as a uniform.
   void Begin(const BatchKey& key, bool perVertexMatrix);
   void Clear();
-  bool Empty() const { return indexCount_ == 0; }
+  bool Empty() const { return draws_ == 0; }
   const BatchKey& Key() const { return key_; }
   bool PerVertexMatrix() const { return perVertexMatrix_; }
   UINT Stride() const { return stride_; }
   std::span<const std::byte> Vertices() const { return {vertices_.data(), vertexBytes_}; }
   std::span<const std::uint32_t> Indices() const { return {indices_.data(), indexCount_}; }
+  // A batch of one unindexed draw keeps its primitive and has no indices: it goes to GL as
+  // it came, sparing the index list and its upload (a trail between two particles).
+  bool Single() const { return draws_ == 1 && indexCount_ == 0; }
+  D3DPRIMITIVETYPE SingleType() const { return first_.type; }
   bool Full() const { return vertexBytes_ >= kMaxBytes; }
 
   // Where a draw's vertices come from and how they are placed.
@@ -86,6 +90,8 @@ class DrawBatch {
   std::uint32_t* IndexRoom(std::size_t count);
 
   BatchKey key_;
+  std::size_t draws_ = 0;
+  Source first_{};  // the first draw, while its triangles are not listed yet
   bool perVertexMatrix_ = false;
   UINT stride_ = 0;
   std::vector<std::byte> vertices_;

@@ -566,8 +566,13 @@ void GlDevice::FlushBatch() {
   const auto placement =
       stream_.Write(batch_.Vertices(), batch_.Stride(), batch_.Indices(), key.layout,
                     batch_.PerVertexMatrix() ? static_cast<int>(key.stride) : -1, &boundVao_);
-  glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(batch_.Indices().size()), GL_UNSIGNED_INT,
-                           reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
+  if (batch_.Single()) {
+    const auto count = static_cast<GLsizei>(batch_.Vertices().size() / batch_.Stride());
+    glDrawArrays(PrimitiveMode(batch_.SingleType()), placement.baseVertex, count);
+  } else {
+    glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(batch_.Indices().size()), GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
+  }
   ++glDraws_;
   batch_.Clear();
 }

@@ -60,6 +60,7 @@ class GlDevice final : public Device {
   void ReleaseProgram(const GlProgram* program) {
     if (boundProgram_ == program->program) ForgetProgram();
   }
+  // An effect is going away: stop drawing with it.
   void ReleaseEffect(const GlEffect* effect) {
     if (effect_ == effect) effect_ = nullptr;
   }
