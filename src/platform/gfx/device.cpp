@@ -84,6 +84,7 @@ HRESULT Device::BeginScene() {
 HRESULT Device::EndScene() {
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
+  SceneEnded();
   return S_OK;
 }
 
@@ -145,10 +146,20 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DXMATRIX* matr
   D3DXMATRIX* target = nullptr;
   DWORD bit = 0;
   switch (state) {
-    case D3DTS_WORLD: target = &world_; bit = kDirtyWorld; break;
-    case D3DTS_VIEW: target = &view_; bit = kDirtyViewProjection; break;
-    case D3DTS_PROJECTION: target = &projection_; bit = kDirtyViewProjection; break;
-    default: return D3DERR_INVALIDCALL;
+    case D3DTS_WORLD:
+      target = &world_;
+      bit = kDirtyWorld;
+      break;
+    case D3DTS_VIEW:
+      target = &view_;
+      bit = kDirtyViewProjection;
+      break;
+    case D3DTS_PROJECTION:
+      target = &projection_;
+      bit = kDirtyViewProjection;
+      break;
+    default:
+      return D3DERR_INVALIDCALL;
   }
   if (std::memcmp(target, matrix, sizeof(D3DXMATRIX)) != 0) {
     *target = *matrix;
@@ -160,10 +171,17 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DXMATRIX* matr
 HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DXMATRIX* matrix) const {
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
-    case D3DTS_WORLD: *matrix = world_; return S_OK;
-    case D3DTS_VIEW: *matrix = view_; return S_OK;
-    case D3DTS_PROJECTION: *matrix = projection_; return S_OK;
-    default: return D3DERR_INVALIDCALL;
+    case D3DTS_WORLD:
+      *matrix = world_;
+      return S_OK;
+    case D3DTS_VIEW:
+      *matrix = view_;
+      return S_OK;
+    case D3DTS_PROJECTION:
+      *matrix = projection_;
+      return S_OK;
+    default:
+      return D3DERR_INVALIDCALL;
   }
 }
 
@@ -216,7 +234,8 @@ std::unique_ptr<Texture> Device::CreateTextureFromFile(const std::string& path, 
   return CreateTexture(static_cast<UINT>(image.width), static_cast<UINT>(image.height), image.rgba);
 }
 
-std::unique_ptr<VertexDeclaration> Device::CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements) {
+std::unique_ptr<VertexDeclaration> Device::CreateVertexDeclaration(
+    std::span<const D3DVERTEXELEMENT9> elements) {
   return std::make_unique<VertexDeclaration>(elements);
 }
 
@@ -250,12 +269,17 @@ HRESULT Device::SetTexture(DWORD stage, Texture* texture) {
 
 UINT Device::VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount) {
   switch (type) {
-    case D3DPT_POINTLIST: return primitiveCount;
-    case D3DPT_LINELIST: return primitiveCount * 2;
-    case D3DPT_LINESTRIP: return primitiveCount + 1;
-    case D3DPT_TRIANGLELIST: return primitiveCount * 3;
+    case D3DPT_POINTLIST:
+      return primitiveCount;
+    case D3DPT_LINELIST:
+      return primitiveCount * 2;
+    case D3DPT_LINESTRIP:
+      return primitiveCount + 1;
+    case D3DPT_TRIANGLELIST:
+      return primitiveCount * 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return primitiveCount + 2;
+    case D3DPT_TRIANGLEFAN:
+      return primitiveCount + 2;
   }
   return 0;
 }
@@ -272,16 +296,18 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   return DrawStream(type, startVertex, count);
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT, UINT numVertices, UINT startIndex,
-                                     UINT primitiveCount) {
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT, UINT numVertices,
+                                     UINT startIndex, UINT primitiveCount) {
   if (!inScene_ || !stream_ || !indices_ || streamStride_ == 0 || baseVertex < 0) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return S_OK;
   const UINT count = VertexCount(type, primitiveCount);
   const auto indices = indices_->Indices();
   if (count == 0 || std::uint64_t{startIndex} + count > indices.size()) return D3DERR_INVALIDCALL;
   // Every index must land inside the vertex buffer, as the debug runtime checks.
-  const std::uint64_t available = (stream_->Length() - std::min(stream_->Length(), streamOffset_)) / streamStride_;
-  const std::uint64_t limit = std::min<std::uint64_t>(available, std::uint64_t{static_cast<UINT>(baseVertex)} + numVertices);
+  const std::uint64_t available =
+      (stream_->Length() - std::min(stream_->Length(), streamOffset_)) / streamStride_;
+  const std::uint64_t limit =
+      std::min<std::uint64_t>(available, std::uint64_t{static_cast<UINT>(baseVertex)} + numVertices);
   for (UINT i = startIndex; i < startIndex + count; ++i)
     if (std::uint64_t{static_cast<UINT>(baseVertex)} + indices[i] >= limit) return D3DERR_INVALIDCALL;
   return DrawIndexedStream(type, baseVertex, startIndex, count);

@@ -125,7 +125,8 @@ class Device {
   Device& operator=(const Device&) = delete;
 
   // Frame.
-  virtual HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
+  virtual HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z,
+                        DWORD stencil) = 0;
   HRESULT BeginScene();
   HRESULT EndScene();
   HRESULT Present(const void* sourceRect, const void* destRect, const void* window, const void* dirtyRegion);
@@ -147,10 +148,12 @@ class Device {
   HRESULT GetMaterial(D3DMATERIAL9* material) const;
 
   // Resources and input assembly.
-  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) = 0;
+  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
+                                                           D3DPOOL pool) = 0;
   virtual std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) = 0;
   // Pixels are RGBA rows, top row first (texture coordinate v = 0).
-  virtual std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) = 0;
+  virtual std::unique_ptr<Texture> CreateTexture(UINT width, UINT height,
+                                                 std::span<const std::uint8_t> rgba) = 0;
   // Loads a PNG, JPEG, BMP or TGA file; null, with the reason in *why, when it cannot be read or decoded.
   std::unique_ptr<Texture> CreateTextureFromFile(const std::string& path, std::string* why = nullptr);
   std::unique_ptr<VertexDeclaration> CreateVertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements);
@@ -206,10 +209,13 @@ class Device {
   };
 
   virtual HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) = 0;
-  virtual HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) = 0;
+  virtual HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex,
+                                    UINT indexCount) = 0;
   virtual void ResetShaders() = 0;
   virtual void SwapBuffers() = 0;
   virtual Image ReadBackBuffer() = 0;
+  // EndScene: a back end that holds draws back sends them now.
+  virtual void SceneEnded() {}
 
   DWORD RenderState(D3DRENDERSTATETYPE state) const { return renderStates_[state]; }
   DWORD SamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const { return samplerStates_[sampler][type]; }

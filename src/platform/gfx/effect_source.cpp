@@ -70,7 +70,9 @@ class Tokens {
   std::size_t at_ = 0;
 };
 
-bool IsPrecision(std::string_view word) { return word == "lowp" || word == "mediump" || word == "highp"; }
+bool IsPrecision(std::string_view word) {
+  return word == "lowp" || word == "mediump" || word == "highp";
+}
 
 // After "type name": an optional "[ N ]", then ";". The length is 0 when absent or absurd
 // (absurd lengths are left for the compiler to reject; the parameter keeps one element).
@@ -127,17 +129,46 @@ void CollectUniforms(std::string_view code, std::vector<EffectSource::Parameter>
 
 }  // namespace
 
+MatrixUniformUses ReplaceMatrixUniform(const std::string& code, const std::string& name,
+                                       const std::string& replacement) {
+  MatrixUniformUses uses;
+  Tokens tokens(code);
+  std::size_t copied = 0;
+  for (std::string_view token = tokens.Next(); !token.empty(); token = tokens.Next()) {
+    if (token == name) ++uses.mentions;
+    if (token != "uniform") continue;
+    const std::size_t start = tokens.Position() - token.size();
+    const std::size_t afterKeyword = tokens.Position();
+    if (tokens.Next() != "mat4" || tokens.Next() != name || tokens.Next() != ";") {
+      tokens.Rewind(afterKeyword);
+      continue;
+    }
+    ++uses.declarations;
+    uses.code.append(code, copied, start - copied);
+    uses.code += replacement;
+    copied = tokens.Position();
+  }
+  uses.code.append(code, copied);
+  return uses;
+}
+
 unsigned EffectSource::Parameter::FloatsPerElement() const {
   switch (type) {
     case ParameterType::kFloat:
     case ParameterType::kBool:
     case ParameterType::kInt:
-    case ParameterType::kSampler: return 1;
-    case ParameterType::kVec2: return 2;
-    case ParameterType::kVec3: return 3;
-    case ParameterType::kVec4: return 4;
-    case ParameterType::kMat4: return 16;
-    case ParameterType::kOther: return 0;
+    case ParameterType::kSampler:
+      return 1;
+    case ParameterType::kVec2:
+      return 2;
+    case ParameterType::kVec3:
+      return 3;
+    case ParameterType::kVec4:
+      return 4;
+    case ParameterType::kMat4:
+      return 16;
+    case ParameterType::kOther:
+      return 0;
   }
   return 0;
 }
@@ -168,7 +199,8 @@ std::optional<EffectSource> EffectSource::Parse(const std::string& text, const s
     std::string keyword, name, extra;
     words >> keyword >> name >> extra;
     if (keyword == "common") {
-      if (commonSeen || !source.techniques.empty()) return fail("@common must come once, before any technique");
+      if (commonSeen || !source.techniques.empty())
+        return fail("@common must come once, before any technique");
       commonSeen = true;
       stage = &source.common;
     } else if (keyword == "technique") {

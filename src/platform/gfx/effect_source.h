@@ -38,9 +38,21 @@ struct EffectSource {
   std::vector<Parameter> parameters;
 
   // The file's structure; null with a message naming the line when it is malformed.
-  static std::optional<EffectSource> Parse(const std::string& text, const std::string& fileName, std::string* error);
+  static std::optional<EffectSource> Parse(const std::string& text, const std::string& fileName,
+                                           std::string* error);
   // Reads and parses a file; null with the reason when it cannot be read or parsed.
   static std::optional<EffectSource> Load(const std::string& path, std::string* error);
 };
+
+// How a stage's code refers to the uniform matrix `name`: its declarations on their own
+// ("uniform mat4 name;"), replaced in `code` by `replacement`, and its other mentions as a
+// word outside comments.
+struct MatrixUniformUses {
+  std::string code;
+  int declarations = 0;
+  int mentions = 0;
+};
+MatrixUniformUses ReplaceMatrixUniform(const std::string& code, const std::string& name,
+                                       const std::string& replacement);
 
 }  // namespace gfx

@@ -1,7 +1,12 @@
 #include "platform/gfx/gl/gl_device.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace gfx {
@@ -13,7 +18,10 @@ namespace {
 class GlVertexBuffer final : public VertexBuffer {
  public:
   GlVertexBuffer(VertexArena* arena, VertexArena::Slot slot, UINT length, DWORD fvf, UINT stride)
-      : VertexBuffer(slot.chunk->Data(slot.offset), length, fvf), arena_(arena), slot_(slot), stride_(stride) {}
+      : VertexBuffer(slot.chunk->Data(slot.offset), length, fvf),
+        arena_(arena),
+        slot_(slot),
+        stride_(stride) {}
   ~GlVertexBuffer() override { arena_->Free(slot_, Length(), stride_); }
 
   const VertexArena::Slot& Slot() const { return slot_; }
@@ -70,61 +78,95 @@ class GlTexture final : public Texture {
 
 GLenum CompareFunction(DWORD f) {
   switch (f) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
+    case D3DCMP_NEVER:
+      return GL_NEVER;
+    case D3DCMP_LESS:
+      return GL_LESS;
+    case D3DCMP_EQUAL:
+      return GL_EQUAL;
+    case D3DCMP_LESSEQUAL:
+      return GL_LEQUAL;
+    case D3DCMP_GREATER:
+      return GL_GREATER;
+    case D3DCMP_NOTEQUAL:
+      return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL:
+      return GL_GEQUAL;
+    default:
+      return GL_ALWAYS;
   }
 }
 
 GLenum BlendFactor(DWORD f) {
   switch (f) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    default: return GL_ONE;
+    case D3DBLEND_ZERO:
+      return GL_ZERO;
+    case D3DBLEND_ONE:
+      return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+      return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+      return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+      return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+      return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+      return GL_ONE_MINUS_DST_COLOR;
+    default:
+      return GL_ONE;
   }
 }
 
 GLenum BlendEquation(DWORD op) {
   switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case D3DBLENDOP_SUBTRACT:
+      return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+      return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+      return GL_MIN;
+    case D3DBLENDOP_MAX:
+      return GL_MAX;
+    default:
+      return GL_FUNC_ADD;
   }
 }
 
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
   switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    case D3DPT_POINTLIST:
+      return GL_POINTS;
+    case D3DPT_LINELIST:
+      return GL_LINES;
+    case D3DPT_LINESTRIP:
+      return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST:
+      return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP:
+      return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+      return GL_TRIANGLE_FAN;
   }
   return GL_TRIANGLES;
 }
 
 GLint AddressMode(DWORD mode) {
   switch (mode) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
+    case D3DTADDRESS_MIRROR:
+      return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+      return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+      return GL_CLAMP_TO_BORDER;
+    default:
+      return GL_REPEAT;
   }
 }
 
@@ -174,11 +216,28 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, std::string* erro
   return device;
 }
 
+namespace {
+const D3DXMATRIX& Identity() {
+  static const D3DXMATRIX identity = [] {
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    return m;
+  }();
+  return identity;
+}
+}  // namespace
+
 GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, UINT width, UINT height)
-    : Device(width, height), window_(window), context_(context) {}
+    : Device(width, height), window_(window), context_(context) {
+  for (D3DXMATRIX* m : {&appliedWorld_, &appliedView_, &appliedProjection_})
+    for (auto& row : m->m)
+      for (float& v : row) v = std::numeric_limits<float>::quiet_NaN();
+  const char* noBatch = std::getenv("PE_NO_BATCH");
+  batching_ = !(noBatch && std::string_view(noBatch) == "1");
+}
 
 bool GlDevice::Setup(std::string* error) {
-  MakeCurrent();
+  EnsureCurrent();
   // Frames are paced by the program's own 16 ms clock; waiting for vertical sync on two
   // windows would halve the rate.
   SDL_GL_SetSwapInterval(0);
@@ -210,7 +269,9 @@ bool GlDevice::Setup(std::string* error) {
 }
 
 GlDevice::~GlDevice() {
-  MakeCurrent();
+  batch_.Clear();
+  EnsureCurrent();
+  stream_.Destroy();
   arena_.Clear();
   glDeleteSamplers(2, samplers_.data());
   glDeleteTextures(1, &whiteTexture_);
@@ -220,28 +281,41 @@ GlDevice::~GlDevice() {
 }
 
 void GlDevice::MakeCurrent() {
+  FlushBatch();
+  EnsureCurrent();
+}
+
+void GlDevice::EnsureCurrent() {
   if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+}
+
+void GlDevice::SetBatching(bool on) {
+  FlushBatch();
+  batching_ = on;
 }
 
 std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
   if (length == 0) return nullptr;
+  FlushBatch();
   const UINT stride = VertexLayout::FromFVF(fvf).stride;
   return std::make_unique<GlVertexBuffer>(&arena_, arena_.Allocate(length, stride), length, fvf, stride);
 }
 
 std::unique_ptr<IndexBuffer> GlDevice::CreateIndexBuffer(UINT count) {
   if (count == 0) return nullptr;
+  FlushBatch();
   return std::make_unique<GlIndexBuffer>(this, count);
 }
 
-std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
+std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height,
+                                                 std::span<const std::uint8_t> rgba) {
   if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return nullptr;
   MakeCurrent();
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, rgba.data());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+               GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   // The mip chain is box-filtered here rather than by glGenerateMipmap: the software renderer
   // compiles a program for that on first use, a fifth of a second at start-up.
   std::vector<std::uint8_t> level(rgba.begin(), rgba.begin() + std::size_t{width} * height * 4), next;
@@ -254,8 +328,9 @@ std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height, std::s
       for (UINT x = 0; x < nw; ++x) {
         const UINT x0 = std::min(2 * x, w - 1), x1 = std::min(2 * x + 1, w - 1);
         for (UINT c = 0; c < 4; ++c) {
-          const unsigned sum = level[(std::size_t{y0} * w + x0) * 4 + c] + level[(std::size_t{y0} * w + x1) * 4 + c] +
-                               level[(std::size_t{y1} * w + x0) * 4 + c] + level[(std::size_t{y1} * w + x1) * 4 + c];
+          const unsigned sum =
+              level[(std::size_t{y0} * w + x0) * 4 + c] + level[(std::size_t{y0} * w + x1) * 4 + c] +
+              level[(std::size_t{y1} * w + x0) * 4 + c] + level[(std::size_t{y1} * w + x1) * 4 + c];
           next[(std::size_t{y} * nw + x) * 4 + c] = static_cast<std::uint8_t>((sum + 2) / 4);
         }
       }
@@ -336,23 +411,186 @@ HRESULT GlDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<
 }
 
 HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {
-  const UINT first = PrepareDraw();
-  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first + startVertex), static_cast<GLsizei>(vertexCount));
+  if (batching_ && Batchable(type, vertexCount)) {
+    const UINT stride = StreamStride();
+    const auto bytes = StreamBuffer()->Bytes().subspan(StreamOffset() + std::size_t{startVertex} * stride,
+                                                       std::size_t{vertexCount} * stride);
+    Gather({.bytes = bytes, .type = type, .count = vertexCount});
+    return S_OK;
+  }
+  FlushBatch();
+  const UINT first = PrepareDraw(StreamOffset() + startVertex * StreamStride(),
+                                 StreamOffset() + (startVertex + vertexCount) * StreamStride());
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first + startVertex),
+               static_cast<GLsizei>(vertexCount));
+  ++glDraws_;
   return S_OK;
 }
 
 HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) {
-  const UINT first = PrepareDraw();
+  if (batching_ && Batchable(type, indexCount)) {
+    // Only the vertices the indices reach are copied.
+    const std::uint32_t* indices = Indices()->Indices().data() + startIndex;
+    const auto [lowest, highest] = std::minmax_element(indices, indices + indexCount);
+    const UINT stride = StreamStride();
+    const std::size_t first =
+        StreamOffset() + (std::size_t{static_cast<UINT>(baseVertex)} + *lowest) * stride;
+    const auto bytes = StreamBuffer()->Bytes().subspan(first, (std::size_t{*highest} - *lowest + 1) * stride);
+    Gather({.bytes = bytes, .type = type, .count = indexCount, .indices = indices, .lowestIndex = *lowest});
+    return S_OK;
+  }
+  FlushBatch();
+  const UINT first = PrepareDraw(0, StreamBuffer()->Length());
   // The element binding belongs to the vertex array just bound, which other buffers share.
   static_cast<GlIndexBuffer*>(Indices())->Bind();
   glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT,
                            reinterpret_cast<const void*>(std::uintptr_t{startIndex} * sizeof(std::uint32_t)),
                            static_cast<GLint>(first) + baseVertex);
+  ++glDraws_;
   return S_OK;
 }
 
-UINT GlDevice::PrepareDraw() {
-  MakeCurrent();
+// ---- batching ----------------------------------------------------------------------------------------
+
+bool GlDevice::Batchable(D3DPRIMITIVETYPE type, UINT count) const {
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return false;
+  // A draw this large costs more to copy than a draw call of its own.
+  if (count >= kDirectDrawVertices) return false;
+  // The fixed-function pipeline's world goes onto the vertices as a 3D point transform.
+  return effect_ || DrawBatch::Affine(World());
+}
+
+BatchKey GlDevice::CurrentKey(bool perVertex) const {
+  static constexpr D3DRENDERSTATETYPE kStates[] = {
+      D3DRS_ZENABLE,          D3DRS_ZWRITEENABLE, D3DRS_ZFUNC,
+      D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,     D3DRS_DESTBLEND,
+      D3DRS_BLENDOP,          D3DRS_CULLMODE,     D3DRS_FILLMODE,
+      D3DRS_ALPHATESTENABLE,  D3DRS_ALPHAFUNC,    D3DRS_ALPHAREF,
+      D3DRS_LIGHTING,         D3DRS_COLORVERTEX,  D3DRS_DIFFUSEMATERIALSOURCE,
+      D3DRS_NORMALIZENORMALS, D3DRS_AMBIENT};
+  static constexpr D3DSAMPLERSTATETYPE kSamplerStates[] = {
+      D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER, D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV};
+  static constexpr D3DTEXTURESTAGESTATETYPE kStageStates[] = {
+      D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
+  static_assert(std::size(kStates) == std::tuple_size_v<decltype(BatchKey::renderStates)>);
+  BatchKey key;
+  key.program = effect_ ? effect_->Program(technique_, perVertex) : nullptr;
+  for (std::size_t i = 0; i < std::size(kStates); ++i) key.renderStates[i] = RenderState(kStates[i]);
+  for (DWORD unit = 0; unit < 2; ++unit)
+    for (std::size_t i = 0; i < std::size(kSamplerStates); ++i)
+      key.samplers[unit * std::size(kSamplerStates) + i] = SamplerState(unit, kSamplerStates[i]);
+  for (std::size_t i = 0; i < std::size(kStageStates); ++i) key.stage[i] = StageState(0, kStageStates[i]);
+  key.textures = {GetTexture(0), GetTexture(1)};
+  key.layout = Layout();
+  key.stride = StreamStride();
+  if (effect_) return key;
+  key.view = View();
+  key.projection = Projection();
+  if (!RenderState(D3DRS_LIGHTING)) return key;
+  const D3DLIGHT9& light = Light(0);
+  const D3DMATERIAL9& mat = Material();
+  key.lighting = {light.Direction.x, light.Direction.y, light.Direction.z, light.Diffuse.r, light.Diffuse.g,
+                  light.Diffuse.b,   light.Diffuse.a,   light.Ambient.r,   light.Ambient.g, light.Ambient.b,
+                  light.Ambient.a,   mat.Diffuse.r,     mat.Diffuse.g,     mat.Diffuse.b,   mat.Diffuse.a,
+                  mat.Ambient.r,     mat.Ambient.g,     mat.Ambient.b,     mat.Ambient.a,   mat.Emissive.r,
+                  mat.Emissive.g,    mat.Emissive.b,    mat.Emissive.a};
+  key.lightEnabled = LightEnabled(0);
+  return key;
+}
+
+void GlDevice::Gather(const DrawBatch::Source& drawn) {
+  int perVertex = effect_ ? effect_->PerVertexParameter(technique_) : -1;
+  BatchKey key = CurrentKey(perVertex >= 0);
+  const bool sameState = !batch_.Empty() && key == batch_.Key();
+  const int differing =
+      sameState && effect_ ? DifferingParameter(batch_.PerVertexMatrix() ? perVertex : -1) : -1;
+  if (!sameState || differing != -1 || batch_.Full()) {
+    // Draws of an effect that differ in one matrix alone (a world matrix) can share a run
+    // once the effect reads that matrix from the vertices.
+    if (differing >= 0 && perVertex < 0 &&
+        effect_->TakePerVertex(technique_, static_cast<std::size_t>(differing))) {
+      perVertex = differing;
+      key.program = effect_->Program(technique_, true);
+    }
+    FlushBatch();
+    StartBatch(key, perVertex >= 0);
+  }
+
+  DrawBatch::Source source = drawn;
+  if (batch_.PerVertexMatrix()) {
+    source.matrix = effect_->Parameters()[static_cast<std::size_t>(perVertex)].values.data();
+  } else if (!effect_) {
+    // Vertices already in world space (trails) are copied as they are.
+    if (!(World() == Identity())) source.world = &World();
+    source.transformNormals = RenderState(D3DRS_LIGHTING) != FALSE;
+  }
+  batch_.Append(source);
+}
+
+int GlDevice::DifferingParameter(int skip) {
+  const auto& parameters = effect_->Parameters();
+  int found = -1;
+  std::size_t offset = 0;
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    const auto& p = parameters[i];
+    const std::size_t at = std::exchange(offset, offset + p.values.size());
+    if (static_cast<int>(i) == skip || batchRevisions_[i] == p.revision) continue;
+    if (std::memcmp(&batchValues_[at], p.values.data(), p.values.size() * sizeof(float)) == 0) {
+      batchRevisions_[i] = p.revision;  // set back to the same values
+      continue;
+    }
+    if (found != -1) return -2;
+    found = static_cast<int>(i);
+  }
+  return found;
+}
+
+void GlDevice::StartBatch(const BatchKey& key, bool perVertex) {
+  GlProgram* program = effect_ ? effect_->Program(technique_, perVertex) : &ffProgram_;
+  ApplyState(program, Identity());
+  if (effect_) {
+    batchValues_.clear();
+    batchRevisions_.clear();
+    for (const auto& p : effect_->Parameters()) {
+      batchValues_.insert(batchValues_.end(), p.values.begin(), p.values.end());
+      batchRevisions_.push_back(p.revision);
+    }
+  }
+  batch_.Begin(key, perVertex);
+}
+
+void GlDevice::FlushBatch() {
+  if (batch_.Empty()) return;
+  EnsureCurrent();
+  const BatchKey& key = batch_.Key();
+  const auto placement =
+      stream_.Write(batch_.Vertices(), batch_.Stride(), batch_.Indices(), key.layout,
+                    batch_.PerVertexMatrix() ? static_cast<int>(key.stride) : -1, &boundVao_);
+  if (batch_.Single()) {
+    const auto count = static_cast<GLsizei>(batch_.Vertices().size() / batch_.Stride());
+    glDrawArrays(PrimitiveMode(batch_.SingleType()), placement.baseVertex, count);
+  } else {
+    glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(batch_.Indices().size()), GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
+  }
+  ++glDraws_;
+  batch_.Clear();
+}
+
+// ---- state --------------------------------------------------------------------------------------------
+
+UINT GlDevice::PrepareDraw(UINT firstByte, UINT endByte) {
+  ApplyState(effect_ ? effect_->Program(technique_, false) : &ffProgram_, World());
+  const auto& slot = static_cast<GlVertexBuffer*>(StreamBuffer())->Slot();
+  const UINT stride = StreamStride();
+  const UINT start = slot.offset + StreamOffset();
+  boundVao_ = slot.chunk->Prepare(slot.offset + firstByte, slot.offset + endByte, Layout(), stride,
+                                  start % stride, boundVao_);
+  return start / stride;
+}
+
+void GlDevice::ApplyState(GlProgram* program, const D3DXMATRIX& world) {
+  EnsureCurrent();
   const DWORD dirty = TakeDirty();
   ffDirty_ |= dirty;
   if (dirty & kDirtyRenderStates) ApplyRenderStates();
@@ -361,27 +599,21 @@ UINT GlDevice::PrepareDraw() {
     ApplySampler(1);
   }
 
-  GlProgram* program = effectProgram_ ? effectProgram_ : &ffProgram_;
   if (boundProgram_ != program->program) glUseProgram(boundProgram_ = program->program);
   ApplyAlphaTest(program);
   const bool hasVertexColor = Layout().diffuse >= 0;
-  if (effectProgram_) {
+  if (effect_) {
     BindTexture(0);
     BindTexture(1);
+    effect_->Upload(technique_, program != effect_->Program(technique_, false));
   } else {
     // The fixed-function uniforms only follow changes while that program draws.
     const DWORD ff = std::exchange(ffDirty_, 0);
-    if (ff & (kDirtyWorld | kDirtyViewProjection)) ApplyTransforms(ff);
+    ApplyTransforms(world);
     ApplyLighting(ff, hasVertexColor);
     if (ff & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
   }
-
-  const auto& slot = static_cast<GlVertexBuffer*>(StreamBuffer())->Slot();
-  const UINT stride = StreamStride();
-  const UINT start = slot.offset + StreamOffset();
-  boundVao_ = slot.chunk->Prepare(Layout(), stride, start % stride, boundVao_);
   if (!hasVertexColor) glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's opaque white default
-  return start / stride;
 }
 
 void GlDevice::ApplyRenderStates() {
@@ -413,8 +645,9 @@ void GlDevice::ApplyRenderStates() {
 
 void GlDevice::ApplyAlphaTest(GlProgram* program) {
   const bool alphaTest = RenderState(D3DRS_ALPHATESTENABLE) != FALSE;
-  const std::array<GLint, 2> test{static_cast<GLint>(alphaTest ? RenderState(D3DRS_ALPHAFUNC) : D3DCMP_ALWAYS),
-                                  static_cast<GLint>(RenderState(D3DRS_ALPHAREF) & 0xff)};
+  const std::array<GLint, 2> test{
+      static_cast<GLint>(alphaTest ? RenderState(D3DRS_ALPHAFUNC) : D3DCMP_ALWAYS),
+      static_cast<GLint>(RenderState(D3DRS_ALPHAREF) & 0xff)};
   if (Changed(&program->alphaTestApplied, test)) glUniform2i(program->alphaTest, test[0], test[1]);
 }
 
@@ -434,37 +667,27 @@ void GlDevice::ApplySampler(DWORD unit) {
 void GlDevice::BindTexture(DWORD unit) {
   const auto* texture = static_cast<const GlTexture*>(GetTexture(unit));
   // A stage without a texture reads opaque white; effects sample the white texture for it.
-  const GLuint name = texture ? texture->Name() : effectProgram_ ? whiteTexture_ : 0;
+  const GLuint name = texture ? texture->Name() : effect_ ? whiteTexture_ : 0;
   if (applied_.textures[unit] == name) return;
   const GLenum target = GL_TEXTURE0 + unit;
   if (applied_.activeUnit != target) glActiveTexture(applied_.activeUnit = target);
   glBindTexture(GL_TEXTURE_2D, applied_.textures[unit] = name);
 }
 
-void GlDevice::ApplyTransforms(DWORD dirty) {
-  const D3DXMATRIX wvp = World() * View() * Projection();
+void GlDevice::ApplyTransforms(const D3DXMATRIX& world) {
+  const bool sameWorld = world == appliedWorld_;
+  if (sameWorld && View() == appliedView_ && Projection() == appliedProjection_) return;
+  const D3DXMATRIX wvp = world * View() * Projection();
   glUniformMatrix4fv(ff_.wvp, 1, GL_FALSE, &wvp.m[0][0]);
-  if (!(dirty & kDirtyWorld)) return;
-
-  // Normals go through the inverse transpose of the world's upper 3x3, which is its
-  // cofactor matrix over the determinant. A flattened (singular) world keeps the
-  // cofactor direction and has its normals renormalised instead.
-  const auto& m = World().m;
+  appliedView_ = View();
+  appliedProjection_ = Projection();
+  if (sameWorld) return;
+  appliedWorld_ = world;
   float c[3][3];
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
-      c[i][j] = m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1];
-    }
-  const float det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
-  const bool singular = std::fabs(det) < 1e-12f;
-  if (!singular)
-    for (auto& row : c)
-      for (float& v : row) v /= det;
-  // GLSL reads the row-major array transposed: uploading C gives C^T = W^-1, and W^-1 * n
-  // is Direct3D's n * (W^-1)^T.
+  // A flattened world has its normals renormalised (see NormalMatrix). GLSL reads the
+  // row-major array transposed: uploading C gives C^T, so C^T * n is Direct3D's n * C.
+  normaliseNormals_ = !NormalMatrix(world, c);
   glUniformMatrix3fv(ff_.normalMatrix, 1, GL_FALSE, &c[0][0]);
-  normaliseNormals_ = singular;
 }
 
 void GlDevice::ApplyLighting(DWORD dirty, bool hasVertexColor) {
@@ -473,7 +696,8 @@ void GlDevice::ApplyLighting(DWORD dirty, bool hasVertexColor) {
                                  RenderState(D3DRS_DIFFUSEMATERIALSOURCE) == D3DMCS_COLOR1;
   const bool normalise = normaliseNormals_ || RenderState(D3DRS_NORMALIZENORMALS) != FALSE;
   const std::array<GLint, 4> flags{lighting, LightEnabled(0), diffuseFromVertex, normalise};
-  if (Changed(&applied_.lightFlags, flags)) glUniform4i(ff_.lightFlags, flags[0], flags[1], flags[2], flags[3]);
+  if (Changed(&applied_.lightFlags, flags))
+    glUniform4i(ff_.lightFlags, flags[0], flags[1], flags[2], flags[3]);
 
   // Light and material only matter while lighting is on; changes made while it is off wait.
   pendingLighting_ |= dirty & (kDirtyLights | kDirtyMaterial);
@@ -516,8 +740,10 @@ void GlDevice::ApplyTextureStage() {
   const std::array<GLint, 4> alphaOp{static_cast<GLint>(StageState(0, D3DTSS_ALPHAOP)),
                                      static_cast<GLint>(StageState(0, D3DTSS_ALPHAARG1)),
                                      static_cast<GLint>(StageState(0, D3DTSS_ALPHAARG2)), 0};
-  if (Changed(&applied_.colorOp, colorOp)) glUniform4i(ff_.colorOp, colorOp[0], colorOp[1], colorOp[2], colorOp[3]);
-  if (Changed(&applied_.alphaOp, alphaOp)) glUniform4i(ff_.alphaOp, alphaOp[0], alphaOp[1], alphaOp[2], alphaOp[3]);
+  if (Changed(&applied_.colorOp, colorOp))
+    glUniform4i(ff_.colorOp, colorOp[0], colorOp[1], colorOp[2], colorOp[3]);
+  if (Changed(&applied_.alphaOp, alphaOp))
+    glUniform4i(ff_.alphaOp, alphaOp[0], alphaOp[1], alphaOp[2], alphaOp[3]);
 }
 
 }  // namespace gfx

@@ -3,6 +3,13 @@
 // draw this back end compares it with what it last gave GL and issues only the calls
 // whose state really changed, because scene objects set and restore states around every
 // single draw.
+//
+// Draws are batched: a draw whose state equals, by value, that of the draws just before it
+// joins them (its vertices copied, its world matrix applied on the CPU or carried per
+// vertex), and the run goes to GL as one draw when the state changes or something needs the
+// picture or the GL context (a clear, the end of the scene, a read-back, resource creation,
+// another user of the context). PE_NO_BATCH=1 at creation, or SetBatching(false), draws each
+// call on its own.
 
 #include <SDL.h>
 #include <epoxy/gl.h>
@@ -13,6 +20,8 @@
 #include <string>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/gl/batch_stream.h"
+#include "platform/gfx/gl/draw_batch.h"
 #include "platform/gfx/gl/fixed_function_program.h"
 #include "platform/gfx/gl/gl_effect.h"
 #include "platform/gfx/gl/vertex_arena.h"
@@ -27,37 +36,48 @@ class GlDevice final : public Device {
   ~GlDevice() override;
 
   HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
-  std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) override;
+  std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
+                                                   D3DPOOL pool) override;
   std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) override;
-  std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) override;
+  std::unique_ptr<Texture> CreateTexture(UINT width, UINT height,
+                                         std::span<const std::uint8_t> rgba) override;
 
   HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
                                std::string* errors) override;
 
-  // Makes this device's context current if another one is.
+  // Makes this device's context current, first drawing what is batched: the caller may
+  // use GL itself, or the context of another window may have been current.
   void MakeCurrent();
-  // The program of the effect pass now on, bound at once so its uniforms can be set; null
-  // returns to the fixed-function program at the next draw.
-  void UseEffectProgram(GlProgram* program) {
-    effectProgram_ = program;
-    if (!program || boundProgram_ == program->program) return;
-    MakeCurrent();
-    glUseProgram(boundProgram_ = program->program);
+  // The effect technique whose pass is on; a null effect returns to the fixed-function
+  // program at the next draw.
+  void UseEffect(GlEffect* effect, std::size_t technique) {
+    effect_ = effect;
+    technique_ = technique;
   }
   // Someone else changed the GL program: bind ours again at the next draw.
   void ForgetProgram() { boundProgram_ = ~0u; }
-  // An effect program is going away: stop using it and forget it was bound.
+  // An effect program is going away: forget it was bound.
   void ReleaseProgram(const GlProgram* program) {
-    if (effectProgram_ == program) effectProgram_ = nullptr;
     if (boundProgram_ == program->program) ForgetProgram();
   }
+  // An effect is going away: stop drawing with it.
+  void ReleaseEffect(const GlEffect* effect) {
+    if (effect_ == effect) effect_ = nullptr;
+  }
+
+  // Batching is on unless PE_NO_BATCH=1 was set when the device was made.
+  void SetBatching(bool on);
+  bool Batching() const { return batching_; }
+  // Draw calls GL has received since the device was made, batched or not.
+  std::uint64_t GlDrawCount() const { return glDraws_; }
 
  protected:
   HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) override;
   HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) override;
   void SwapBuffers() override;
-  void ResetShaders() override { effectProgram_ = nullptr; }
+  void ResetShaders() override { effect_ = nullptr; }
   Image ReadBackBuffer() override;
+  void SceneEnded() override { FlushBatch(); }
 
  private:
   // What GL currently has; compared against the Direct3D state at every draw.
@@ -84,13 +104,30 @@ class GlDevice final : public Device {
 
   GlDevice(SDL_Window* window, SDL_GLContext context, UINT width, UINT height);
   bool Setup(std::string* error);
-  // Applies what changed and binds program and vertex array; returns the stream's first vertex.
-  UINT PrepareDraw();
+  void EnsureCurrent();
+
+  // Batching.
+  static constexpr UINT kDirectDrawVertices = 4096;
+  bool Batchable(D3DPRIMITIVETYPE type, UINT count) const;
+  void Gather(const DrawBatch::Source& source);
+  BatchKey CurrentKey(bool perVertex) const;
+  // Which effect parameter differs from the batch's values, skipping the per-vertex one:
+  // its index, -1 for none, -2 for more than one.
+  int DifferingParameter(int skip);
+  void StartBatch(const BatchKey& key, bool perVertex);
+  void FlushBatch();
+
+  // Applies what changed, uploads what changed of the stream's bytes [firstByte, endByte)
+  // and binds program and vertex array; returns the stream's first vertex.
+  UINT PrepareDraw(UINT firstByte, UINT endByte);
+  // The device's state to GL for a draw with this program; the fixed-function program
+  // places vertices with the given world matrix.
+  void ApplyState(GlProgram* program, const D3DXMATRIX& world);
   void ApplyRenderStates();
   void ApplySampler(DWORD unit);
   void BindTexture(DWORD unit);
   void ApplyAlphaTest(GlProgram* program);
-  void ApplyTransforms(DWORD dirty);
+  void ApplyTransforms(const D3DXMATRIX& world);
   void ApplyLighting(DWORD dirty, bool hasVertexColor);
   void UploadAmbient();
   void ApplyTextureStage();
@@ -100,15 +137,26 @@ class GlDevice final : public Device {
   FixedFunctionProgram ff_;
   VertexArena arena_;
   GlProgram ffProgram_;
-  GlProgram* effectProgram_ = nullptr;
+  GlEffect* effect_ = nullptr;
+  std::size_t technique_ = 0;
   GLuint boundProgram_ = 0;
   std::array<GLuint, 2> samplers_{};
   GLuint boundVao_ = 0;
   GLuint whiteTexture_ = 0;
   DWORD ffDirty_ = kDirtyAll;  // what the fixed-function uniforms have not seen yet
   AppliedState applied_;
+  // The transforms the fixed-function uniforms hold (NaN: none yet).
+  D3DXMATRIX appliedWorld_, appliedView_, appliedProjection_;
   bool normaliseNormals_ = false;
   DWORD pendingLighting_ = 0;
+
+  bool batching_ = true;
+  DrawBatch batch_;
+  BatchStream stream_;
+  // The batch's effect parameters, as their values and revisions when it started.
+  std::vector<float> batchValues_;
+  std::vector<std::uint64_t> batchRevisions_;
+  std::uint64_t glDraws_ = 0;
 };
 
 }  // namespace gfx

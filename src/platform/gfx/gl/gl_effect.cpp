@@ -67,59 +67,129 @@ std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source
     const std::string fragment =
         Assemble(kFragmentPrelude + AlphaTestGlsl(), s.common, technique.fragment, kFragmentEpilogue);
     TechniqueProgram tp;
-    tp.program.program = CompileProgram(vertex.c_str(), fragment.c_str(), &log);
-    if (!tp.program.program) {
+    if (!effect->Link(vertex, fragment, &tp.plain, &log)) {
       if (errors) *errors = path + ": technique '" + technique.name + "':\n" + log;
       return nullptr;
     }
-    const GLuint program = tp.program.program;
-    tp.program.alphaTest = glGetUniformLocation(program, "pe_AlphaTest");
-    SetPixelOffset(program, device->BackBufferWidth(), device->BackBufferHeight());
-    glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
-    glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
-    for (const auto& p : effect->Parameters()) tp.locations.push_back(glGetUniformLocation(program, p.declaration.name.c_str()));
-    tp.uploaded.assign(effect->Parameters().size(), ~std::uint64_t{0});
+    tp.refused.assign(effect->Parameters().size(), false);
     effect->programs_.push_back(std::move(tp));
   }
   device->ForgetProgram();
   return effect;
 }
 
-GlEffect::~GlEffect() {
-  device_->MakeCurrent();
-  for (auto& tp : programs_) {
-    device_->ReleaseProgram(&tp.program);
-    glDeleteProgram(tp.program.program);
-  }
+bool GlEffect::Link(const std::string& vertex, const std::string& fragment, LinkedProgram* linked,
+                    std::string* log) {
+  const GLuint program = CompileProgram(vertex.c_str(), fragment.c_str(), log);
+  if (!program) return false;
+  linked->program.program = program;
+  linked->program.alphaTest = glGetUniformLocation(program, "pe_AlphaTest");
+  SetPixelOffset(program, device_->BackBufferWidth(), device_->BackBufferHeight());
+  glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
+  glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
+  for (const auto& p : Parameters())
+    linked->locations.push_back(glGetUniformLocation(program, p.declaration.name.c_str()));
+  linked->uploaded.assign(Parameters().size(), ~std::uint64_t{0});
+  return true;
 }
 
-void GlEffect::ApplyPass(const Technique& technique) {
-  TechniqueProgram& tp = programs_[technique.index];
-  device_->UseEffectProgram(&tp.program);
+GlEffect::~GlEffect() {
+  device_->MakeCurrent();
+  for (auto& tp : programs_)
+    for (LinkedProgram* linked : {&tp.plain, &tp.perVertex}) {
+      if (!linked->program.program) continue;
+      device_->ReleaseProgram(&linked->program);
+      glDeleteProgram(linked->program.program);
+    }
+  device_->ReleaseEffect(this);
+}
+
+GlProgram* GlEffect::Program(std::size_t technique, bool perVertex) {
+  TechniqueProgram& tp = programs_[technique];
+  return perVertex ? &tp.perVertex.program : &tp.plain.program;
+}
+
+bool GlEffect::TakePerVertex(std::size_t technique, std::size_t parameter) {
+  TechniqueProgram& tp = programs_[technique];
+  if (tp.perVertexParameter >= 0 || tp.refused[parameter]) return false;
+  tp.refused[parameter] = true;  // one attempt, whatever comes of it
+  const EffectSource::Parameter& declaration = Parameters()[parameter].declaration;
+  if (declaration.type != EffectSource::ParameterType::kMat4 || declaration.count != 1) return false;
+
+  // The vertex stage reads the matrix as an attribute in place of the uniform. The common
+  // code goes to the fragment stage too, so it may only declare the matrix there.
+  const EffectSource& s = Source();
+  const EffectSource::Technique& t = s.techniques[technique];
+  const std::string& name = declaration.name;
+  const std::string input =
+      "layout(location = " + std::to_string(kMatrixAttribute) + ") in mat4 " + name + ";";
+  const MatrixUniformUses common = ReplaceMatrixUniform(s.common.code, name, input);
+  const MatrixUniformUses vertex = ReplaceMatrixUniform(t.vertex.code, name, input);
+  const MatrixUniformUses fragment = ReplaceMatrixUniform(t.fragment.code, name, "");
+  if (common.declarations + vertex.declarations != 1 || common.mentions != 0 || fragment.mentions != 0)
+    return false;
+
+  device_->MakeCurrent();
+  EffectSource::Stage commonStage = s.common, vertexStage = t.vertex;
+  commonStage.code = common.code;
+  vertexStage.code = vertex.code;
+  std::string log;
+  const bool linked =
+      Link(Assemble(kVertexPrelude, commonStage, vertexStage, kVertexEpilogue),
+           Assemble(kFragmentPrelude + AlphaTestGlsl(), s.common, t.fragment, kFragmentEpilogue),
+           &tp.perVertex, &log);
+  device_->ForgetProgram();
+  if (!linked) return false;
+  tp.perVertexParameter = static_cast<int>(parameter);
+  return true;
+}
+
+void GlEffect::Upload(std::size_t technique, bool perVertex) {
+  TechniqueProgram& tp = programs_[technique];
+  LinkedProgram& lp = perVertex ? tp.perVertex : tp.plain;
   const auto& parameters = Parameters();
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     const Parameter& p = parameters[i];
-    const GLint location = tp.locations[i];
-    if (location < 0 || tp.uploaded[i] == p.revision) continue;
-    tp.uploaded[i] = p.revision;
+    const GLint location = lp.locations[i];
+    if (location < 0 || lp.uploaded[i] == p.revision) continue;
+    lp.uploaded[i] = p.revision;
     const auto count = static_cast<GLsizei>(p.declaration.count);
     const float* v = p.values.data();
     using T = EffectSource::ParameterType;
     switch (p.declaration.type) {
       // Direct3D's row-major matrices arrive transposed, so GLSL's M * v is Direct3D's v * M.
-      case T::kMat4: glUniformMatrix4fv(location, count, GL_FALSE, v); break;
-      case T::kVec4: glUniform4fv(location, count, v); break;
-      case T::kVec3: glUniform3fv(location, count, v); break;
-      case T::kVec2: glUniform2fv(location, count, v); break;
-      case T::kFloat: glUniform1fv(location, count, v); break;
+      case T::kMat4:
+        glUniformMatrix4fv(location, count, GL_FALSE, v);
+        break;
+      case T::kVec4:
+        glUniform4fv(location, count, v);
+        break;
+      case T::kVec3:
+        glUniform3fv(location, count, v);
+        break;
+      case T::kVec2:
+        glUniform2fv(location, count, v);
+        break;
+      case T::kFloat:
+        glUniform1fv(location, count, v);
+        break;
       case T::kBool:
-      case T::kInt: glUniform1i(location, static_cast<GLint>(v[0])); break;
+      case T::kInt:
+        glUniform1i(location, static_cast<GLint>(v[0]));
+        break;
       case T::kSampler:
-      case T::kOther: break;
+      case T::kOther:
+        break;
     }
   }
 }
 
-void GlEffect::EndApply() { device_->UseEffectProgram(nullptr); }
+void GlEffect::ApplyPass(const Technique& technique) {
+  device_->UseEffect(this, technique.index);
+}
+
+void GlEffect::EndApply() {
+  device_->UseEffect(nullptr, 0);
+}
 
 }  // namespace gfx

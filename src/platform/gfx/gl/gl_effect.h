@@ -2,7 +2,8 @@
 // Effects on the GL device: one linked program per technique, built from the file's
 // common code and the technique's stages, wrapped so that render states keep applying:
 // the vertex stage's depth is remapped to GL's range and the fragment stage runs the
-// device's alpha test.
+// device's alpha test. A pass only tells the device which technique is on; the device
+// sends the parameters when it draws, so draws that differ in nothing can share one.
 
 #include <epoxy/gl.h>
 
@@ -26,22 +27,43 @@ struct GlProgram {
 
 class GlEffect final : public Effect {
  public:
+  // The vertex attribute that takes a per-vertex matrix (four locations from here).
+  static constexpr GLuint kMatrixAttribute = 4;
+
   // Null with the compiler's text in *errors when a technique does not compile or link.
   static std::unique_ptr<GlEffect> Create(GlDevice* device, EffectSource source, const std::string& path,
                                           std::string* errors);
   ~GlEffect() override;
+
+  // The technique's program, or its variant that reads the per-vertex parameter from the
+  // vertices (only once PerVertexParameter names one).
+  GlProgram* Program(std::size_t technique, bool perVertex);
+  // The parameter the technique's variant takes per vertex; -1 while there is none.
+  int PerVertexParameter(std::size_t technique) const { return programs_[technique].perVertexParameter; }
+  // Builds the variant that takes this parameter per vertex, when it is a single matrix
+  // declared on its own that the fragment stage never reads; false when it cannot be.
+  bool TakePerVertex(std::size_t technique, std::size_t parameter);
+  // Sends the parameters that program has not seen at their current values.
+  void Upload(std::size_t technique, bool perVertex);
 
  protected:
   void ApplyPass(const Technique& technique) override;
   void EndApply() override;
 
  private:
-  struct TechniqueProgram {
+  struct LinkedProgram {
     GlProgram program;
-    std::vector<GLint> locations;             // per parameter
-    std::vector<std::uint64_t> uploaded;      // revision last sent, per parameter
+    std::vector<GLint> locations;         // per parameter
+    std::vector<std::uint64_t> uploaded;  // revision last sent, per parameter
+  };
+  struct TechniqueProgram {
+    LinkedProgram plain;
+    LinkedProgram perVertex;
+    int perVertexParameter = -1;
+    std::vector<bool> refused;  // parameters found unable to go per vertex
   };
   GlEffect(GlDevice* device, EffectSource source) : Effect(std::move(source)), device_(device) {}
+  bool Link(const std::string& vertex, const std::string& fragment, LinkedProgram* linked, std::string* log);
 
   GlDevice* device_;
   std::vector<TechniqueProgram> programs_;

@@ -12,7 +12,8 @@ constexpr UINT kLargeBuffer = kChunkBytes / 8;
 
 // ---- chunk ----------------------------------------------------------------------------------
 
-VertexArena::Chunk::Chunk(UINT capacity, UINT slotSize) : shadow_(capacity), slotSize_(slotSize) {}
+VertexArena::Chunk::Chunk(UINT capacity, UINT slotSize)
+    : shadow_(capacity), slotSize_(slotSize), dirty_(capacity / slotSize) {}
 
 VertexArena::Chunk::~Chunk() {
   if (vao_) glDeleteVertexArrays(1, &vao_);
@@ -37,11 +38,13 @@ void VertexArena::Chunk::Give(UINT offset) {
 }
 
 void VertexArena::Chunk::MarkDirty(UINT offset, UINT size) {
-  dirtyBegin_ = std::min(dirtyBegin_, offset);
-  dirtyEnd_ = std::max(dirtyEnd_, offset + size);
+  Range& r = dirty_[offset / slotSize_];
+  r.begin = std::min(r.begin, offset);
+  r.end = std::max(r.end, offset + size);
 }
 
-GLuint VertexArena::Chunk::Prepare(const VertexLayout& layout, UINT stride, UINT remainder, GLuint boundVao) {
+GLuint VertexArena::Chunk::Prepare(UINT begin, UINT end, const VertexLayout& layout, UINT stride,
+                                   UINT remainder, GLuint boundVao) {
   if (!vbo_) {
     glGenBuffers(1, &vbo_);
     glGenVertexArrays(1, &vao_);
@@ -51,13 +54,22 @@ GLuint VertexArena::Chunk::Prepare(const VertexLayout& layout, UINT stride, UINT
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(shadow_.size()), shadow_.data(), GL_DYNAMIC_DRAW);
     allocated_ = true;
-    dirtyBegin_ = ~0u;
-    dirtyEnd_ = 0;
-  } else if (dirtyBegin_ < dirtyEnd_) {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    glBufferSubData(GL_ARRAY_BUFFER, dirtyBegin_, dirtyEnd_ - dirtyBegin_, shadow_.data() + dirtyBegin_);
-    dirtyBegin_ = ~0u;
-    dirtyEnd_ = 0;
+    std::fill(dirty_.begin(), dirty_.end(), Range{});
+  } else {
+    Range& r = dirty_[begin / slotSize_];
+    const UINT from = std::max(r.begin, begin), to = std::min(r.end, end);
+    if (from < to) {
+      glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+      glBufferSubData(GL_ARRAY_BUFFER, from, to - from, shadow_.data() + from);
+      // What stays changed lies before or after the bytes just sent.
+      if (r.begin >= from && r.end <= to) {
+        r = {};
+      } else if (r.begin >= from) {
+        r.begin = to;
+      } else if (r.end <= to) {
+        r.end = from;
+      }
+    }
   }
   if (layout == layout_ && stride == stride_ && remainder == remainder_) return vao_;
 

@@ -3,7 +3,9 @@
 // buffers ("chunks"), each with a CPU copy and one vertex array. Particles draw one small
 // buffer each, so neighbouring draws bind the same vertex array and only the first vertex
 // changes; switching vertex arrays per draw would cost more than the draw itself. Writes
-// go to the CPU copy, and a chunk uploads its changed range once before its next draw.
+// go to the CPU copy; each slot keeps its own changed range, and a draw uploads only what
+// changed of the vertices it reads (a trail rewrites a thousand vertices a frame and draws
+// a hundred of them).
 
 #include <epoxy/gl.h>
 
@@ -28,9 +30,10 @@ class VertexArena {
 
     std::byte* Data(UINT offset) { return shadow_.data() + offset; }
     void MarkDirty(UINT offset, UINT size);
-    // Uploads the changed range and binds the vertex array set up for the layout, stride
-    // and byte remainder; returns the vertex array's name.
-    GLuint Prepare(const VertexLayout& layout, UINT stride, UINT remainder, GLuint boundVao);
+    // Uploads what changed of the bytes [begin, end) of one slot and binds the vertex array
+    // set up for the layout, stride and byte remainder; returns the vertex array's name.
+    GLuint Prepare(UINT begin, UINT end, const VertexLayout& layout, UINT stride, UINT remainder,
+                   GLuint boundVao);
 
     bool Full() const { return free_.empty() && next_ + slotSize_ > shadow_.size(); }
     bool Empty() const { return used_ == 0; }
@@ -46,8 +49,10 @@ class VertexArena {
     GLuint vbo_ = 0;
     GLuint vao_ = 0;
     bool allocated_ = false;
-    UINT dirtyBegin_ = ~0u;
-    UINT dirtyEnd_ = 0;
+    struct Range {
+      UINT begin = ~0u, end = 0;
+    };
+    std::vector<Range> dirty_;  // per slot
     VertexLayout layout_{-2, -2, -2, -2, 0};
     UINT stride_ = 0;
     UINT remainder_ = 0;

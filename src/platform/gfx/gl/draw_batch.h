@@ -1,0 +1,103 @@
+#pragma once
+// Consecutive draws that would leave the same state on the GL device, gathered into one
+// vertex and index list so they go to GL as one draw. The vertices are copied when the
+// draw is made (the scene rewrites a buffer right after drawing it), with the world
+// transform applied here, and strips and fans become lists that keep their winding.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/gfx/d3dx_math.h"
+#include "platform/gfx/vertex_layout.h"
+
+namespace gfx {
+
+class Texture;
+struct GlProgram;
+
+// Everything a draw's picture depends on apart from its vertices and its world matrix,
+// compared by value: the scene sets and restores states around every draw.
+struct BatchKey {
+  const GlProgram* program = nullptr;  // an effect's; null for the fixed-function pipeline
+  std::array<DWORD, 17> renderStates{};
+  std::array<DWORD, 10> samplers{};  // units 0 and 1: mag, min, mip, address u and v
+  std::array<DWORD, 6> stage{};      // stage 0: colour and alpha operation and arguments
+  std::array<const Texture*, 2> textures{};
+  VertexLayout layout;
+  UINT stride = 0;
+  // Fixed function only: the camera, and light and material while lighting is on.
+  D3DXMATRIX view, projection;
+  std::array<float, 23> lighting{};
+  bool lightEnabled = false;
+
+  bool operator==(const BatchKey&) const = default;
+};
+
+// The matrix that takes normals through a world transform: the inverse transpose of its
+// upper 3x3, as row vectors (n' = n * normal). A flattened (singular) world has no inverse:
+// the cofactor matrix keeps the direction, and the result is false so the caller
+// renormalises.
+bool NormalMatrix(const D3DXMATRIX& world, float normal[3][3]);
+
+class DrawBatch {
+ public:
+  // Bytes a batch may gather before it is drawn, so one upload never grows without bound.
+  static constexpr std::size_t kMaxBytes = 2u << 20;
+
+  // Starts gathering draws of this key. With a per-vertex matrix, 16 floats follow each
+  // vertex: the matrix an effect would otherwise take as a uniform.
+  void Begin(const BatchKey& key, bool perVertexMatrix);
+  void Clear();
+  bool Empty() const { return draws_ == 0; }
+  const BatchKey& Key() const { return key_; }
+  bool PerVertexMatrix() const { return perVertexMatrix_; }
+  UINT Stride() const { return stride_; }
+  std::span<const std::byte> Vertices() const { return {vertices_.data(), vertexBytes_}; }
+  std::span<const std::uint32_t> Indices() const { return {indices_.data(), indexCount_}; }
+  // A batch of one unindexed draw keeps its primitive and has no indices: it goes to GL as
+  // it came, sparing the index list and its upload (a trail between two particles).
+  bool Single() const { return draws_ == 1 && indexCount_ == 0; }
+  D3DPRIMITIVETYPE SingleType() const { return first_.type; }
+  bool Full() const { return vertexBytes_ >= kMaxBytes; }
+
+  // Where a draw's vertices come from and how they are placed.
+  struct Source {
+    std::span<const std::byte> bytes;  // the vertices drawn, first one at the start
+    D3DPRIMITIVETYPE type;
+    UINT count;                              // vertices (or indices, when indexed) drawn
+    const std::uint32_t* indices = nullptr;  // less lowestIndex, relative to the first vertex of bytes
+    std::uint32_t lowestIndex = 0;
+    const D3DXMATRIX* world = nullptr;  // applied to positions; null keeps them
+    bool transformNormals = false;      // lighting reads them: inverse transpose
+    const float* matrix = nullptr;      // the per-vertex matrix, when the batch has one
+  };
+  void Append(const Source& source);
+
+  // Whether the fixed-function pipeline can take a world matrix as a CPU transform of
+  // positions: an affine one only (the last column 0, 0, 0, 1).
+  static bool Affine(const D3DXMATRIX& world);
+
+ private:
+  void AppendVertices(const Source& source, UINT vertexCount);
+  void AppendTriangles(const Source& source, std::uint32_t base);
+
+  // Room for so many more bytes and indices; the storage only grows, and is written before
+  // it is read, so growing never clears it.
+  std::byte* VertexRoom(std::size_t bytes);
+  std::uint32_t* IndexRoom(std::size_t count);
+
+  BatchKey key_;
+  std::size_t draws_ = 0;
+  Source first_{};  // the first draw, while its triangles are not listed yet
+  bool perVertexMatrix_ = false;
+  UINT stride_ = 0;
+  std::vector<std::byte> vertices_;
+  std::size_t vertexBytes_ = 0;
+  std::vector<std::uint32_t> indices_;
+  std::size_t indexCount_ = 0;
+};
+
+}  // namespace gfx
