@@ -362,6 +362,21 @@ const std::array<ImVec2, kSegments>& UnitCircle() {
   return kUnit;
 }
 
+// The triangles of a circle of n sides with its soft edge, as offsets from its first vertex:
+// a fan over the inner vertices, then two triangles per side of the edge ring.
+template <int n>
+constexpr std::array<unsigned short, 3 * (n - 2) + 6 * n> kCircleIndices = [] {
+  std::array<unsigned short, 3 * (n - 2) + 6 * n> pattern{};
+  std::size_t k = 0;
+  const auto put = [&](int vertex) { pattern[k++] = static_cast<unsigned short>(vertex); };
+  for (int i = 2; i < n; ++i) put(0), put(2 * (i - 1)), put(2 * i);
+  for (int i = 0; i < n; ++i) {
+    const int j = (i + 1) % n;
+    put(2 * i), put(2 * i + 1), put(2 * j + 1), put(2 * i), put(2 * j + 1), put(2 * j);
+  }
+  return pattern;
+}();
+
 // A filled circle with a one-pixel soft edge, written straight into the draw list through
 // local pointers: a plot may draw thousands a frame, and the library's own circles cost several
 // times as much.
@@ -380,21 +395,7 @@ void FillCircle(ImDrawList& draw, ImVec2 centre, float radius, ImU32 colour) {
     vertex[2 * i] = {ImVec2(centre.x + unit[i].x * inner, centre.y + unit[i].y * inner), uv, colour};
     vertex[2 * i + 1] = {ImVec2(centre.x + unit[i].x * outer, centre.y + unit[i].y * outer), uv, edge};
   }
-  const auto at = [base](int i) { return static_cast<ImDrawIdx>(base + i); };
-  for (int i = 2; i < n; ++i) {
-    *index++ = at(0);
-    *index++ = at(2 * (i - 1));
-    *index++ = at(2 * i);
-  }
-  for (int i = 0; i < n; ++i) {
-    const int j = (i + 1) % n;
-    *index++ = at(2 * i);
-    *index++ = at(2 * i + 1);
-    *index++ = at(2 * j + 1);
-    *index++ = at(2 * i);
-    *index++ = at(2 * j + 1);
-    *index++ = at(2 * j);
-  }
+  for (int k = 0; k < indices; ++k) index[k] = static_cast<ImDrawIdx>(base + kCircleIndices<n>[k]);
   draw._VtxWritePtr += 2 * n;
   draw._IdxWritePtr += indices;
   draw._VtxCurrentIdx += 2 * n;
