@@ -85,7 +85,7 @@ class Editor : public BenchScene {
   }
 };
 
-// Target: at most 30 ns per live particle.
+// Target: at most 15 ns per live particle.
 void BM_UpdateAllAfterChurn(benchmark::State& state) {
   platform::HeadlessWindowSystem system;
   Editor editor(system);

@@ -19,7 +19,7 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_GlQuadsWithStateSetAndRestore/10000/1", "cpu_us_per_draw", Limit::kAtMost, 0.3, "us"},
     {"BM_GlQuadsWithStateSetAndRestore/1000/0", "cpu_us_per_draw", Limit::kAtMost, 2, "us"},
     {"BM_GlQuadsWithStateSetAndRestore/10000/0", "cpu_us_per_draw", Limit::kAtMost, 2, "us"},
-    {"BM_UpdateAllAfterChurn", "ns_per_particle", Limit::kAtMost, 30, "ns"},
+    {"BM_UpdateAllAfterChurn", "ns_per_particle", Limit::kAtMost, 15, "ns"},
     {"BM_DrawAllFlareParticles/4000", "cpu_us_per_particle", Limit::kAtMost, 0.3, "us"},
     {"BM_DrawAllFlareParticles/4000", "frame_to_limit", Limit::kAtMost, 1.3, "x"},
     {"BM_SpawnEmitterOf400", "time_ms", Limit::kAtMost, 2, "ms"},
