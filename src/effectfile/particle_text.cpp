@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -21,20 +21,27 @@ constexpr int kMaxSets = 65536;
 
 // ---- writing ----------------------------------------------------------------------------------
 
-// A stream's default float format: six significant digits, the shorter form.
+// A stream's default float format: six significant digits, the shorter form (printf's "%g"),
+// without a stream and its locale per number.
 std::string Float(float value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
+  std::array<char, 32> buffer;
+  char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), double{value},
+                            std::chars_format::general, 6)
+                  .ptr;
+  return std::string(buffer.data(), end);
 }
 
-std::string Vector(const D3DXVECTOR3& v) { return Float(v.x) + " , " + Float(v.y) + " , " + Float(v.z); }
+std::string Vector(const D3DXVECTOR3& v) {
+  return Float(v.x) + " , " + Float(v.y) + " , " + Float(v.z);
+}
 
 std::string Colour(const D3DXCOLOR& c) {
   return Float(c.r) + " , " + Float(c.g) + " , " + Float(c.b) + " , " + Float(c.a);
 }
 
-std::string Bool(bool value) { return value ? "true" : "false"; }
+std::string Bool(bool value) {
+  return value ? "true" : "false";
+}
 
 void Line(std::string* text, const char* key, const std::string& value) {
   *text += key;
@@ -102,7 +109,9 @@ void ParseComponents(const std::string& value, std::array<float*, N> components)
   for (std::size_t i = 0; i < N; ++i) *components[i] = parsed[i];
 }
 
-void ParseVector(const std::string& value, D3DXVECTOR3* v) { ParseComponents<3>(value, {&v->x, &v->y, &v->z}); }
+void ParseVector(const std::string& value, D3DXVECTOR3* v) {
+  ParseComponents<3>(value, {&v->x, &v->y, &v->z});
+}
 
 void ParseColour(const std::string& value, D3DXCOLOR* c) {
   ParseComponents<4>(value, {&c->r, &c->g, &c->b, &c->a});
@@ -118,40 +127,72 @@ struct Carried {
 void ParseField(const std::string& key, const std::string& value, ParticleParams* p, Carried* carried) {
   BillboardParams& b = p->Billboard;
   EmissionParams& e = p->Emission;
-  if (key == "UseRandom") b.UseRandom = value == "true";
-  else if (key == "RandomVelocityMin") ParseVector(value, &b.RandomVelocityMin);
-  else if (key == "RandomVelocityMax") ParseVector(value, &b.RandomVelocityMax);
-  else if (key == "RandomRotateMin") ParseFloat(value, &b.RandomRotateValueMin);
-  else if (key == "RandomRotateMax") ParseFloat(value, &b.RandomRotateValueMax);
-  else if (key == "RandomWeightMin") ParseFloat(value, &b.RandomWeightMin);
-  else if (key == "RandomWeightMax") ParseFloat(value, &b.RandomWeightMax);
-  else if (key == "DistortionMin") ParseFloat(value, &b.DistortionMin);
-  else if (key == "DistortionMax") ParseFloat(value, &b.DistortionMax);
-  else if (key == "RandomCreate") ParseInt(value, &carried->randomCreate);
-  else if (key == "LockPosition") ParseInt(value, &carried->lockPosition);
-  else if (key == "DelayStartTime") ParseInt(value, &b.DelayStartTime);
-  else if (key == "CreateRange") ParseFloat(value, &b.CreateRange);
-  else if (key == "Altitude") ParseFloat(value, &b.Altitude);
-  else if (key == "PosOffset") ParseVector(value, &b.PosOffset);
-  else if (key == "Velocity") ParseVector(value, &b.Velocity);
-  else if (key == "VelocityAttenuation") ParseFloat(value, &b.VelocityAttenuation);
-  else if (key == "Behavior") ParseInt(value, &carried->behavior);
-  else if (key == "Scale") ParseVector(value, &b.Scale);
-  else if (key == "Color") ParseColour(value, &b.Color);
-  else if (key == "DestColor") ParseColour(value, &b.DestColor);
-  else if (key == "ColorAttenuation") ParseFloat(value, &b.ColorAttenuation);
-  else if (key == "Scaling") ParseVector(value, &b.Scaling);
-  else if (key == "Weight") ParseFloat(value, &b.Weight);
-  else if (key == "Radius") ParseFloat(value, &e.Radius);
-  else if (key == "RotateAngle") ParseFloat(value, &b.RotateAngle);
-  else if (key == "RotateRadius") ParseFloat(value, &b.RotateRadius);
-  else if (key == "RandomRotateMinBH") ParseFloat(value, &b.RandomRotateMin);
-  else if (key == "RandomRotateMaxBH") ParseFloat(value, &b.RandomRotateMax);
-  else if (key == "PopTime") ParseInt(value, &b.PopTime);
-  else if (key == "Quantity") ParseInt(value, &e.Quantity);
+  if (key == "UseRandom")
+    b.UseRandom = value == "true";
+  else if (key == "RandomVelocityMin")
+    ParseVector(value, &b.RandomVelocityMin);
+  else if (key == "RandomVelocityMax")
+    ParseVector(value, &b.RandomVelocityMax);
+  else if (key == "RandomRotateMin")
+    ParseFloat(value, &b.RandomRotateValueMin);
+  else if (key == "RandomRotateMax")
+    ParseFloat(value, &b.RandomRotateValueMax);
+  else if (key == "RandomWeightMin")
+    ParseFloat(value, &b.RandomWeightMin);
+  else if (key == "RandomWeightMax")
+    ParseFloat(value, &b.RandomWeightMax);
+  else if (key == "DistortionMin")
+    ParseFloat(value, &b.DistortionMin);
+  else if (key == "DistortionMax")
+    ParseFloat(value, &b.DistortionMax);
+  else if (key == "RandomCreate")
+    ParseInt(value, &carried->randomCreate);
+  else if (key == "LockPosition")
+    ParseInt(value, &carried->lockPosition);
+  else if (key == "DelayStartTime")
+    ParseInt(value, &b.DelayStartTime);
+  else if (key == "CreateRange")
+    ParseFloat(value, &b.CreateRange);
+  else if (key == "Altitude")
+    ParseFloat(value, &b.Altitude);
+  else if (key == "PosOffset")
+    ParseVector(value, &b.PosOffset);
+  else if (key == "Velocity")
+    ParseVector(value, &b.Velocity);
+  else if (key == "VelocityAttenuation")
+    ParseFloat(value, &b.VelocityAttenuation);
+  else if (key == "Behavior")
+    ParseInt(value, &carried->behavior);
+  else if (key == "Scale")
+    ParseVector(value, &b.Scale);
+  else if (key == "Color")
+    ParseColour(value, &b.Color);
+  else if (key == "DestColor")
+    ParseColour(value, &b.DestColor);
+  else if (key == "ColorAttenuation")
+    ParseFloat(value, &b.ColorAttenuation);
+  else if (key == "Scaling")
+    ParseVector(value, &b.Scaling);
+  else if (key == "Weight")
+    ParseFloat(value, &b.Weight);
+  else if (key == "Radius")
+    ParseFloat(value, &e.Radius);
+  else if (key == "RotateAngle")
+    ParseFloat(value, &b.RotateAngle);
+  else if (key == "RotateRadius")
+    ParseFloat(value, &b.RotateRadius);
+  else if (key == "RandomRotateMinBH")
+    ParseFloat(value, &b.RandomRotateMin);
+  else if (key == "RandomRotateMaxBH")
+    ParseFloat(value, &b.RandomRotateMax);
+  else if (key == "PopTime")
+    ParseInt(value, &b.PopTime);
+  else if (key == "Quantity")
+    ParseInt(value, &e.Quantity);
   else if (key == "TextureTag") {
     if (!value.empty()) e.TextureTag = value;
-  } else if (key == "Trail") b.Trail = value == "true";
+  } else if (key == "Trail")
+    b.Trail = value == "true";
   // Written into the set after every field line, known key or not.
   b.RandomCreate = carried->randomCreate;
   b.LockPosition = carried->lockPosition;
@@ -272,7 +313,8 @@ void MergeParticleText(std::istream& in, EffectTable* table) {
       // A negative index reads as the first set rather than as a list of minus-one sets; an
       // absurd one is refused rather than cut short.
       if (index < 0) index = 0;
-      if (index >= kMaxSets) throw std::out_of_range("Index " + std::to_string(index) + " is beyond the sets an effect may have");
+      if (index >= kMaxSets)
+        throw std::out_of_range("Index " + std::to_string(index) + " is beyond the sets an effect may have");
       index = static_cast<int>(gaps.Reach(list, static_cast<std::size_t>(index), linesAfter));
       list->resize(static_cast<std::size_t>(index) + 1);
     } else {
