@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/gfx/gl/gl_device.h"
-#include "platform/sdl_window_system.h"
+#include "support/gl_window_suite.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -45,19 +45,8 @@ void main() { gl_Position = g_viewProjection * (g_world * vec4(inPosition, 1.0))
 void main() { FragColor = vec4(fract(g_world[3].xyz * 0.05), 1.0) * g_tint; }
 )";
 
-class GlBatchTest : public TempFolderTest {
+class GlBatchTest : public GlWindowSuite<TempFolderTest, 640, 360> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    system_ = platform::SdlWindowSystem::Create(&error).release();
-    ASSERT_NE(system_, nullptr) << "needs a display (make test runs under Xvfb): " << error;
-    window_ = system_->CreateWindow("TEST", 640, 360).release();
-    ASSERT_NE(window_, nullptr);
-  }
-  static void TearDownTestSuite() {
-    delete window_;
-    delete system_;
-  }
   void SetUp() override {
     ASSERT_NE(window_, nullptr);
     device_ = Device(*window_);
@@ -160,15 +149,10 @@ class GlBatchTest : public TempFolderTest {
     EXPECT_LE(differing, pixels / 1000) << differing << " pixels differ";
   }
 
-  static platform::SdlWindowSystem* system_;
-  static platform::Window* window_;
   std::unique_ptr<gfx::GlDevice> device_;
   D3DXMATRIX viewProjection_;
   std::vector<std::unique_ptr<gfx::VertexBuffer>> buffers_;
 };
-
-platform::SdlWindowSystem* GlBatchTest::system_ = nullptr;
-platform::Window* GlBatchTest::window_ = nullptr;
 
 TEST_F(GlBatchTest, FixedFunctionScenesLookTheSameBatched) {
   const D3DPRIMITIVETYPE kTypes[] = {D3DPT_TRIANGLESTRIP, D3DPT_TRIANGLELIST, D3DPT_TRIANGLEFAN};

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sdl_window_system.h"
+#include "support/gl_window_suite.h"
 
 namespace {
 
@@ -19,23 +19,8 @@ struct Rgb {
   int r, g, b;
 };
 
-class GlDeviceTest : public ::testing::Test {
+class GlDeviceTest : public GlWindowSuite<::testing::Test, 1280, 720> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    system_ = platform::SdlWindowSystem::Create(&error).release();
-    ASSERT_NE(system_, nullptr) << "needs a display (make test runs under Xvfb): " << error;
-    window_ = system_->CreateWindow("TEST", 1280, 720).release();
-    ASSERT_NE(window_, nullptr);
-    window_->Show();
-  }
-  static void TearDownTestSuite() {
-    delete window_;
-    delete system_;
-    window_ = nullptr;
-    system_ = nullptr;
-  }
-
   void SetUp() override {
     ASSERT_NE(window_, nullptr);
     std::string error;
@@ -102,14 +87,9 @@ class GlDeviceTest : public ::testing::Test {
     EXPECT_NEAR(actual.b, expected.b, tolerance);
   }
 
-  static platform::SdlWindowSystem* system_;
-  static platform::Window* window_;
   std::unique_ptr<gfx::GlDevice> device_;
   std::vector<std::unique_ptr<gfx::VertexBuffer>> buffers_;
 };
-
-platform::SdlWindowSystem* GlDeviceTest::system_ = nullptr;
-platform::Window* GlDeviceTest::window_ = nullptr;
 
 TEST_F(GlDeviceTest, ClearAndVertexColourReachTheScreenTheRightWayUp) {
   Begin(D3DCOLOR_ARGB(0, 10, 20, 30));
@@ -149,11 +129,20 @@ TEST_F(GlDeviceTest, BlendModesMatchDirect3DsFactorsAndOperations) {
   // Background (100, 100, 100); source (200, 50, 0) at alpha 128/255.
   const float a = 128.0f / 255.0f;
   const Case cases[] = {
-      {"alpha", D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+      {"alpha",
+       D3DBLENDOP_ADD,
+       D3DBLEND_SRCALPHA,
+       D3DBLEND_INVSRCALPHA,
        {int(200 * a + 100 * (1 - a) + 0.5f), int(50 * a + 100 * (1 - a) + 0.5f), int(100 * (1 - a) + 0.5f)}},
-      {"additive", D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE,
+      {"additive",
+       D3DBLENDOP_ADD,
+       D3DBLEND_SRCALPHA,
+       D3DBLEND_ONE,
        {int(100 + 200 * a + 0.5f), int(100 + 50 * a + 0.5f), 100}},
-      {"subtractive", D3DBLENDOP_REVSUBTRACT, D3DBLEND_SRCALPHA, D3DBLEND_ONE,
+      {"subtractive",
+       D3DBLENDOP_REVSUBTRACT,
+       D3DBLEND_SRCALPHA,
+       D3DBLEND_ONE,
        {0, int(100 - 50 * a + 0.5f), 100}},
       {"opaque default", D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ZERO, {200, 50, 0}},
   };
@@ -357,10 +346,13 @@ TEST_F(GlDeviceTest, RewrittenAndManyBuffersDrawTheirCurrentBytes) {
   // Thousands of small buffers share large GL buffers; the last one made lives in a later one.
   std::vector<std::unique_ptr<gfx::VertexBuffer>> many;
   for (int i = 0; i < 16000; ++i)
-    many.push_back(device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED));
+    many.push_back(
+        device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED));
   auto fill = [](gfx::VertexBuffer* buffer, float x, D3DCOLOR color) {
-    const Vertex v[4] = {{x, 0.5f, 0.5f, 0, 0, -1, color, 0, 0}, {x + 0.2f, 0.5f, 0.5f, 0, 0, -1, color, 1, 0},
-                         {x, -0.5f, 0.5f, 0, 0, -1, color, 0, 1}, {x + 0.2f, -0.5f, 0.5f, 0, 0, -1, color, 1, 1}};
+    const Vertex v[4] = {{x, 0.5f, 0.5f, 0, 0, -1, color, 0, 0},
+                         {x + 0.2f, 0.5f, 0.5f, 0, 0, -1, color, 1, 0},
+                         {x, -0.5f, 0.5f, 0, 0, -1, color, 0, 1},
+                         {x + 0.2f, -0.5f, 0.5f, 0, 0, -1, color, 1, 1}};
     void* data = nullptr;
     ASSERT_EQ(buffer->Lock(0, 0, &data, 0), S_OK);
     std::memcpy(data, v, sizeof v);

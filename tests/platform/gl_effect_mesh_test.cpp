@@ -11,8 +11,8 @@
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/gfx/mesh.h"
 #include "platform/message_sink.h"
-#include "platform/sdl_window_system.h"
 #include "resource/shader_manager.h"
+#include "support/gl_window_suite.h"
 
 namespace {
 
@@ -65,19 +65,8 @@ Mesh {
 }
 )";
 
-class GlEffectMeshTest : public TempFolderTest {
+class GlEffectMeshTest : public GlWindowSuite<TempFolderTest, 320, 240> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    system_ = platform::SdlWindowSystem::Create(&error).release();
-    ASSERT_NE(system_, nullptr) << "needs a display (make test runs under Xvfb): " << error;
-    window_ = system_->CreateWindow("TEST", 320, 240).release();
-    ASSERT_NE(window_, nullptr);
-  }
-  static void TearDownTestSuite() {
-    delete window_;
-    delete system_;
-  }
   void SetUp() override {
     ASSERT_NE(window_, nullptr);
     std::string error;
@@ -93,18 +82,14 @@ class GlEffectMeshTest : public TempFolderTest {
     return image.Pixel(image.width / 2 + dx, image.height / 2);
   }
 
-  static platform::SdlWindowSystem* system_;
-  static platform::Window* window_;
   std::unique_ptr<gfx::GlDevice> device_;
 };
-
-platform::SdlWindowSystem* GlEffectMeshTest::system_ = nullptr;
-platform::Window* GlEffectMeshTest::window_ = nullptr;
 
 TEST_F(GlEffectMeshTest, EffectDrawsWithItsParametersTextureAndTheDevicesRenderStates) {
   std::unique_ptr<gfx::Effect> effect;
   std::string errors;
-  ASSERT_EQ(device_->CreateEffectFromFile(Write("tint.effect", kTintEffect), &effect, &errors), S_OK) << errors;
+  ASSERT_EQ(device_->CreateEffectFromFile(Write("tint.effect", kTintEffect), &effect, &errors), S_OK)
+      << errors;
   D3DXHANDLE world = effect->GetParameterByName(nullptr, "g_mtxWorld");
   D3DXHANDLE tint = effect->GetParameterByName(nullptr, "g_tint");
   ASSERT_NE(world, nullptr);
@@ -115,8 +100,10 @@ TEST_F(GlEffectMeshTest, EffectDrawsWithItsParametersTextureAndTheDevicesRenderS
   EXPECT_EQ(effect->GetTechniqueByName("Other"), nullptr);
 
   auto buffer = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
-  const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0}, {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
-                          {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1}, {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
+  const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0},
+                          {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
+                          {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1},
+                          {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
   void* data = nullptr;
   buffer->Lock(0, 0, &data, 0);
   std::memcpy(data, quad, sizeof quad);
@@ -190,7 +177,8 @@ TEST_F(GlEffectMeshTest, MeshSubsetsDrawTheirOwnFacesInTheirMaterials) {
   std::unique_ptr<gfx::Mesh> mesh;
   DWORD count = 0;
   std::string error;
-  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("halves.x", kTwoHalves), 0, device_.get(), &materials, &count, &mesh, &error),
+  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("halves.x", kTwoHalves), 0, device_.get(), &materials, &count, &mesh,
+                                   &error),
             S_OK)
       << error;
   ASSERT_EQ(count, 2u);
