@@ -31,6 +31,7 @@
 #include "view/pointer.h"
 
 #include "bench_support.h"
+#include "raster_limit.h"
 
 namespace {
 
@@ -109,92 +110,6 @@ void BM_UpdateAllAfterChurn(benchmark::State& state) {
 }
 BENCHMARK(BM_UpdateAllAfterChurn)->Unit(benchmark::kMillisecond);
 
-// The frame the renderer could draw at best: the same quads as the particles, already in
-// world space in one prebuilt buffer, drawn in one call through the same effect, texture
-// and states, then the editor window's clear and present as in CManager::Draw.
-class RasterLimitFrame {
- public:
-  explicit RasterLimitFrame(const std::vector<CParticle*>& particles) {
-    CManager* manager = CManager::GetInstance();
-    device_ = manager->GetRenderer()->GetDevice();
-    std::vector<gfx::SceneVertex> vertices;
-    for (const CParticle* p : particles) {
-      const D3DXVECTOR3 size = p->GetSize();
-      const auto uv = p->GetTexUV();
-      const D3DCOLOR color = D3DXColorToD3DCOLOR(p->GetColor());
-      const gfx::SceneVertex corner[4] = {{-size.x, size.y, 0, 0, 1, 0, color, uv.left, uv.top},
-                                          {size.x, size.y, 0, 0, 1, 0, color, uv.right, uv.top},
-                                          {-size.x, -size.y, 0, 0, 1, 0, color, uv.left, uv.bottom},
-                                          {size.x, -size.y, 0, 0, 1, 0, color, uv.right, uv.bottom}};
-      for (int i : {0, 1, 2, 2, 1, 3}) {
-        gfx::SceneVertex v = corner[i];
-        D3DXVECTOR3 at;
-        const D3DXVECTOR3 local(v.x, v.y, v.z);
-        D3DXVec3TransformCoord(&at, &local, &p->GetWorld());
-        v.x = at.x, v.y = at.y, v.z = at.z;
-        vertices.push_back(v);
-      }
-      texture_ = p->GetTexture();
-    }
-    count_ = static_cast<UINT>(vertices.size() / 3);
-    const auto bytes = static_cast<UINT>(vertices.size() * sizeof(gfx::SceneVertex));
-    buffer_ = device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, gfx::kSceneVertexFvf, D3DPOOL_MANAGED);
-    void* data = nullptr;
-    if (buffer_ && SUCCEEDED(buffer_->Lock(0, 0, &data, 0))) {
-      std::memcpy(data, vertices.data(), bytes);
-      buffer_->Unlock();
-    }
-  }
-
-  void Draw() {
-    CManager* manager = CManager::GetInstance();
-    CShaderManager* shaders = manager->GetShaderManager();
-    gfx::Effect* effect = shaders->GetEffect(CParticle::kShaderLabel);
-    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
-    device_->BeginScene();
-    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
-    device_->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device_->SetRenderState(D3DRS_ALPHAREF, 0);
-    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    effect->SetMatrix(effect->GetParameterByName(nullptr, "g_mtxWorld"), &identity);
-    effect->SetMatrix(effect->GetParameterByName(nullptr, "g_cameraView"), &manager->GetCamera()->GetView());
-    effect->SetMatrix(effect->GetParameterByName(nullptr, "g_cameraProjection"),
-                      &manager->GetCamera()->GetProjection());
-    device_->SetVertexDeclaration(shaders->GetDeclaration());
-    device_->SetStreamSource(0, buffer_.get(), 0, sizeof(gfx::SceneVertex));
-    device_->SetTexture(0, texture_);
-    shaders->Begin(CParticle::kShaderLabel);
-    device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, count_);
-    shaders->End(CParticle::kShaderLabel);
-    device_->SetTexture(0, nullptr);
-    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    device_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    device_->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    device_->EndScene();
-    device_->Present(nullptr, nullptr, nullptr, nullptr);
-    gfx::Device* child = manager->GetChildWindow()->GetDevice();
-    child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
-    child->BeginScene();
-    child->EndScene();
-    child->Present(nullptr, nullptr, nullptr, nullptr);
-  }
-
- private:
-  gfx::Device* device_;
-  gfx::Texture* texture_ = nullptr;
-  std::unique_ptr<gfx::VertexBuffer> buffer_;
-  UINT count_ = 0;
-};
-
 // The share of the scene's pixels that a frame lights: particles really on screen light a
 // good part of the middle of the picture.
 double LitPercent(gfx::Device* device, const std::function<void()>& frame) {
@@ -235,7 +150,7 @@ void BM_DrawAllFlareParticles(benchmark::State& state) {
   CManager* manager = CManager::GetInstance();
   manager->Update();
   manager->Draw();
-  RasterLimitFrame limit(emitter->GetParticles());
+  RasterLimitFrame limit(emitter->GetParticles(), {}, RasterLimitFrame::kWithChildWindow);
   gfx::Device* device = manager->GetRenderer()->GetDevice();
   state.counters["lit_percent"] = LitPercent(device, [&] { manager->Draw(); });
   state.counters["limit_lit_percent"] = LitPercent(device, [&] { limit.Draw(); });

@@ -25,6 +25,8 @@ class CParticle final : public CBillboard {
   void Uninit() override;
   void Update() override;
   void Draw() override;
+  // Always added onto the picture, never written to depth.
+  DrawGroup GetDrawGroup() const override { return DrawGroup::kAdditiveParticle; }
 
   int GetLife() const { return life_; }
   int GetAge() const { return age_; }

@@ -122,36 +122,34 @@ void CTrail::Update() {
   if (!vertexBuffer_) return;
   const int count = count_;
   const int grown = count < kMaxCount ? count + 2 : count;
+  // Alphas only fade, and every vertex moves away from the head: a vertex whose alpha has
+  // fallen under the test stays under it for good. So the walk stops past the last vertex
+  // that could show after this move (a pair further) and the two the last drawn triangle
+  // reaches beyond it; what lies further back is left as it is, never drawn again.
+  const int limit = std::min(count, visibleEnd_ + 4);
   void* data = nullptr;
   if (FAILED(vertexBuffer_->Lock(0, static_cast<UINT>(grown) * sizeof(Vertex), &data, 0))) return;
   auto* v = static_cast<Vertex*>(data);
 
-  // Every vertex moves back by a pair and fades by a step. Its red, green and blue depend
-  // only on its place, the count and the two colours: unless one of them changed, the
-  // vertex already holds them.
+  // Every vertex walked moves back by a pair and fades by a step. Its red, green and blue
+  // depend only on its place, the count and the two colours: unless one of them changed,
+  // a vertex the ramp was written for already holds them.
   const bool recolour = count != rampCount_ || !(head_ == rampHead_) || !(ramp_ == rampTo_);
+  if (recolour) rampWritten_ = 0;
   // The highest vertex still at or above the alpha reference, found on the way: below it
   // every alpha has faded under the test, so nothing of the strip beyond can show.
   int visibleEnd = 0;
-  auto fade = [&visibleEnd](int j, D3DCOLOR older) {
-    const D3DCOLOR alpha = kFaded[Alpha(older)];
+  for (int j = limit - 1; j >= 2; --j) {
+    std::memcpy(&v[j].x, &v[j - 2].x, 3 * sizeof(float));
+    const D3DCOLOR alpha = kFaded[Alpha(v[j - 2].color)];
     if (visibleEnd == 0 && alpha >= kAlphaRef) visibleEnd = j + 1;
-    return alpha << 24;
-  };
-  if (recolour) {
-    for (int j = count - 1; j >= 2; --j) {
-      std::memcpy(&v[j].x, &v[j - 2].x, 3 * sizeof(float));
-      v[j].color = fade(j, v[j - 2].color) | RampRgb(j, count);
-    }
-    rampCount_ = count;
-    rampHead_ = head_;
-    rampTo_ = ramp_;
-  } else {
-    for (int j = count - 1; j >= 2; --j) {
-      std::memcpy(&v[j].x, &v[j - 2].x, 3 * sizeof(float));
-      v[j].color = fade(j, v[j - 2].color) | (v[j].color & 0x00FFFFFFu);
-    }
+    const D3DCOLOR rgb = j < rampWritten_ ? v[j].color & 0x00FFFFFFu : RampRgb(j, count);
+    v[j].color = alpha << 24 | rgb;
   }
+  rampWritten_ = std::max(rampWritten_, limit);
+  rampCount_ = count;
+  rampHead_ = head_;
+  rampTo_ = ramp_;
 
   D3DXVECTOR3 point;
   D3DXVec3TransformCoord(&point, &anchor_, &parent_);
@@ -164,10 +162,12 @@ void CTrail::Update() {
   visibleEnd_ = std::max(visibleEnd, HeadVisibleEnd());
 
   // The texture runs once along the counted strip, across it from one side to the other;
-  // once the strip is full the coordinates stay as they are.
+  // once the strip is full the coordinates stay as they are. While it grows only the part
+  // that can show is written; the last growth writes them all.
   if (grown != count) {
+    const int written = grown == kMaxCount ? grown : std::min(grown, limit + 2);
     const float last = static_cast<float>(grown - 1);
-    for (int j = 0; j < grown; ++j) {
+    for (int j = 0; j < written; ++j) {
       v[j].u = static_cast<float>(j) / last;
       v[j].v = (j & 1) ? 1.0f : 0.0f;
     }
@@ -197,11 +197,10 @@ void CTrail::Draw() {
   device->SetFVF(kFvf);
   // Without its texture a trail draws in its vertex colours, whatever was bound before.
   device->SetTexture(0, useTexture_ ? texture_ : nullptr);
-  // The last counted pair is fresh and still at the fill values: it is left out. So are the
-  // triangles past the last vertex the alpha test lets through: a fragment's alpha is at
-  // most its vertices' (the texture only lowers it), so none of them would show, and a
-  // full strip's tail, nine tenths of it, would cost the rasteriser for nothing.
-  const int triangles = std::min(count_ - 4, visibleEnd_);
+  // A fragment's alpha is at most its vertices' (the texture only lowers it): triangles past
+  // the last vertex the alpha test lets through would not show, and a full strip's tail,
+  // nine tenths of it, would cost the rasteriser for nothing.
+  const int triangles = DrawnTriangles();
   if (triangles > 0) device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(triangles));
 
   kept.Restore(device);

@@ -2,9 +2,10 @@
 // A ribbon behind a moving parent (a billboard or mesh particle): every update pushes the
 // parent's position onto the head of a triangle strip of at most 1,022 counted vertices,
 // moves the older ones back by a pair, recolours them along a ramp and lets their alpha
-// fade. It is a scene object of its own; its parent feeds it, stops and hides it while the
+// fade (the ones already faded past showing are left where they are). It is a scene object of its own; its parent feeds it, stops and hides it while the
 // parent waits, and ends it when the parent ends.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,7 @@ class CTrail : public CObject {
   void Uninit() override;
   void Update() override;
   void Draw() override;
+  DrawGroup GetDrawGroup() const override { return DrawGroup::kAdditiveTrail; }
   void SetDeath() override { death_ = true; }
   bool IsDeath() override { return death_; }
   void SetPos(D3DXVECTOR3 pos) override { anchor_ = pos; }
@@ -45,6 +47,9 @@ class CTrail : public CObject {
   void SetParent(const D3DXMATRIX& parent) { parent_ = parent; }
 
   int GetCount() const { return count_; }
+  // Triangles a draw now shows: the last counted pair is fresh and still at the fill values,
+  // and nothing past the last vertex the alpha test lets through can show.
+  int DrawnTriangles() const { return std::max(0, std::min(count_ - 4, visibleEnd_)); }
   float GetWidth() const { return width_; }
   const D3DXCOLOR& GetHeadColor() const { return head_; }
   const D3DXCOLOR& GetRampColor() const { return ramp_; }
@@ -76,5 +81,6 @@ class CTrail : public CObject {
   D3DXCOLOR rampHead_;
   D3DXCOLOR rampTo_;
   int rampCount_ = -1;
+  int rampWritten_ = 0;  // vertices from the head whose colour the ramp was written for
   std::string textureTag_;
 };

@@ -57,10 +57,27 @@ void CObject::PurgeWalked(ObjectLists& lists, int priority) {
 }
 
 void CObject::DrawAll() {
-  const ObjectLists& lists = Shared().objects;
-  for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority)
-    for (CObject* object = lists.top[priority]; object; object = object->next_)
+  ObjectLists& lists = Shared().objects;
+  std::vector<CObject*>& run = lists.additiveRun;
+  for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority) {
+    for (CObject* object = lists.top[priority]; object; object = object->next_) {
+      if (object->GetDrawGroup() != DrawGroup::kInOrder) {
+        run.push_back(object);
+        continue;
+      }
+      DrawAdditiveRun(run);
       if (!object->IsHidden()) object->Draw();
+    }
+    DrawAdditiveRun(run);
+  }
+}
+
+void CObject::DrawAdditiveRun(std::vector<CObject*>& run) {
+  // Hidden is asked at drawing time: a particle's draw shows or hides its trail.
+  for (DrawGroup group : {DrawGroup::kAdditiveParticle, DrawGroup::kAdditiveTrail})
+    for (CObject* object : run)
+      if (object->GetDrawGroup() == group && !object->IsHidden()) object->Draw();
+  run.clear();
 }
 
 void CObject::ReleaseAll() {

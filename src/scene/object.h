@@ -48,6 +48,13 @@ class CObject {
   virtual bool IsStopped() { return stopped_; }
   virtual bool IsHidden() { return hidden_; }
 
+  // Objects that blend additively and write no depth make the same picture in any order
+  // among themselves (to the last bit of the blend's rounding). A run of them is drawn group
+  // by group, particles and then trails, so the device meets long runs of one state instead
+  // of a particle, its trail, the next particle, which breaks every batch.
+  enum class DrawGroup { kInOrder, kAdditiveParticle, kAdditiveTrail };
+  virtual DrawGroup GetDrawGroup() const { return DrawGroup::kInOrder; }
+
   int GetType() const { return type_; }
   int GetKind() const { return kind_; }
   int GetPriority() const { return priority_; }
@@ -70,6 +77,7 @@ class CObject {
  private:
   static void PurgeIfDead(CObject* object);
   static void PurgeWalked(ObjectLists& lists, int priority);
+  static void DrawAdditiveRun(std::vector<CObject*>& run);
 
   CObject* prev_ = nullptr;
   CObject* next_ = nullptr;

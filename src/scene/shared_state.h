@@ -72,6 +72,7 @@ struct ObjectLists {
   CObject* top[kLevels] = {};
   CObject* cur[kLevels] = {};
   std::vector<CObject*> walked;             // the objects of the level being updated, in list order
+  std::vector<CObject*> additiveRun;        // additive objects met in a row while drawing
   std::uint64_t constructed[kLevels] = {};  // objects ever made per level, to find those made during a purge
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,7 +28,11 @@ class Probe : public CObject {
     log_->push_back("update " + name_);
     if (onUpdate) onUpdate();
   }
-  void Draw() override { log_->push_back("draw " + name_); }
+  void Draw() override {
+    log_->push_back("draw " + name_);
+    if (onDraw) onDraw();
+  }
+  DrawGroup GetDrawGroup() const override { return group; }
   void SetDeath() override { dead_ = true; }
   bool IsDeath() override { return dead_; }
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
@@ -35,6 +40,8 @@ class Probe : public CObject {
 
   std::function<void()> onUpdate;
   std::function<void()> onUninit;
+  std::function<void()> onDraw;
+  DrawGroup group = DrawGroup::kInOrder;
 
  private:
   std::string name_;
@@ -211,6 +218,36 @@ TEST_F(RegistryTest, StoppedObjectsAreDrawnNotUpdatedAndHiddenOnesTheReverse) {
   CObject::UpdateAll();
   CObject::DrawAll();
   EXPECT_EQ(log_, (std::vector<std::string>{"update stopped", "update hidden", "draw stopped", "draw hidden"}));
+}
+
+// Additive objects in a row draw particles first, then trails, each in list order; any
+// other object ends the row where it stands, and so does the end of a level. A particle's
+// draw may show its trail: hidden is asked when the trail's turn comes.
+TEST_F(RegistryTest, RunsOfAdditiveObjectsDrawParticlesThenTrailsAndOthersKeepTheirPlace) {
+  using Group = CObject::DrawGroup;
+  auto make = [this](const char* name, Group group, int priority = CObject::kDefaultPriority) {
+    auto* probe = new Probe(name, &log_, priority);
+    probe->group = group;
+    return probe;
+  };
+  auto* p1 = make("p1", Group::kAdditiveParticle);
+  auto* t1 = make("t1", Group::kAdditiveTrail);
+  make("p2", Group::kAdditiveParticle);
+  make("t2", Group::kAdditiveTrail);
+  make("mesh", Group::kInOrder);
+  make("t3", Group::kAdditiveTrail);
+  make("p3", Group::kAdditiveParticle);
+  make("t4", Group::kAdditiveTrail, 3);
+  make("p4", Group::kAdditiveParticle, 3);
+  t1->Hide();
+  p1->onDraw = [t1] { t1->Show(); };
+  CObject::DrawAll();
+  EXPECT_EQ(log_, (std::vector<std::string>{"draw p1", "draw p2", "draw t1", "draw t2", "draw mesh", "draw p3",
+                                            "draw t3", "draw p4", "draw t4"}));
+  log_.clear();
+  p1->onDraw = [t1] { t1->Hide(); };
+  CObject::DrawAll();
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), "draw t1"), 0);
 }
 
 TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
