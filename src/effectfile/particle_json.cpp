@@ -249,10 +249,12 @@ void ReadMesh(const Json& o, ParticleParams* p) {
 // ---- document ---------------------------------------------------------------------------------
 
 std::string ParticleJsonText(const EffectTable& effects) {
-  SortedJson document;
-  std::size_t b = 0;
+  if (effects.empty()) return SortedJson().dump() + "\n";
+  // The document has one key, so it is written around its effects, each made and written
+  // on its own: the whole table never stands in memory as one tree.
+  std::string text = "{\"PARTICLE\":[";
   for (const auto& [tag, definitions] : effects) {
-    SortedJson& effect = document["PARTICLE"][b++];
+    SortedJson effect;
     effect["DataTag"] = tag;
     for (std::size_t i = 0; i < definitions.size(); ++i) {
       const ParticleParams& p = definitions[i];
@@ -265,8 +267,10 @@ std::string ParticleJsonText(const EffectTable& effects) {
       }
       effect["Object"][i] = std::move(object);
     }
+    if (text.back() != '[') text += ',';
+    text += effect.dump();
   }
-  return document.dump() + "\n";
+  return text + "]}\n";
 }
 
 bool SaveParticleJson(const EffectTable& effects, const std::string& fileName, const std::string& folder) {
