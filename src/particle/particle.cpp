@@ -13,8 +13,8 @@
 CParticle* CParticle::Create(const BillboardParams& params, const std::string& textureTag, PhysicsGrid* grid,
                              CParticleEmitter* emitter) {
   auto* particle = new CParticle();
-  particle->params_ = params;
-  particle->textureTag_ = textureTag;
+  particle->record_->params = params;
+  particle->record_->textureTag = textureTag;
   particle->grid_ = grid;
   particle->emitter_ = emitter;
   particle->Init();
@@ -23,39 +23,39 @@ CParticle* CParticle::Create(const BillboardParams& params, const std::string& t
 
 HRESULT CParticle::Init() {
   SetShaderLabel(kShaderLabel);
-  SetTexture(textureTag_);
+  SetTexture(record_->textureTag);
   CBillboard::Init();
-  SetPos(params_.Position);
-  SetMove(params_.Velocity);
-  SetColor(params_.Color);
-  SetSize(params_.Scale);
-  life_ = params_.PopTime;
+  SetPos(record_->params.Position);
+  SetMove(record_->params.Velocity);
+  SetColor(record_->params.Color);
+  SetSize(record_->params.Scale);
+  life_ = record_->params.PopTime;
   if (life_ <= 0 && emitter_) emitter_->NoteExpired();
   // The trail starts where the particle is, not from a world matrix no draw has set yet.
-  if (params_.Trail) trail_ = CTrail::Create({}, CurrentWorld(), params_.TrailTexture);
-  if (params_.UseAnimation)
-    SetAnimation(params_.AnimCountU, params_.AnimCountV, params_.AnimSpeed, params_.AnimLoop);
-  if (params_.UseRandom) {
-    params_.Weight = RandomRange(params_.RandomWeightMax, params_.RandomWeightMin);
-    params_.RandomVelocity.x = RandomRange(params_.RandomVelocityMax.x, params_.RandomVelocityMin.x);
-    params_.RandomVelocity.y = RandomRange(params_.RandomVelocityMax.y, params_.RandomVelocityMin.y);
-    params_.RandomVelocity.z = RandomRange(params_.RandomVelocityMax.z, params_.RandomVelocityMin.z);
+  if (record_->params.Trail) trail_ = CTrail::Create({}, CurrentWorld(), record_->params.TrailTexture);
+  if (record_->params.UseAnimation)
+    SetAnimation(record_->params.AnimCountU, record_->params.AnimCountV, record_->params.AnimSpeed, record_->params.AnimLoop);
+  if (record_->params.UseRandom) {
+    record_->params.Weight = RandomRange(record_->params.RandomWeightMax, record_->params.RandomWeightMin);
+    record_->params.RandomVelocity.x = RandomRange(record_->params.RandomVelocityMax.x, record_->params.RandomVelocityMin.x);
+    record_->params.RandomVelocity.y = RandomRange(record_->params.RandomVelocityMax.y, record_->params.RandomVelocityMin.y);
+    record_->params.RandomVelocity.z = RandomRange(record_->params.RandomVelocityMax.z, record_->params.RandomVelocityMin.z);
   }
-  if (params_.RandomRotateValueMax != 0.0f || params_.RandomRotateValueMin != 0.0f)
-    params_.RotateValue = RandomRange(params_.RandomRotateValueMax, params_.RandomRotateValueMin);
-  currentVelocity_ = params_.Physics.CurrentVelocity;
-  collisionPending_ = params_.CollisionPending;
-  if (grid_) gridId_ = grid_->Add(this);
-  motion_ = {params_.DelayStartTime,
-             params_.FallDelay,
-             params_.Weight,
-             params_.RotateValue,
-             static_cast<float>(params_.PopTime) * params_.ColorAttenuation,
-             params_.Scaling,
-             params_.RandomVelocity,
-             params_.DestColor,
-             params_.RotateActive,
-             params_.UsePhysics};
+  if (record_->params.RandomRotateValueMax != 0.0f || record_->params.RandomRotateValueMin != 0.0f)
+    record_->params.RotateValue = RandomRange(record_->params.RandomRotateValueMax, record_->params.RandomRotateValueMin);
+  currentVelocity_ = record_->params.Physics.CurrentVelocity;
+  collisionPending_ = record_->params.CollisionPending;
+  if (grid_) record_->gridId = grid_->Add(this);
+  motion_ = {record_->params.DelayStartTime,
+             record_->params.FallDelay,
+             record_->params.Weight,
+             record_->params.RotateValue,
+             static_cast<float>(record_->params.PopTime) * record_->params.ColorAttenuation,
+             record_->params.Scaling,
+             record_->params.RandomVelocity,
+             record_->params.DestColor,
+             record_->params.RotateActive,
+             record_->params.UsePhysics};
   return S_OK;
 }
 
@@ -78,10 +78,10 @@ void CParticle::DetachEmitter() {
 void CParticle::LeaveGrid() {
   if (!grid_) return;
   // Once out of the grid, no id of this particle resolves: it is nobody's partner any more.
-  grid_->Remove(gridId_);
+  grid_->Remove(record_->gridId);
   grid_ = nullptr;
-  gridId_ = {};
-  partner_ = {};
+  record_->gridId = {};
+  record_->partner = {};
 }
 
 void CParticle::TestCollision() {
@@ -89,8 +89,8 @@ void CParticle::TestCollision() {
   const D3DXVECTOR3 p = GetPos();
   constexpr float h = PhysicsGrid::kHalfBox;
   const float minX = p.x - h, maxX = p.x + h, minY = p.y - h, maxY = p.y + h, minZ = p.z - h, maxZ = p.z + h;
-  const PhysicsGrid::Id self = gridId_;
-  PhysicsGrid::Id partner = partner_;
+  const PhysicsGrid::Id self = record_->gridId;
+  PhysicsGrid::Id partner = record_->partner;
   bool met = false;
   // The cell is walked in place: nothing in the walk files or removes a particle. Cells hold
   // billboard particles alone, by their type, so no entry needs telling apart.
@@ -104,15 +104,15 @@ void CParticle::TestCollision() {
       continue;
     }
     e->collisionPending_ = true;
-    e->partner_ = self;
-    partner = e->gridId_;
+    e->record_->partner = self;
+    partner = e->record_->gridId;
     met = true;
   }
   // This particle's own mark and partner, once: the last box it met. It is in its own cell,
   // usually, and then meets itself.
   if (met) {
     collisionPending_ = true;
-    partner_ = partner;
+    record_->partner = partner;
   }
 }
 
@@ -130,11 +130,11 @@ void CParticle::Update() {
   D3DXCOLOR color = GetColor();
 
   if (motion_.rotate) {
-    const float angle = params_.RotateAngle;
-    const float radius = params_.RotateRadius * angle;
-    velocity.x = static_cast<float>(std::sin(double{angle * kDegreeToRadian})) * radius + params_.Velocity.x;
-    velocity.z = static_cast<float>(std::cos(double{angle * kDegreeToRadian})) * radius + params_.Velocity.z;
-    params_.RotateAngle += RandomRange(params_.RandomRotateMax, params_.RandomRotateMin);
+    const float angle = record_->params.RotateAngle;
+    const float radius = record_->params.RotateRadius * angle;
+    velocity.x = static_cast<float>(std::sin(double{angle * kDegreeToRadian})) * radius + record_->params.Velocity.x;
+    velocity.z = static_cast<float>(std::cos(double{angle * kDegreeToRadian})) * radius + record_->params.Velocity.z;
+    record_->params.RotateAngle += RandomRange(record_->params.RandomRotateMax, record_->params.RandomRotateMin);
   }
   if (activeFrames_ >= motion_.fallDelay) velocity.y -= motion_.weight;
 
@@ -158,7 +158,7 @@ void CParticle::Update() {
   if (motion_.usePhysics && emitter_) TestCollision();
   if (collisionPending_) {
     if (const CParticle* partner = GetPartner()) {
-      velocity = PhysicsResponse(params_.Physics, currentVelocity_, partner->currentVelocity_);
+      velocity = PhysicsResponse(record_->params.Physics, currentVelocity_, partner->currentVelocity_);
       collisionPending_ = false;
     }
   }
@@ -170,12 +170,12 @@ void CParticle::Update() {
   SetColor(color);
   SetSpin(motion_.spin);
   if (trail_) {
-    const bool separate = params_.SeparateTrailColors;
-    trail_->Set(CurrentWorld(), {separate ? params_.BeginTrailColor : params_.Color,
-                                 separate ? params_.EndTrailColor : params_.DestColor, params_.TrailWidth,
-                                 params_.UseTrailTexture});
+    const bool separate = record_->params.SeparateTrailColors;
+    trail_->Set(CurrentWorld(), {separate ? record_->params.BeginTrailColor : record_->params.Color,
+                                 separate ? record_->params.EndTrailColor : record_->params.DestColor, record_->params.TrailWidth,
+                                 record_->params.UseTrailTexture});
   }
-  if (grid_ && motion_.usePhysics) grid_->Refile(gridId_);
+  if (grid_ && motion_.usePhysics) grid_->Refile(record_->gridId);
   if (--life_ == 0 && emitter_) emitter_->NoteExpired();
 }
 

@@ -33,9 +33,9 @@ class CParticle final : public CBillboard {
   int GetActiveFrames() const { return activeFrames_; }
   // The particle's copy of its definition, current velocity included.
   const BillboardParams& GetParams() {
-    params_.Physics.CurrentVelocity = currentVelocity_;
-    params_.CollisionPending = collisionPending_;
-    return params_;
+    record_->params.Physics.CurrentVelocity = currentVelocity_;
+    record_->params.CollisionPending = collisionPending_;
+    return record_->params;
   }
   CParticleEmitter* GetEmitter() const { return emitter_; }
   // The emitter no longer lists this particle (it dropped it, or ended): it leaves its grid
@@ -43,9 +43,9 @@ class CParticle final : public CBillboard {
   void DetachEmitter();
   CTrail* GetTrail() const { return trail_; }
   PhysicsGrid* GetGrid() const { return grid_; }
-  PhysicsGrid::Id GetGridId() const { return gridId_; }
+  PhysicsGrid::Id GetGridId() const { return record_->gridId; }
   // The last collision partner, while it is still filed in the grid; null otherwise.
-  CParticle* GetPartner() const { return grid_ ? grid_->Resolve(partner_) : nullptr; }
+  CParticle* GetPartner() const { return grid_ ? grid_->Resolve(record_->partner) : nullptr; }
   bool IsCollisionPending() const { return collisionPending_; }
 
  private:
@@ -69,17 +69,25 @@ class CParticle final : public CBillboard {
     bool usePhysics = false;
   };
 
-  alignas(64) int age_ = 0;  // the frame's state starts a cache line of its own
+  // What a frame seldom reads: the definition's copy, and the particle's filing in its grid.
+  struct Record {
+    BillboardParams params;
+    std::string textureTag;
+    PhysicsGrid::Id gridId;
+    PhysicsGrid::Id partner;  // checked through the grid: the partner may be gone
+  };
+
+  // The frame's state fills the object's third and fourth cache lines, right after the
+  // billboard's: a particle is four lines, all of which a frame reads, and a walk over
+  // thousands of them runs through memory with nothing else in between.
+  alignas(64) int age_ = 0;
   int activeFrames_ = 0;
   int life_ = 0;
   Motion motion_;
   D3DXVECTOR3 currentVelocity_;  // the definition's Physics.CurrentVelocity, kept here while it changes
   bool collisionPending_ = false;  // and its CollisionPending: both are read by other particles' tests
-  PhysicsGrid::Id gridId_;
-  PhysicsGrid::Id partner_;  // checked through the grid: the partner may be gone
-  CTrail* trail_ = nullptr;  // read every frame: kept with the frame's state, ahead of the definition
+  CTrail* trail_ = nullptr;
   PhysicsGrid* grid_ = nullptr;  // the emitter's, which outlives the particle's filing in it
-  BillboardParams params_;
   CParticleEmitter* emitter_ = nullptr;
-  std::string textureTag_;
+  PoolPtr<Record> record_ = MakePooled<Record>();
 };

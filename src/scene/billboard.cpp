@@ -16,27 +16,27 @@ gfx::Device* SceneDevice() { return CManager::GetInstance()->GetRenderer()->GetD
 }  // namespace
 
 HRESULT CBillboard::Init() {
-  vertexBuffer_ = SceneDevice()->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
+  look_->vertexBuffer = SceneDevice()->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
   verticesStale_ = true;
   WriteVertices();
-  if (!shaderLabel_.empty()) {
+  if (!look_->shaderLabel.empty()) {
     CShaderManager* shaders = CManager::GetInstance()->GetShaderManager();
-    technique_ = shaders->GetTechnique(shaderLabel_, "TechShader");
-    viewParameter_ = shaders->GetParameter(shaderLabel_, "g_cameraView");
-    projectionParameter_ = shaders->GetParameter(shaderLabel_, "g_cameraProjection");
-    worldParameter_ = shaders->GetParameter(shaderLabel_, "g_mtxWorld");
+    look_->technique = shaders->GetTechnique(look_->shaderLabel, "TechShader");
+    look_->viewParameter = shaders->GetParameter(look_->shaderLabel, "g_cameraView");
+    look_->projectionParameter = shaders->GetParameter(look_->shaderLabel, "g_cameraProjection");
+    look_->worldParameter = shaders->GetParameter(look_->shaderLabel, "g_mtxWorld");
   }
   return S_OK;
 }
 
 void CBillboard::Uninit() {
-  vertexBuffer_.reset();
+  look_->vertexBuffer.reset();
   SetDeath();
 }
 
 void CBillboard::SetTexture(const std::string& label) {
   CTextureManager* textures = CManager::GetInstance()->GetTextureManager();
-  texture_ = textures ? textures->GetTexture(false, label) : nullptr;
+  look_->texture = textures ? textures->GetTexture(false, label) : nullptr;
 }
 
 // ---- per frame ----------------------------------------------------------------------------------
@@ -48,33 +48,33 @@ void CBillboard::Update() {
   verticesStale_ = true;
 
   if (!animate_) return;
-  if (++delayCounter_ < startDelay_) return;
-  if (++intervalCounter_ < framesPerCell_) return;
-  ++animColumn_;
-  intervalCounter_ = 0;
-  if (animColumn_ > columns_) {
-    animColumn_ = 0;
-    ++animRow_;
-    if (animRow_ >= rows_) {
-      animRow_ = 0;
+  if (++look_->delayCounter < look_->startDelay) return;
+  if (++look_->intervalCounter < look_->framesPerCell) return;
+  ++look_->animColumn;
+  look_->intervalCounter = 0;
+  if (look_->animColumn > look_->columns) {
+    look_->animColumn = 0;
+    ++look_->animRow;
+    if (look_->animRow >= look_->rows) {
+      look_->animRow = 0;
       if (!loop_) Uninit();
       return;  // the wrapping step shows no new cell
     }
   }
   // The column index reaches the column count once a row; u = 1 then wraps to the first column.
-  const float left = static_cast<float>(animColumn_) / columns_;
-  const float top = static_cast<float>(animRow_) / rows_;
-  SetTexUV(left, left + 1.0f / columns_, top, top + 1.0f / rows_);
+  const float left = static_cast<float>(look_->animColumn) / look_->columns;
+  const float top = static_cast<float>(look_->animRow) / look_->rows;
+  SetTexUV(left, left + 1.0f / look_->columns, top, top + 1.0f / look_->rows);
 }
 
 void CBillboard::SetAnimation(int columns, int rows, int framesPerCell, bool loop) {
-  columns_ = columns;
-  rows_ = rows;
-  framesPerCell_ = framesPerCell;
+  look_->columns = columns;
+  look_->rows = rows;
+  look_->framesPerCell = framesPerCell;
   loop_ = loop;
-  animColumn_ = 1;
-  animRow_ = 1;
-  startDelay_ = kStartDelay;
+  look_->animColumn = 1;
+  look_->animRow = 1;
+  look_->startDelay = kStartDelay;
   animate_ = true;
   if (columns <= 0 || rows <= 0) return;  // no sheet to cut: the rectangle stays
   const float left = static_cast<float>(1 / columns) / columns;
@@ -83,31 +83,31 @@ void CBillboard::SetAnimation(int columns, int rows, int framesPerCell, bool loo
 }
 
 void CBillboard::SetTexUV(float left, float right, float top, float bottom) {
-  uv_ = {left, right, top, bottom};
-  if (!vertexBuffer_) return;
+  look_->uv = {left, right, top, bottom};
+  if (!look_->vertexBuffer) return;
   void* data = nullptr;
-  if (FAILED(vertexBuffer_->Lock(0, 0, &data, 0))) return;
+  if (FAILED(look_->vertexBuffer->Lock(0, 0, &data, 0))) return;
   auto* v = static_cast<Vertex*>(data);
   v[0].u = left, v[0].v = top;
   v[1].u = right, v[1].v = top;
   v[2].u = left, v[2].v = bottom;
   v[3].u = right, v[3].v = bottom;
-  vertexBuffer_->Unlock();
+  look_->vertexBuffer->Unlock();
 }
 
 void CBillboard::WriteVertices() {
-  if (!verticesStale_ || !vertexBuffer_) return;
+  if (!verticesStale_ || !look_->vertexBuffer) return;
   verticesStale_ = false;
   void* data = nullptr;
-  if (FAILED(vertexBuffer_->Lock(0, 0, &data, 0))) return;
+  if (FAILED(look_->vertexBuffer->Lock(0, 0, &data, 0))) return;
   auto* v = static_cast<Vertex*>(data);
   const D3DCOLOR color = PackedColor();
   const float x = size_.x, y = size_.y;
-  v[0] = {-x, y, 0.0f, 0.0f, 1.0f, 0.0f, color, uv_.left, uv_.top};
-  v[1] = {x, y, 0.0f, 0.0f, 1.0f, 0.0f, color, uv_.right, uv_.top};
-  v[2] = {-x, -y, 0.0f, 0.0f, 1.0f, 0.0f, color, uv_.left, uv_.bottom};
-  v[3] = {x, -y, 0.0f, 0.0f, 1.0f, 0.0f, color, uv_.right, uv_.bottom};
-  vertexBuffer_->Unlock();
+  v[0] = {-x, y, 0.0f, 0.0f, 1.0f, 0.0f, color, look_->uv.left, look_->uv.top};
+  v[1] = {x, y, 0.0f, 0.0f, 1.0f, 0.0f, color, look_->uv.right, look_->uv.top};
+  v[2] = {-x, -y, 0.0f, 0.0f, 1.0f, 0.0f, color, look_->uv.left, look_->uv.bottom};
+  v[3] = {x, -y, 0.0f, 0.0f, 1.0f, 0.0f, color, look_->uv.right, look_->uv.bottom};
+  look_->vertexBuffer->Unlock();
 }
 
 // ---- drawing ------------------------------------------------------------------------------------
@@ -134,7 +134,7 @@ D3DXMATRIX CBillboard::FacingMatrix(const D3DXMATRIX& view, bool keepUpright) co
 }
 
 D3DXMATRIX CBillboard::CurrentWorld() const {
-  if (placed_) return world_;
+  if (placed_) return look_->world;
   const CCamera* camera = CManager::GetInstance()->GetCamera();
   D3DXMATRIX view;
   D3DXMatrixIdentity(&view);
@@ -142,28 +142,28 @@ D3DXMATRIX CBillboard::CurrentWorld() const {
 }
 
 void CBillboard::Draw() {
-  if (!vertexBuffer_) return;
+  if (!look_->vertexBuffer) return;
   gfx::Device* device = SceneDevice();
   WriteVertices();
-  if (blendMode_ == kBlendAdd || blendMode_ == kBlendSubtract) {
-    device->SetRenderState(D3DRS_BLENDOP, blendMode_ == kBlendAdd ? D3DBLENDOP_ADD : D3DBLENDOP_REVSUBTRACT);
+  if (look_->blendMode == kBlendAdd || look_->blendMode == kBlendSubtract) {
+    device->SetRenderState(D3DRS_BLENDOP, look_->blendMode == kBlendAdd ? D3DBLENDOP_ADD : D3DBLENDOP_REVSUBTRACT);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
   }
   D3DXMATRIX view;
   device->GetTransform(D3DTS_VIEW, &view);
-  if (alphaTest_) {
+  if (look_->alphaTest) {
     device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     device->SetRenderState(D3DRS_ALPHAREF, 0);
     device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
   }
   device->SetRenderState(D3DRS_ZENABLE, TRUE);
-  world_ = FacingMatrix(view, upright_);
+  look_->world = FacingMatrix(view, upright_);
   placed_ = true;
-  device->SetTransform(D3DTS_WORLD, &world_);
-  device->SetStreamSource(0, vertexBuffer_.get(), 0, sizeof(Vertex));
+  device->SetTransform(D3DTS_WORLD, &look_->world);
+  device->SetStreamSource(0, look_->vertexBuffer.get(), 0, sizeof(Vertex));
   device->SetFVF(kFvf);
-  device->SetTexture(0, texture_);
+  device->SetTexture(0, look_->texture);
   device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 
   device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
@@ -177,21 +177,21 @@ void CBillboard::DrawShader(const std::string& label) {
   CManager* manager = CManager::GetInstance();
   CShaderManager* shaders = manager->GetShaderManager();
   gfx::Effect* effect = shaders ? shaders->GetEffect(label) : nullptr;
-  if (!effect || !vertexBuffer_) return;
+  if (!effect || !look_->vertexBuffer) return;
   gfx::Device* device = SceneDevice();
   WriteVertices();
 
   const D3DXMATRIX& view = manager->GetCamera()->GetView();
   const D3DXMATRIX& projection = manager->GetCamera()->GetProjection();
-  world_ = FacingMatrix(view, false);  // always fully facing through the effect
+  look_->world = FacingMatrix(view, false);  // always fully facing through the effect
   placed_ = true;
   device->SetVertexDeclaration(shaders->GetDeclaration());
-  device->SetStreamSource(0, vertexBuffer_.get(), 0, sizeof(Vertex));
-  effect->SetMatrix(worldParameter_, &world_);
-  effect->SetMatrix(viewParameter_, &view);
-  effect->SetMatrix(projectionParameter_, &projection);
-  device->SetTexture(0, texture_);
-  effect->SetTechnique(technique_);
+  device->SetStreamSource(0, look_->vertexBuffer.get(), 0, sizeof(Vertex));
+  effect->SetMatrix(look_->worldParameter, &look_->world);
+  effect->SetMatrix(look_->viewParameter, &view);
+  effect->SetMatrix(look_->projectionParameter, &projection);
+  device->SetTexture(0, look_->texture);
+  effect->SetTechnique(look_->technique);
   shaders->Begin(label);
   device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
   shaders->End(label);

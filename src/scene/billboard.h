@@ -3,6 +3,7 @@
 // about its facing axis, can play a sprite-sheet animation, and draws either with the
 // fixed-function pipeline (normal, additive or subtractive blending) or through an effect.
 
+#include <memory>
 #include <string>
 
 #include "platform/gfx/device.h"
@@ -44,23 +45,23 @@ class CBillboard : public CObject {
   void SetSpin(float spin) { spin_ = spin; }
   void SetUpright(bool upright) { upright_ = upright; }
   bool IsUpright() const { return upright_; }
-  void SetBlendMode(int mode) { blendMode_ = mode; }
-  void SetAlphaTest(bool on) { alphaTest_ = on; }
-  void SetShaderLabel(std::string label) { shaderLabel_ = std::move(label); }
-  const std::string& GetShaderLabel() const { return shaderLabel_; }
-  const D3DXMATRIX& GetWorld() const { return world_; }
+  void SetBlendMode(int mode) { look_->blendMode = mode; }
+  void SetAlphaTest(bool on) { look_->alphaTest = on; }
+  void SetShaderLabel(std::string label) { look_->shaderLabel = std::move(label); }
+  const std::string& GetShaderLabel() const { return look_->shaderLabel; }
+  const D3DXMATRIX& GetWorld() const { return look_->world; }
   // The world of the last draw; before the first one, the world a draw through an effect
   // would use now (what follows the quad must not start from a matrix never set).
   D3DXMATRIX CurrentWorld() const;
-  gfx::Texture* GetTexture() const { return texture_; }
+  gfx::Texture* GetTexture() const { return look_->texture; }
 
   // The sprite-sheet cell and the texture rectangle now shown (left, right, top, bottom).
-  int GetAnimColumn() const { return animColumn_; }
-  int GetAnimRow() const { return animRow_; }
+  int GetAnimColumn() const { return look_->animColumn; }
+  int GetAnimRow() const { return look_->animRow; }
   struct TexRect {
     float left, right, top, bottom;
   };
-  TexRect GetTexUV() const { return uv_; }
+  TexRect GetTexUV() const { return look_->uv; }
   // The vertex colour of all four corners, as packed for drawing.
   D3DCOLOR PackedColor() const { return D3DXColorToD3DCOLOR(color_); }
 
@@ -70,15 +71,15 @@ class CBillboard : public CObject {
   void WriteVertices();
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
-  // Layout: what every frame touches first, right after the registry's links, so a walk
-  // over thousands of particles reads the fewest cache lines of each; then the animation
-  // counters, touched only by sprite-sheet quads; what only drawing needs last.
+  // Layout: what every frame touches, right after the registry's links, fills the object's
+  // first two cache lines (a derived particle's frame state follows at once); what only
+  // drawing and sprite-sheet animation read lives apart.
   bool death_ = false;  // read by the registry's purge, next to its links
   bool animate_ = false;
   bool loop_ = false;
   bool upright_ = false;
   bool verticesStale_ = true;
-  bool placed_ = false;  // world_ was computed by a draw
+  bool placed_ = false;  // world was computed by a draw
   float spin_ = 0.0f;
   D3DXVECTOR3 pos_;
   D3DXVECTOR3 move_;
@@ -86,24 +87,26 @@ class CBillboard : public CObject {
   D3DXVECTOR3 size_{100.0f, 100.0f, 0.0f};
   D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
 
-  int animColumn_ = 0;
-  int animRow_ = 0;
-  int columns_ = 0;
-  int rows_ = 0;
-  int framesPerCell_ = 0;
-  int intervalCounter_ = 0;
-  int startDelay_ = 0;
-  int delayCounter_ = 0;
-
-  std::unique_ptr<gfx::VertexBuffer> vertexBuffer_;
-  gfx::Texture* texture_ = nullptr;
-  D3DXMATRIX world_;
-  D3DXHANDLE technique_ = nullptr;
-  D3DXHANDLE viewParameter_ = nullptr;
-  D3DXHANDLE projectionParameter_ = nullptr;
-  D3DXHANDLE worldParameter_ = nullptr;
-  int blendMode_ = kBlendNormal;
-  bool alphaTest_ = false;
-  std::string shaderLabel_;
-  TexRect uv_{0.0f, 1.0f, 0.0f, 1.0f};
+  struct Appearance {
+    std::unique_ptr<gfx::VertexBuffer> vertexBuffer;
+    gfx::Texture* texture = nullptr;
+    D3DXMATRIX world;
+    D3DXHANDLE technique = nullptr;
+    D3DXHANDLE viewParameter = nullptr;
+    D3DXHANDLE projectionParameter = nullptr;
+    D3DXHANDLE worldParameter = nullptr;
+    int blendMode = kBlendNormal;
+    bool alphaTest = false;
+    std::string shaderLabel;
+    TexRect uv{0.0f, 1.0f, 0.0f, 1.0f};
+    int animColumn = 0;
+    int animRow = 0;
+    int columns = 0;
+    int rows = 0;
+    int framesPerCell = 0;
+    int intervalCounter = 0;
+    int startDelay = 0;
+    int delayCounter = 0;
+  };
+  PoolPtr<Appearance> look_ = MakePooled<Appearance>();
 };

@@ -40,7 +40,7 @@ void CObject::UpdateAll() {
 void CObject::PurgeWalked(ObjectLists& lists, int priority) {
   const std::vector<CObject*>& walked = lists.walked;
   const std::uint64_t constructedBefore = lists.constructed[priority];
-  constexpr std::size_t kAhead = 8;
+  constexpr std::size_t kAhead = 32;
   for (std::size_t i = 0; i < walked.size(); ++i) {
     if (i + kAhead < walked.size()) __builtin_prefetch(walked[i + kAhead]);
     PurgeIfDead(walked[i]);

@@ -38,8 +38,8 @@ struct SizeClass {
 };
 
 struct Pool {
-  std::array<SizeClass, kClasses> classes;
-  std::size_t live = 0;
+  std::array<std::array<SizeClass, kClasses>, 2> arenas;
+  std::array<std::size_t, 2> live{};  // per arena
 };
 
 Pool& ThePool() {
@@ -51,11 +51,11 @@ std::size_t ClassOf(std::size_t size) { return (size + kGranule - 1) / kGranule 
 
 }  // namespace
 
-void* ObjectPool::Allocate(std::size_t size) {
+void* ObjectPool::Allocate(std::size_t size, Arena arena) {
   Pool& pool = ThePool();
   const std::size_t index = ClassOf(size);
   if (size == 0 || index >= kClasses) return ::operator new(size, std::align_val_t{kGranule});
-  SizeClass& c = pool.classes[index];
+  SizeClass& c = pool.arenas[static_cast<std::size_t>(arena)][index];
   const std::size_t slot = (index + 1) * kGranule;
   void* pointer = nullptr;
   if (!c.free.empty()) {
@@ -72,11 +72,11 @@ void* ObjectPool::Allocate(std::size_t size) {
     pointer = c.slabs.back().get() + c.next++ * slot;
   }
   PE_UNPOISON(pointer, slot);
-  ++pool.live;
+  ++pool.live[static_cast<std::size_t>(arena)];
   return pointer;
 }
 
-void ObjectPool::Free(void* pointer, std::size_t size) noexcept {
+void ObjectPool::Free(void* pointer, std::size_t size, Arena arena) noexcept {
   if (!pointer) return;
   Pool& pool = ThePool();
   const std::size_t index = ClassOf(size);
@@ -84,11 +84,11 @@ void ObjectPool::Free(void* pointer, std::size_t size) noexcept {
     ::operator delete(pointer, std::align_val_t{kGranule});
     return;
   }
-  SizeClass& c = pool.classes[index];
+  SizeClass& c = pool.arenas[static_cast<std::size_t>(arena)][index];
   // A freed slot is poisoned, so the sanitizer build still catches a use after the registry deleted it.
   PE_POISON(pointer, (index + 1) * kGranule);
   c.free.push_back(pointer);
-  --pool.live;
+  --pool.live[static_cast<std::size_t>(arena)];
 }
 
-std::size_t ObjectPool::LiveObjects() { return ThePool().live; }
+std::size_t ObjectPool::LiveObjects(Arena arena) { return ThePool().live[static_cast<std::size_t>(arena)]; }

@@ -5,14 +5,37 @@
 // CObject's operator delete.
 
 #include <cstddef>
+#include <memory>
 
 class ObjectPool {
  public:
   // Every pointer handed out starts on a cache line: objects never share one.
   static constexpr std::size_t kSlotAlignment = 64;
 
-  static void* Allocate(std::size_t size);
-  static void Free(void* pointer, std::size_t size) noexcept;
-  // Slots handed out and not yet freed, for tests and benchmarks.
-  static std::size_t LiveObjects();
+  // Scene objects and what they keep apart come from separate slabs, so the objects a frame
+  // walks lie next to each other, not between their owners' seldom-read parts.
+  enum class Arena { kObjects, kApart };
+
+  static void* Allocate(std::size_t size, Arena arena = Arena::kObjects);
+  static void Free(void* pointer, std::size_t size, Arena arena = Arena::kObjects) noexcept;
+  // Slots of an arena handed out and not yet freed, for tests and benchmarks.
+  static std::size_t LiveObjects(Arena arena = Arena::kObjects);
 };
+
+// Pool storage for what an object keeps apart from itself (what its frames seldom read), so
+// the objects a frame walks stay few cache lines each, side by side. Released with its owner.
+template <typename T>
+struct PoolDeleter {
+  void operator()(T* pointer) const noexcept {
+    std::destroy_at(pointer);
+    ObjectPool::Free(pointer, sizeof(T), ObjectPool::Arena::kApart);
+  }
+};
+template <typename T>
+using PoolPtr = std::unique_ptr<T, PoolDeleter<T>>;
+
+template <typename T>
+PoolPtr<T> MakePooled() {
+  static_assert(alignof(T) <= ObjectPool::kSlotAlignment);
+  return PoolPtr<T>(std::construct_at(static_cast<T*>(ObjectPool::Allocate(sizeof(T), ObjectPool::Arena::kApart))));
+}

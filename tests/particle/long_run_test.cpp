@@ -60,6 +60,7 @@ TEST_F(LongRunTest, TenThousandFramesOfTrailsAndCollisionsStayBounded) {
 
   constexpr int kFrames = 10'000, kInterval = 30;
   const std::size_t base = ObjectPool::LiveObjects();
+  const std::size_t partsBase = ObjectPool::LiveObjects(ObjectPool::Arena::kApart);
   std::size_t mostObjects = 0, mostLive = 0, heapAtWarm = 0, heapMost = 0;
   for (int frame = 0; frame < kFrames; ++frame) {
     if (frame % kInterval == 0) CParticleEmitter::Create("SOAK")->SetPos({100.0f, 10.0f, 100.0f});
@@ -78,6 +79,7 @@ TEST_F(LongRunTest, TenThousandFramesOfTrailsAndCollisionsStayBounded) {
   EXPECT_LT(heapMost - heapAtWarm, 2u << 20);
   Frame(100);  // the last emission dies out
   EXPECT_EQ(ObjectPool::LiveObjects(), base);
+  EXPECT_EQ(ObjectPool::LiveObjects(ObjectPool::Arena::kApart), partsBase) << "what particles keep apart";
 }
 
 }  // namespace

@@ -288,4 +288,26 @@ TEST_F(RegistryTest, ObjectsAlignedToACacheLineAreAlignedWhateverTheirSize) {
   EXPECT_EQ(ObjectPool::LiveObjects(), liveBefore);
 }
 
+// What objects keep apart comes from slabs of its own, never from a slot an object left
+// (nor an object from a part's): the objects a frame walks stay side by side.
+TEST_F(RegistryTest, PartsKeptApartNeverTakeTheObjectsSlots) {
+  struct Part {
+    char bytes[sizeof(Probe)];
+  };
+  const std::size_t objectsBefore = ObjectPool::LiveObjects();
+  const std::size_t partsBefore = ObjectPool::LiveObjects(ObjectPool::Arena::kApart);
+  const void* objectSlot = new Probe("p", &log_);
+  CObject::ReleaseAll();
+  PoolPtr<Part> part = MakePooled<Part>();
+  EXPECT_NE(static_cast<const void*>(part.get()), objectSlot);
+  EXPECT_EQ(ObjectPool::LiveObjects(ObjectPool::Arena::kApart), partsBefore + 1);
+  EXPECT_EQ(ObjectPool::LiveObjects(), objectsBefore);
+  const void* partSlot = part.get();
+  part.reset();
+  EXPECT_NE(static_cast<const void*>(new Probe("q", &log_)), partSlot);
+  CObject::ReleaseAll();
+  EXPECT_EQ(ObjectPool::LiveObjects(), objectsBefore);
+  EXPECT_EQ(ObjectPool::LiveObjects(ObjectPool::Arena::kApart), partsBefore);
+}
+
 }  // namespace
