@@ -127,8 +127,11 @@ void CTrail::Update() {
   // that could show after this move (a pair further) and the two the last drawn triangle
   // reaches beyond it; what lies further back is left as it is, never drawn again.
   const int limit = std::min(count, visibleEnd_ + 4);
+  // The texture coordinates written while the strip grows (all of them by the last growth).
+  const int textured = grown == count ? 0 : grown == kMaxCount ? grown : std::min(grown, limit + 2);
+  const int touched = std::max({2, limit, textured});
   void* data = nullptr;
-  if (FAILED(vertexBuffer_->Lock(0, static_cast<UINT>(grown) * sizeof(Vertex), &data, 0))) return;
+  if (FAILED(vertexBuffer_->Lock(0, static_cast<UINT>(touched) * sizeof(Vertex), &data, 0))) return;
   auto* v = static_cast<Vertex*>(data);
 
   // Every vertex walked moves back by a pair and fades by a step. Its red, green and blue
@@ -164,10 +167,9 @@ void CTrail::Update() {
   // The texture runs once along the counted strip, across it from one side to the other;
   // once the strip is full the coordinates stay as they are. While it grows only the part
   // that can show is written; the last growth writes them all.
-  if (grown != count) {
-    const int written = grown == kMaxCount ? grown : std::min(grown, limit + 2);
+  if (textured > 0) {
     const float last = static_cast<float>(grown - 1);
-    for (int j = 0; j < written; ++j) {
+    for (int j = 0; j < textured; ++j) {
       v[j].u = static_cast<float>(j) / last;
       v[j].v = (j & 1) ? 1.0f : 0.0f;
     }

@@ -230,6 +230,50 @@ TEST_F(GlBatchTest, FixedFunctionScenesLookTheSameBatched) {
   EXPECT_EQ(batched, 6u);
 }
 
+// Long strips drawn without culling (trails) are joined into one strip; with culling they are
+// listed, since a join after an odd-length strip would turn the next one's triangles round.
+// A short strip in a run ends the chain, which is then listed with what follows.
+TEST_F(GlBatchTest, LongStripsJoinIntoOneStripOnlyWhenNothingIsCulled) {
+  struct Ribbon {
+    gfx::VertexBuffer* buffer;
+    UINT triangles;
+  };
+  std::vector<Ribbon> ribbons;
+  for (int i = 0; i < 24; ++i) {
+    const int vertices = 11 + 2 * (i % 4);  // odd lengths, 11 to 17
+    const float direction = i % 3 == 0 ? -1.0f : 1.0f;  // these face the other way
+    const D3DCOLOR color = D3DCOLOR_ARGB(255, 60 + 8 * i, 200 - 6 * i, 120);
+    std::vector<Vertex> v;
+    for (int k = 0; k < vertices; ++k)
+      v.push_back({direction * (static_cast<float>(k) * 0.3f - 2.0f), (k & 1) ? 0.8f : -0.8f, 0, 0, 0, -1, color,
+                   0, 0});
+    ribbons.push_back({Buffer(v), static_cast<UINT>(vertices - 2)});
+  }
+  gfx::VertexBuffer* quad = Quad(D3DCOLOR_ARGB(0, 250, 250, 0));
+  auto run = [&](int first, int last, DWORD cull, int shortAfter) {
+    device_->SetRenderState(D3DRS_CULLMODE, cull);
+    for (int i = first; i < last; ++i) {
+      const D3DXMATRIX world = Placed(i, 5.0f);
+      device_->SetTransform(D3DTS_WORLD, &world);
+      Draw(ribbons[static_cast<std::size_t>(i)].buffer, D3DPT_TRIANGLESTRIP,
+           ribbons[static_cast<std::size_t>(i)].triangles);
+      if (i == shortAfter) Draw(quad);
+    }
+  };
+  const auto [batched, separate] = CompareBatched([&] {
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    run(0, 8, D3DCULL_NONE, -1);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    run(8, 16, D3DCULL_NONE, 10);
+    run(16, 24, D3DCULL_CCW, -1);
+  });
+  EXPECT_EQ(separate, 25u);
+  EXPECT_EQ(batched, 3u);
+}
+
 TEST_F(GlBatchTest, EffectDrawsThatDifferInTheirWorldAloneShareADraw) {
   std::unique_ptr<gfx::Effect> effect;
   std::string errors;

@@ -44,10 +44,11 @@ bool DrawBatch::Affine(const D3DXMATRIX& world) {
   return world.m[0][3] == 0.0f && world.m[1][3] == 0.0f && world.m[2][3] == 0.0f && world.m[3][3] == 1.0f;
 }
 
-void DrawBatch::Begin(const BatchKey& key, bool perVertexMatrix) {
+void DrawBatch::Begin(const BatchKey& key, bool perVertexMatrix, bool cullsNothing) {
   Clear();
   key_ = key;
   perVertexMatrix_ = perVertexMatrix;
+  cullsNothing_ = cullsNothing;
   stride_ = key.stride + (perVertexMatrix ? kMatrixBytes : 0);
 }
 
@@ -55,6 +56,7 @@ void DrawBatch::Clear() {
   vertexBytes_ = 0;
   indexCount_ = 0;
   draws_ = 0;
+  chained_ = false;
 }
 
 std::byte* DrawBatch::VertexRoom(std::size_t bytes) {
@@ -74,17 +76,46 @@ std::uint32_t* DrawBatch::IndexRoom(std::size_t count) {
 }
 
 void DrawBatch::Append(const Source& source) {
-  const auto base = static_cast<std::uint32_t>(vertexBytes_ / stride_);
   const UINT vertexCount = static_cast<UINT>(source.bytes.size() / key_.stride);
+  if (chained_ && Chainable(source)) {
+    Chain(source, vertexCount);
+    return;
+  }
+  if (chained_) {
+    // A draw that cannot join: the chain so far is listed as the one strip it is.
+    chained_ = false;
+    AppendTriangles(first_, 0);
+  }
+  const auto base = static_cast<std::uint32_t>(vertexBytes_ / stride_);
   AppendVertices(source, vertexCount);
   if (++draws_ == 1 && !source.indices) {
     first_ = Source{};
     first_.type = source.type;
     first_.count = source.count;
+    chained_ = Chainable(source);
     return;
   }
   if (draws_ == 2 && indexCount_ == 0) AppendTriangles(first_, 0);
   AppendTriangles(source, base - source.lowestIndex);
+}
+
+bool DrawBatch::Chainable(const Source& source) const {
+  return cullsNothing_ && !source.indices && source.type == D3DPT_TRIANGLESTRIP &&
+         source.count >= kChainTriangles + 2;
+}
+
+void DrawBatch::Chain(const Source& source, UINT vertexCount) {
+  // The last vertex so far and the first of this strip, each drawn twice: the four triangles
+  // across the join have no area, whichever way round they turn.
+  const std::size_t last = vertexBytes_ - stride_;
+  VertexRoom(stride_);
+  std::memcpy(vertices_.data() + last + stride_, vertices_.data() + last, stride_);
+  const std::size_t first = vertexBytes_;
+  VertexRoom(stride_);
+  AppendVertices(source, vertexCount);
+  std::memcpy(vertices_.data() + first, vertices_.data() + first + stride_, stride_);
+  ++draws_;
+  first_.count = static_cast<UINT>(vertexBytes_ / stride_);
 }
 
 void DrawBatch::AppendVertices(const Source& source, UINT vertexCount) {

@@ -47,9 +47,14 @@ class DrawBatch {
   // Bytes a batch may gather before it is drawn, so one upload never grows without bound.
   static constexpr std::size_t kMaxBytes = 2u << 20;
 
+  // Strips of at least so many triangles drawn without culling are joined into one strip (two
+  // repeated vertices make four triangles without area between them) instead of listed.
+  static constexpr UINT kChainTriangles = 8;
+
   // Starts gathering draws of this key. With a per-vertex matrix, 16 floats follow each
-  // vertex: the matrix an effect would otherwise take as a uniform.
-  void Begin(const BatchKey& key, bool perVertexMatrix);
+  // vertex: the matrix an effect would otherwise take as a uniform. Without culling, long
+  // strips may be chained.
+  void Begin(const BatchKey& key, bool perVertexMatrix, bool cullsNothing);
   void Clear();
   bool Empty() const { return draws_ == 0; }
   const BatchKey& Key() const { return key_; }
@@ -57,10 +62,10 @@ class DrawBatch {
   UINT Stride() const { return stride_; }
   std::span<const std::byte> Vertices() const { return {vertices_.data(), vertexBytes_}; }
   std::span<const std::uint32_t> Indices() const { return {indices_.data(), indexCount_}; }
-  // A batch of one unindexed draw keeps its primitive and has no indices: it goes to GL as
-  // it came, sparing the index list and its upload (a trail between two particles).
-  bool Single() const { return draws_ == 1 && indexCount_ == 0; }
-  D3DPRIMITIVETYPE SingleType() const { return first_.type; }
+  // A batch of one unindexed draw, or of strips chained into one, keeps its primitive and has
+  // no indices: it goes to GL as it came, sparing the index list and its upload (trails).
+  bool Unindexed() const { return draws_ > 0 && indexCount_ == 0 && (draws_ == 1 || chained_); }
+  D3DPRIMITIVETYPE UnindexedType() const { return first_.type; }
   bool Full() const { return vertexBytes_ >= kMaxBytes; }
 
   // Where a draw's vertices come from and how they are placed.
@@ -82,6 +87,8 @@ class DrawBatch {
 
  private:
   void AppendVertices(const Source& source, UINT vertexCount);
+  bool Chainable(const Source& source) const;
+  void Chain(const Source& source, UINT vertexCount);
   void AppendTriangles(const Source& source, std::uint32_t base);
 
   // Room for so many more bytes and indices; the storage only grows, and is written before
@@ -93,6 +100,8 @@ class DrawBatch {
   std::size_t draws_ = 0;
   Source first_{};  // the first draw, while its triangles are not listed yet
   bool perVertexMatrix_ = false;
+  bool cullsNothing_ = false;
+  bool chained_ = false;  // every draw so far is a long strip, all of them joined into one
   UINT stride_ = 0;
   std::vector<std::byte> vertices_;
   std::size_t vertexBytes_ = 0;

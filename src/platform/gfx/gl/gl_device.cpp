@@ -556,7 +556,7 @@ void GlDevice::StartBatch(const BatchKey& key, bool perVertex) {
       batchRevisions_.push_back(p.revision);
     }
   }
-  batch_.Begin(key, perVertex);
+  batch_.Begin(key, perVertex, RenderState(D3DRS_CULLMODE) == D3DCULL_NONE);
 }
 
 void GlDevice::FlushBatch() {
@@ -566,9 +566,9 @@ void GlDevice::FlushBatch() {
   const auto placement =
       stream_.Write(batch_.Vertices(), batch_.Stride(), batch_.Indices(), key.layout,
                     batch_.PerVertexMatrix() ? static_cast<int>(key.stride) : -1, &boundVao_);
-  if (batch_.Single()) {
+  if (batch_.Unindexed()) {
     const auto count = static_cast<GLsizei>(batch_.Vertices().size() / batch_.Stride());
-    glDrawArrays(PrimitiveMode(batch_.SingleType()), placement.baseVertex, count);
+    glDrawArrays(PrimitiveMode(batch_.UnindexedType()), placement.baseVertex, count);
   } else {
     glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(batch_.Indices().size()), GL_UNSIGNED_INT,
                              reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
