@@ -8,8 +8,10 @@
 #include "platform/message_sink.h"
 #include "platform/sanitizer_support.h"
 #include "platform/sdl_window_system.h"
+#include "platform/termination.h"
 
 int main(int argc, char** argv) {
+  platform::InstallTerminationSignals();
   platform::KeepGraphicsDriversLoadedForLeakChecks();
   std::string error;
   const auto options = CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc), &error);

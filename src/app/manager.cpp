@@ -9,6 +9,7 @@
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
 #include "input/input.h"
+#include "platform/message_sink.h"
 #include "platform/window_system.h"
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
@@ -78,7 +79,9 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   modelManager_->Load();
   soundManager_ = std::make_unique<CSoundManager>();
   soundManager_->LoadCatalog();
-  if (FAILED(soundManager_->Init(mainWindow))) return fail("the sound output");
+  // An editor without a speaker still edits: the sound manager stays silent.
+  if (FAILED(soundManager_->Init(mainWindow)))
+    platform::ReportNotice("sound is off: " + soundManager_->OutputProblem());
 
   light_ = std::make_unique<CLight>();
   light_->Init();

@@ -55,7 +55,7 @@ class CManager {
   bool MouseOverEditor() const;
   // Plays a sound of the sound catalog by its tag.
   void PlaySound(const std::string& label);
-  // What stopped the last Init, for the user ("the graphics device", "the sound output").
+  // What stopped the last Init, for the user ("the graphics device", "the keyboard").
   const std::string& FailedStep() const { return failedStep_; }
   platform::Window* GetMainWindow() const { return mainWindow_; }
   const std::string& GetTitle() const { return title_; }

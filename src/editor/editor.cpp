@@ -314,6 +314,15 @@ void CEditor::RenameSelectedTag(const std::string& newName) {
     Effects[newName] = std::move(list);
   }
   Tags[TagIndex] = newName;
+  // The pointer plays what the panels edit: a renamed current effect plays under its new name
+  // from the next emission on (emitters already playing keep their own copies).
+  if (oldName == CurrentTag) {
+    CurrentTag = newName;
+    if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) {
+      table->erase(oldName);
+      (*table)[newName] = Effects[newName];
+    }
+  }
 }
 
 void CEditor::KeepItemIndexInside() {

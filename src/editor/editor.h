@@ -93,11 +93,10 @@ class CEditor {
   int CopyTargetIndex = 0;
   WidgetState Widgets;
 
-  // The "Sounds" window's state for the whole run: a track list per effect tag.
+  // The "Sounds" window's state for the whole run: a track list per effect tag. Each track's
+  // combo shows the track's own sound, so no selection is kept per track.
   struct SoundPanelState {
-    static constexpr int kTrackSlots = 256;
     std::map<std::string, std::vector<SoundTrack>> TrackLists;
-    std::array<int, kTrackSlots> TrackSoundIndices{};
     SoundTrack NewTrack;
     int SoundIndex = 0;
     int TrackCount = 0;

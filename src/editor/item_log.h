@@ -17,6 +17,7 @@ struct LoggedItem {
   std::string label;
   ImVec2 min, max;
   std::string kind = {};  // the widget: "DragFloat3", "Checkbox", "Combo", ...
+  std::string shown = {};  // what a combo shows while closed
   ImVec2 Centre() const { return ImVec2((min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f); }
 };
 

@@ -3,8 +3,11 @@
 
 #include <imgui.h>
 
+#include <algorithm>
+
 #include "app/manager.h"
 #include "editor/editor.h"
+#include "editor/item_log.h"
 #include "editor/ui_items.h"
 #include "resource/sound_manager.h"
 
@@ -13,6 +16,12 @@ namespace {
 // The name at the index, or nothing when the index lies outside the list.
 std::string NameAt(const std::vector<std::string>& names, int index) {
   return index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+}
+
+// The name's position in the list, or -1.
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  const auto it = std::find(names.begin(), names.end(), name);
+  return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
 }  // namespace
@@ -24,6 +33,10 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
     for (const auto& [tag, entry] : sounds->GetCatalog()) names.push_back(tag);
   std::vector<SoundTrack>& list = Sound.TrackLists[Tags[TagIndex]];
 
+  if (sounds && !sounds->HasOutput()) {
+    ImGui::TextDisabled("(no sound output)");
+    ui::LogLastItem("(no sound output)");
+  }
   ComboList(Sound.SoundIndex, names, "Sound");
 
   // One track is added or removed per change, whatever the change's size; the count is
@@ -44,11 +57,9 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
     const std::string label = "Track" + std::to_string(i + 1);
     if (!ui::TreeNode(label.c_str())) continue;
     SoundTrack& track = list[i];
-    // Track positions beyond the slots have no sound choice of their own.
-    if (i < Sound.TrackSoundIndices.size()) {
-      int& choice = Sound.TrackSoundIndices[i];
-      ComboList(choice, names, "TrackSound", [&] { track.TrackSound = NameAt(names, choice); });
-    }
+    // A sound the catalog lacks shows by name, with nothing selected.
+    int choice = IndexOf(names, track.TrackSound);
+    ComboList(choice, names, "TrackSound", [&] { track.TrackSound = NameAt(names, choice); }, track.TrackSound);
     ui::DragInt("Start", &track.Start, 1.0f, 0, 0, "%d");
     ImGui::TreePop();
   }

@@ -121,7 +121,7 @@ bool BeginCombo(const char* label, const char* preview) {
   if (ItemLog* log = ItemLog::Installed()) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
     log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
-              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight()), "Combo"});
+              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight()), "Combo", preview ? preview : ""});
   }
   return ImGui::BeginCombo(label, preview);
 }

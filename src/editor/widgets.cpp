@@ -24,9 +24,9 @@ ImVec4 ToVec4(const float* c) { return ImVec4(c[0], c[1], c[2], c[3]); }
 // ---- ComboList and ToggleButton ------------------------------------------------------------
 
 void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
-               std::function<void()> action) {
+               std::function<void()> action, const std::string& outsidePreview) {
   const bool inside = selection >= 0 && selection < static_cast<int>(entries.size());
-  if (!ui::BeginCombo(label.c_str(), inside ? entries[selection].c_str() : "")) return;
+  if (!ui::BeginCombo(label.c_str(), inside ? entries[selection].c_str() : outsidePreview.c_str())) return;
   for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
     const int before = selection;
     ImGui::PushID(i);  // names may repeat

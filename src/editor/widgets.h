@@ -17,10 +17,10 @@ struct WidgetState {
   bool PaletteInit = true;
 };
 
-// A combo over entries previewing the one at selection (nothing when it lies outside the
-// list); choosing an entry sets selection and calls action, also when it was selected already.
+// A combo over entries previewing the one at selection (outsidePreview when it lies outside
+// the list); choosing an entry sets selection and calls action, also when it was selected already.
 void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
-               std::function<void()> action = {});
+               std::function<void()> action = {}, const std::string& outsidePreview = {});
 
 // "Disable" + name while flag is set, "Enable" + name while not; pressing flips the flag.
 void ToggleButton(bool& flag, std::string name);

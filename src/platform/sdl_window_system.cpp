@@ -9,6 +9,7 @@
 #include "platform/dik.h"
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/interface/sdl_gl_interface_backend.h"
+#include "platform/termination.h"
 
 namespace platform {
 
@@ -101,10 +102,14 @@ std::unique_ptr<SdlWindowSystem> SdlWindowSystem::Create(std::string* error) {
   // driver when the display cannot be reached, and the program runs on unseen. SDL_VIDEODRIVER
   // still chooses any driver on purpose.
   if (!SDL_getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  // Our own handlers answer SIGTERM and SIGINT, also before SDL starts and after it stops.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     if (error) *error = std::string("no display could be opened: ") + SDL_GetError();
     return nullptr;
   }
+  if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
+    EndWhenTheDisplayIsLost();
   return std::unique_ptr<SdlWindowSystem>(new SdlWindowSystem());
 }
 
@@ -155,7 +160,7 @@ std::unique_ptr<InputDevice> SdlWindowSystem::CreateMouse(Window* focusWindow) {
 bool SdlWindowSystem::DrainEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) Handle(event);
-  return !quit_;
+  return !quit_ && !TerminationRequested();
 }
 
 void SdlWindowSystem::WaitForEvents(std::uint32_t ms) {

@@ -58,6 +58,7 @@ HRESULT CSoundManager::Init(platform::Window*) {
   audio::Mixer::OpenError error = audio::Mixer::OpenError::kNone;
   std::string reason;
   mixer_ = audio::Mixer::Open(&error, &reason);
+  outputProblem_ = mixer_ ? std::string() : reason;
   if (!mixer_) {
     const char* text = error == audio::Mixer::OpenError::kEngine ? "XAudio2オブジェクトの作成に失敗！"
                                                                  : "マスターボイスの生成に失敗！";

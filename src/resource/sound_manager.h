@@ -39,9 +39,12 @@ class CSoundManager {
   static std::map<std::string, SoundCatalogEntry> ReadCatalog(const std::vector<Json>& entries,
                                                                CatalogProblems* problems);
   // Starts the sound output and loads every wav and mp3 of the catalog. E_FAIL, having said
-  // which step failed, when there is no sound output; a sound that cannot load is told and
-  // skipped.
+  // which step failed, when there is no sound output: the manager then stays silent (Play and
+  // UpdateLoop do nothing). A sound that cannot load is told and skipped.
   HRESULT Init(platform::Window* window);
+  bool HasOutput() const { return mixer_ != nullptr; }
+  // Why the last Init found no sound output; empty when it found one.
+  const std::string& OutputProblem() const { return outputProblem_; }
   void Uninit();
 
   std::map<std::string, SoundCatalogEntry> GetCatalog() const { return catalog_; }
@@ -66,4 +69,5 @@ class CSoundManager {
   std::unique_ptr<audio::Mixer> mixer_;
   std::map<std::string, SoundCatalogEntry> catalog_;
   std::map<std::string, SoundData> sounds_;
+  std::string outputProblem_;
 };

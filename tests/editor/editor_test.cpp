@@ -9,6 +9,7 @@
 #include "effectfile/particle_text.h"
 #include "platform/message_sink.h"
 #include "support/editor_fixture.h"
+#include "particle/particle_emitter.h"
 #include "view/pointer.h"
 
 namespace {
@@ -64,6 +65,16 @@ class EditorWindow : public EditorTest {
     Tap(SDL_SCANCODE_RETURN);
   }
   std::vector<std::string> Tags() const { return Editor()->Tags; }
+  // Frames until the pointer makes a new emitter; null when none came.
+  CParticleEmitter* NextEmission() {
+    const CParticleEmitter* before = Manager()->GetPointer()->GetLastEmitter();
+    for (int frame = 0; frame < 400; ++frame) {
+      Frame();
+      CParticleEmitter* last = Manager()->GetPointer()->GetLastEmitter();
+      if (last && last != before) return last;
+    }
+    return nullptr;
+  }
 };
 
 TEST_F(EditorWindow, StartsWithBeginSelectedAndThePointerHidden) {
@@ -168,8 +179,44 @@ TEST_F(EditorWindow, RenameWaitsForANameAndSeesAQuickEnter) {
   EXPECT_EQ(Tags()[0], "Spark");
   ASSERT_EQ(Editor()->Effects.count("Begin"), 0u);
   EXPECT_EQ(Editor()->Effects["Spark"].size(), 1u);
-  // The pointer keeps playing the old name until the tag is chosen again.
+  EXPECT_EQ(Editor()->GetTag(), "Spark");
+}
+
+TEST_F(EditorWindow, RenamedEffectKeepsPlayingAtThePointerWithItsEdits) {
+  Editor()->EmissionInterval = 15;
+  AddTag("Fire");
+  Choose("EmitterTagList", 1);
+  Editor()->Effects["Fire"][0].Emission.Quantity = 7;
+  CParticleEmitter* emitter = NextEmission();
+  ASSERT_NE(emitter, nullptr);
+  EXPECT_EQ(emitter->GetEmissionDefinitions()[0].Quantity, 7);
+
+  Rename("Blaze");
+  EXPECT_EQ(Editor()->GetTag(), "Blaze");
+  // What the panels now change reaches the next emission.
+  Editor()->Effects["Blaze"][0].Emission.Quantity = 9;
+  emitter = NextEmission();
+  ASSERT_NE(emitter, nullptr);
+  EXPECT_EQ(emitter->GetEmissionDefinitions()[0].Quantity, 9) << "the pointer still plays the stale copy";
+}
+
+TEST_F(EditorWindow, RenameOfTheCurrentEffectDropsItsOldTableEntry) {
+  AddTag("Fire");
+  Choose("EmitterTagList", 1);
+  Frame();
+  ASSERT_EQ(Table().count("Fire"), 1u);
+  Rename("Blaze");
+  Frame();
+  EXPECT_EQ(Table().count("Fire"), 0u);
+  EXPECT_EQ(Table()["Blaze"], Editor()->Effects["Blaze"]);
+  EXPECT_EQ(Table().count("Begin"), 1u) << "other effects stay in the table";
+
+  // Onto an existing name: that effect takes the list, and plays.
+  Rename("Begin");
+  Frame();
   EXPECT_EQ(Editor()->GetTag(), "Begin");
+  EXPECT_EQ(Table().count("Blaze"), 0u);
+  EXPECT_EQ(Table()["Begin"], Editor()->Effects["Begin"]);
 }
 
 TEST_F(EditorWindow, CopyReplacesTheTargetAndOntoItselfChangesNothing) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "resource/sound_manager.h"
+#include "particle/particle_emitter.h"
 #include "support/editor_fixture.h"
+#include "support/scoped_audio_driver.h"
 
 namespace {
 
@@ -54,6 +56,28 @@ TEST_F(SoundPanel, StepButtonAddsTracksOfTheChosenSound) {
   EXPECT_TRUE(Manager()->GetSoundManager()->IsPlaying("TONE_440"));
 }
 
+TEST_F(SoundPanel, EachTrackShowsItsOwnSound) {
+  ChooseSound("NOISE_BURST");
+  Click("Tracks/+", "Sounds");
+  ChooseSound("TONE_440");
+  Click("Tracks/+", "Sounds");
+  Click("Track1");
+  Click("Track2");
+  const auto shown = [&] {
+    std::vector<std::string> previews;
+    for (const ui::LoggedItem& item : Log().Items())
+      if (item.label == "TrackSound") previews.push_back(item.shown);
+    return previews;
+  };
+  EXPECT_EQ(shown(), (std::vector<std::string>{"NOISE_BURST", "TONE_440"}));
+
+  // A sound the catalog lacks shows by its name, and showing it changes nothing.
+  Editor()->Sound.TrackLists["Begin"][0].TrackSound = "GONE";
+  Frame(2);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"GONE", "TONE_440"}));
+  EXPECT_EQ(Tracks()[0].TrackSound, "GONE");
+}
+
 TEST_F(SoundPanel, TypedCountsAddOrRemoveOneTrackAtATime) {
   TypeTracks("5");
   EXPECT_EQ(Editor()->Sound.TrackCount, 5);
@@ -88,6 +112,30 @@ TEST_F(SoundPanel, OtherTagsKeepTheirTracksAndEmptyListsLoseNothing) {
   Click("Tracks/+", "Sounds");
   EXPECT_EQ(Tracks("Fire"), (std::vector<SoundTrack>{{"", 0}}));
   Click("Play", "Sounds");
+}
+
+// On a machine without a sound device the editor still starts; the panel says why it is silent.
+class SilentSoundPanel : public SoundPanel {
+ protected:
+  ScopedAudioDriver noDevice_{"no-such-driver"};
+};
+
+TEST_F(SilentSoundPanel, SaysThereIsNoOutputAndPlaysNothing) {
+  EXPECT_TRUE(Shown("(no sound output)", "Sounds"));
+  CSoundManager* sounds = Manager()->GetSoundManager();
+  EXPECT_FALSE(sounds->HasOutput());
+  // Tracks are still edited, and an emission that reaches one plays nothing.
+  ChooseSound("TONE_440");
+  Click("Tracks/+", "Sounds");
+  ASSERT_EQ(Tracks(), (std::vector<SoundTrack>{{"TONE_440", 0}}));
+  Click("Play", "Sounds");
+  Frame();
+  Table()["Begin"] = Editor()->Effects["Begin"];
+  CParticleEmitter* emitter = CParticleEmitter::Create("Begin");
+  for (int frame = 0; frame < 3; ++frame) Frame();
+  EXPECT_EQ(emitter->GetPlayedSound(), "TONE_440") << "the track's turn came";
+  EXPECT_FALSE(sounds->IsPlaying("TONE_440"));
+  EXPECT_FALSE(sounds->IsLoaded("TONE_440"));
 }
 
 }  // namespace
