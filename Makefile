@@ -17,8 +17,9 @@ deps:
 $(BUILD)/build.ninja: | deps
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
 
+# The sanitizer pass builds with clang, so every commit also compiles with a second compiler.
 $(ASAN_BUILD)/build.ninja: | deps
-	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DPE_SANITIZE=ON -DPE_BENCH=OFF >/dev/null
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DPE_SANITIZE=ON -DPE_BENCH=OFF >/dev/null
 
 build: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -32,8 +33,9 @@ run: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD) -j $(JOBS) --target particle-editor
 	@scripts/run-editor $(BUILD)/particle-editor
 
-# Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (but the picture runs of the panels, half a minute each, which the plain pass judges).
+# Every test (GCC build), then every test again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (clang build; but the picture runs of the panels, half a minute
+# each, which the plain pass judges).
 test: build build-asan
 	@$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -46,7 +48,7 @@ test-fast: build
 
 # Each libFuzzer target for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600), built with clang.
 fuzz:
-	@scripts/install-deps --fuzz
+	@scripts/install-deps
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) -DPE_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)

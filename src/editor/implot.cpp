@@ -54,31 +54,37 @@ bool IsAuto(const ImVec4& colour) {
 
 // ---- the context ---------------------------------------------------------------------------------
 
+// The plot records live outside the context: a nested class with member initialisers is not
+// yet default-constructible where std::optional<Current> below needs it (clang rejects it).
+enum class ImPlotHold { kNone, kPoint, kBox };
+
+// What a plot keeps from frame to frame, by its id.
+struct ImPlotState {
+  std::array<ImPlotRange, ImAxis_COUNT> limits{{{0.0, 1.0}, {0.0, 1.0}}};
+  bool shown = false;  // limits given "once" were applied
+  ImPlotHold hold = ImPlotHold::kNone;
+  int heldPoint = 0;
+  ImPlotPoint pointAtPress, mouseAtPress;  // the held point follows the pointer from these
+  ImPlotPoint boxStart;
+};
+
+// The plot between BeginPlot and EndPlot.
+struct ImPlotCurrent {
+  ImGuiID id = 0;
+  ImPlotState* state = nullptr;
+  ImRect frame, area;
+  std::string title;
+  std::array<std::string, ImAxis_COUNT> labels;
+  std::array<ImPlotAxisFlags, ImAxis_COUNT> flags{};
+  std::array<bool, ImAxis_COUNT> pinned{};  // limits applied every frame
+  bool laidOut = false;
+  bool frameHovered = false;
+};
+
 struct ImPlotContext {
-  enum class Hold { kNone, kPoint, kBox };
-
-  // What a plot keeps from frame to frame, by its id.
-  struct PlotState {
-    std::array<ImPlotRange, ImAxis_COUNT> limits{{{0.0, 1.0}, {0.0, 1.0}}};
-    bool shown = false;  // limits given "once" were applied
-    Hold hold = Hold::kNone;
-    int heldPoint = 0;
-    ImPlotPoint pointAtPress, mouseAtPress;  // the held point follows the pointer from these
-    ImPlotPoint boxStart;
-  };
-
-  // The plot between BeginPlot and EndPlot.
-  struct Current {
-    ImGuiID id = 0;
-    PlotState* state = nullptr;
-    ImRect frame, area;
-    std::string title;
-    std::array<std::string, ImAxis_COUNT> labels;
-    std::array<ImPlotAxisFlags, ImAxis_COUNT> flags{};
-    std::array<bool, ImAxis_COUNT> pinned{};  // limits applied every frame
-    bool laidOut = false;
-    bool frameHovered = false;
-  };
+  using Hold = ImPlotHold;
+  using PlotState = ImPlotState;
+  using Current = ImPlotCurrent;
 
   struct MarkerStyle {
     ImPlotMarker marker = IMPLOT_AUTO;

@@ -5,7 +5,7 @@
 namespace platform {
 
 void KeepGraphicsDriversLoadedForLeakChecks() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PE_ADDRESS_SANITIZER)
   const char* libraries[] = {
       "libGLX_mesa.so.0",
       "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",

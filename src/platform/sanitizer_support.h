@@ -1,5 +1,15 @@
 #pragma once
 
+// PE_ADDRESS_SANITIZER is defined in AddressSanitizer builds: GCC says so with a macro,
+// clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define PE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace platform {
 
 // Under LeakSanitizer, keeps the system's OpenGL driver libraries loaded until exit. They

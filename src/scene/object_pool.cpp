@@ -8,7 +8,9 @@
 #include <new>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
+#include "platform/sanitizer_support.h"
+
+#if defined(PE_ADDRESS_SANITIZER)
 #include <sanitizer/asan_interface.h>
 #define PE_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define PE_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstddef>
 
-#if defined(__SANITIZE_ADDRESS__)
+#include "platform/sanitizer_support.h"
+
+#if defined(PE_ADDRESS_SANITIZER)
 // The sanitizer's own count of live heap bytes (GCC ships no header declaring it).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
@@ -19,7 +21,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 namespace {
 
 std::size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PE_ADDRESS_SANITIZER)
   return __sanitizer_get_current_allocated_bytes();
 #else
   const struct mallinfo2 info = mallinfo2();
