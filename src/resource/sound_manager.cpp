@@ -102,10 +102,13 @@ void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry
 void CSoundManager::LoadMp3Sound(const std::string& tag, const SoundCatalogEntry& entry) {
   audio::Mp3DecodeResult decoded = audio::LoadMp3(entry.Path, kMaxSoundSeconds);
   std::string why = std::move(decoded.why);
-  const int sound = decoded.error == audio::Mp3Error::kNone ? mixer_->LoadPcm(std::move(decoded.sound), &why) : -1;
+  const int sound =
+      decoded.error == audio::Mp3Error::kNone ? mixer_->LoadPcm(std::move(decoded.sound), &why) : -1;
   if (sound < 0) {
-    const bool notOpened = decoded.error == audio::Mp3Error::kOpen || decoded.error == audio::Mp3Error::kNotMpeg;
-    Tell(notOpened ? "フィルターオブジェクトを正常に追加できませんでした" : "接続がサポートされていない可能性があります",
+    const bool notOpened =
+        decoded.error == audio::Mp3Error::kOpen || decoded.error == audio::Mp3Error::kNotMpeg;
+    Tell(notOpened ? "フィルターオブジェクトを正常に追加できませんでした"
+                   : "接続がサポートされていない可能性があります",
          entry.Path, why);
     return;
   }

@@ -13,14 +13,17 @@ std::span<const std::uint8_t> BytesOf(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-std::string FuzzInput(const char* path) { return ReadTestFile(std::string(PE_SOURCE_DIR) + "/fuzz/" + path); }
+std::string FuzzInput(const char* path) {
+  return ReadTestFile(std::string(PE_SOURCE_DIR) + "/fuzz/" + path);
+}
 
 TEST(Mp3Decoder, DecodesWholeFilesAtTheirOwnRateWhateverTheirInfoFrameClaims) {
   const auto sample = audio::DecodeMp3(BytesOf(SampleMp3()), 600);
   ASSERT_EQ(sample.error, audio::Mp3Error::kNone) << sample.why;
   EXPECT_EQ(sample.sound.rate, 22050);
   EXPECT_EQ(sample.sound.channels, 2);
-  EXPECT_NEAR(sample.sound.Seconds(), 2.0, 0.01) << "the encoder's padding is trimmed, so the loop is seamless";
+  EXPECT_NEAR(sample.sound.Seconds(), 2.0, 0.01)
+      << "the encoder's padding is trimmed, so the loop is seamless";
 
   // The Info frame says 79 frames; the decoder goes on through all that follow.
   const auto five = audio::DecodeMp3(BytesOf(Mp3OfLoops(5)), 600);
@@ -54,8 +57,8 @@ TEST(Mp3Decoder, WhatIsNotMpegAudioNeverReachesTheDecoderAndGarbageLaterFails) {
   std::mt19937 random(7);
   std::string noise(4096, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  for (const std::string& file : {FuzzInput("crashers/mp3/module.mp3"), FuzzInput("crashers/mp3/wav_512_channels.mp3"),
-                                  noise, std::string()}) {
+  for (const std::string& file : {FuzzInput("crashers/mp3/module.mp3"),
+                                  FuzzInput("crashers/mp3/wav_512_channels.mp3"), noise, std::string()}) {
     const auto result = audio::DecodeMp3(BytesOf(file), 600);
     EXPECT_EQ(result.error, audio::Mp3Error::kNotMpeg) << file.size();
     EXPECT_EQ(result.why, "not MPEG audio");

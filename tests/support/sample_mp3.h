@@ -11,7 +11,9 @@ inline std::string ReadTestFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline std::string SampleMp3() { return ReadTestFile(std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3"); }
+inline std::string SampleMp3() {
+  return ReadTestFile(std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3");
+}
 
 // The Info frame, then the sample's audio frames `loops` times over (2.06 s each).
 inline std::string Mp3OfLoops(int loops) {

@@ -39,9 +39,12 @@ mpg123_ssize_t ReadStream(void* handle, void* buffer, std::size_t bytes) {
 off_t SeekStream(void* handle, off_t offset, int whence) {
   auto* stream = static_cast<MemoryStream*>(handle);
   off_t base = 0;
-  if (whence == SEEK_CUR) base = static_cast<off_t>(stream->position);
-  else if (whence == SEEK_END) base = static_cast<off_t>(stream->bytes.size());
-  else if (whence != SEEK_SET) return -1;
+  if (whence == SEEK_CUR)
+    base = static_cast<off_t>(stream->position);
+  else if (whence == SEEK_END)
+    base = static_cast<off_t>(stream->bytes.size());
+  else if (whence != SEEK_SET)
+    return -1;
   if (offset < -base || offset > static_cast<off_t>(stream->bytes.size()) - base) return -1;
   stream->position = static_cast<std::size_t>(base + offset);
   return static_cast<off_t>(stream->position);
@@ -72,7 +75,8 @@ Decoder OpenDecoder(MemoryStream* stream, std::string* why) {
   const long* rates = nullptr;
   std::size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
-  for (std::size_t i = 0; i < rateCount; ++i) mpg123_format(d, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  for (std::size_t i = 0; i < rateCount; ++i)
+    mpg123_format(d, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
   if (mpg123_replace_reader_handle(d, ReadStream, SeekStream, nullptr) != MPG123_OK ||
       mpg123_open_handle(d, stream) != MPG123_OK) {
     *why = mpg123_strerror(d);
@@ -81,7 +85,9 @@ Decoder OpenDecoder(MemoryStream* stream, std::string* why) {
   return decoder;
 }
 
-Mp3DecodeResult Refuse(Mp3Error error, std::string why) { return {error, std::move(why), {}}; }
+Mp3DecodeResult Refuse(Mp3Error error, std::string why) {
+  return {error, std::move(why), {}};
+}
 
 std::string TooLong(double maxSeconds) {
   return "it plays more than the " + std::to_string(static_cast<long long>(maxSeconds)) + " s a sound may";
@@ -117,8 +123,10 @@ Mp3DecodeResult DecodeMp3(std::span<const std::uint8_t> file, double maxSeconds)
     }
     const std::size_t samples = bytes / sizeof(std::int16_t);
     if (samples > 0 && pcm.channels == 0) return Refuse(Mp3Error::kDecode, "samples before any format");
-    if (pcm.samples.size() + samples > maxSamples && samples > 0) return Refuse(Mp3Error::kTooLong, TooLong(maxSeconds));
-    pcm.samples.insert(pcm.samples.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(samples));
+    if (pcm.samples.size() + samples > maxSamples && samples > 0)
+      return Refuse(Mp3Error::kTooLong, TooLong(maxSeconds));
+    pcm.samples.insert(pcm.samples.end(), block.begin(),
+                       block.begin() + static_cast<std::ptrdiff_t>(samples));
     if (status == MPG123_DONE) break;
   }
   if (pcm.samples.empty() || pcm.samples.size() % static_cast<std::size_t>(pcm.channels) != 0)
@@ -131,10 +139,12 @@ Mp3DecodeResult LoadMp3(const std::string& path, double maxSeconds) {
   if (!in) return Refuse(Mp3Error::kOpen, "cannot be opened");
   const std::streamoff length = in.tellg();
   if (length < 0 || static_cast<std::uintmax_t>(length) > kMaxMp3Bytes)
-    return Refuse(Mp3Error::kOpen, "larger than the " + std::to_string(kMaxMp3Bytes >> 20) + " MB an mp3 may be");
+    return Refuse(Mp3Error::kOpen,
+                  "larger than the " + std::to_string(kMaxMp3Bytes >> 20) + " MB an mp3 may be");
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) return Refuse(Mp3Error::kOpen, "cannot be read");
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), length))
+    return Refuse(Mp3Error::kOpen, "cannot be read");
   return DecodeMp3(bytes, maxSeconds);
 }
 

@@ -6,24 +6,23 @@ namespace audio {
 
 namespace {
 
-// Kilobits per second by bitrate index; 0 is free format, 15 is invalid.
-constexpr std::array<int, 15> kBitrates1Layer1 = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
-constexpr std::array<int, 15> kBitrates1Layer2 = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-constexpr std::array<int, 15> kBitrates1Layer3 = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-constexpr std::array<int, 15> kBitrates2Layer1 = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256};
-constexpr std::array<int, 15> kBitrates2Layer23 = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+// Kilobits per second by bitrate index (0 is free format; 15 is invalid). Rows: MPEG 1
+// Layers I, II and III; MPEG 2 and 2.5 Layer I; MPEG 2 and 2.5 Layers II and III.
+constexpr int kBitrates[5][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+};
 
 constexpr std::array<int, 3> kSampleRates1 = {44100, 48000, 32000};
 
 constexpr std::size_t kId3HeaderBytes = 10;
 
 int BitrateKbps(MpegVersion version, int layer, unsigned index) {
-  if (version == MpegVersion::k1) {
-    if (layer == 1) return kBitrates1Layer1[index];
-    if (layer == 2) return kBitrates1Layer2[index];
-    return kBitrates1Layer3[index];
-  }
-  return layer == 1 ? kBitrates2Layer1[index] : kBitrates2Layer23[index];
+  if (version == MpegVersion::k1) return kBitrates[layer - 1][index];
+  return kBitrates[layer == 1 ? 3 : 4][index];
 }
 
 std::size_t FrameBytes(const MpegFrameHeader& h) {
@@ -52,7 +51,8 @@ std::optional<std::size_t> Id3v2Bytes(std::span<const std::uint8_t> file) {
 
 std::optional<MpegFrameHeader> ReadMpegFrameHeader(std::span<const std::uint8_t> bytes, std::size_t at) {
   if (at > bytes.size() || bytes.size() - at < 4) return std::nullopt;
-  const std::uint32_t word = static_cast<std::uint32_t>(bytes[at]) << 24 | static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
+  const std::uint32_t word = static_cast<std::uint32_t>(bytes[at]) << 24 |
+                             static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
                              static_cast<std::uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
   if ((word >> 21) != 0x7FF) return std::nullopt;
   const unsigned versionBits = (word >> 19) & 3, layerBits = (word >> 17) & 3;
