@@ -1,5 +1,7 @@
 #include "resource/sound_manager.h"
 
+#include <cmath>
+
 #include "platform/audio/mixer.h"
 #include "platform/audio/mp3_decoder.h"
 #include "platform/audio/wav_file.h"
@@ -83,10 +85,12 @@ void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry
   // it plays, whatever the size of its file.
   const std::optional<double> seconds = audio::PlaySeconds(read.wav);
   if (!seconds || *seconds > kMaxSoundSeconds) {
-    Tell(audio::WavErrorMessage(audio::WavError::kDataRead), entry.Path,
-         seconds ? "it plays " + std::to_string(static_cast<long long>(*seconds)) + " s, more than the " +
-                       std::to_string(static_cast<int>(kMaxSoundSeconds)) + " s a sound may"
-                 : "its format gives a block align or sample rate of 0");
+    const std::string why = !seconds
+                                ? "its format gives a block align or sample rate of 0"
+                                : "it plays " + std::to_string(static_cast<long long>(std::ceil(*seconds))) +
+                                      " s, more than the " +
+                                      std::to_string(static_cast<int>(kMaxSoundSeconds)) + " s a sound may";
+    Tell(audio::WavErrorMessage(audio::WavError::kDataRead), entry.Path, why);
     return;
   }
   // The mixer reads only well-ordered files: hand it one made from the chunks found.

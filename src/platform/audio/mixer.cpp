@@ -131,7 +131,8 @@ bool Mixer::IsPlaying(int sound) const {
 double Mixer::Seconds(int sound) const {
   if (sound < 0 || sound >= static_cast<int>(sounds_.size()) || frequency_ <= 0 || channels_ <= 0) return 0.0;
   const int bytesPerSample = SDL_AUDIO_BITSIZE(format_) / 8;
-  return static_cast<double>(sounds_[sound].chunk->alen) / (static_cast<double>(frequency_) * channels_ * bytesPerSample);
+  return static_cast<double>(sounds_[sound].chunk->alen) /
+         (static_cast<double>(frequency_) * channels_ * bytesPerSample);
 }
 
 }  // namespace audio
