@@ -83,11 +83,6 @@ TEST(MpegAudio, FrameLengthFollowsVersionLayerBitrateRateAndPadding) {
   EXPECT_EQ(mpeg25->bitrate, 160000);
   EXPECT_EQ(mpeg25->sampleRate, 11025);
   EXPECT_TRUE(mpeg25->padding);
-  const auto layer1 = audio::ReadMpegFrameHeader(Header(3, 3, 1, 1), 0);
-  EXPECT_EQ(layer1->version, MpegVersion::k1);
-  EXPECT_EQ(layer1->layer, 1);
-  EXPECT_EQ(layer1->sampleRate, 48000);
-  EXPECT_EQ(layer1->bitrate, 32000);
 }
 
 TEST(MpegAudio, ReservedFieldsFreeFormatAndShortInputAreNoHeader) {
@@ -111,7 +106,6 @@ TEST(MpegAudio, AudioStartsAfterAnId3TagWithASecondFrameWhereTheFirstEnds) {
   EXPECT_EQ(audio::FindMpegAudio(Join({padded, vbr, a})), 0u);
   EXPECT_EQ(audio::FindMpegAudio(Join({Id3(100), a, a})), 110u);
   EXPECT_EQ(audio::FindMpegAudio(Join({Id3(300, true), a, a})), 320u);
-  EXPECT_EQ(audio::FindMpegAudio(Join({Frame(Header(0, 1, 1, 2), 72), Frame(Header(0, 1, 1, 2), 72)})), 0u);
 
   EXPECT_FALSE(audio::FindMpegAudio(a)) << "one frame and nothing after it";
   EXPECT_FALSE(audio::FindMpegAudio(Join({Frame(Header(3, 1, 9, 0, true), 417), a}))) << "one byte short";
@@ -125,7 +119,6 @@ TEST(MpegAudio, AudioStartsAfterAnId3TagWithASecondFrameWhereTheFirstEnds) {
   Bytes cut = Id3(5000);
   cut.resize(200);
   EXPECT_FALSE(audio::FindMpegAudio(cut)) << "a tag larger than the file";
-  EXPECT_FALSE(audio::FindMpegAudio(Bytes{'I', 'D'}));
   EXPECT_FALSE(audio::FindMpegAudio(Bytes{}));
 }
 

