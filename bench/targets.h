@@ -38,4 +38,5 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_StartUpToFirstFrame", "time_ms", Limit::kAtMost, 250, "ms"},
     {"BM_EditorFrameWithPanelsOpen", "cpu_ms_per_frame", Limit::kAtMost, 0.5, "ms"},
     {"BM_PlotOf1000Points", "cpu_ms_per_frame", Limit::kAtMost, 0.2, "ms"},
+    {"BM_DecodeMp3", "x_real_time", Limit::kAtLeast, 200, "x"},
 };

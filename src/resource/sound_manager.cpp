@@ -1,6 +1,9 @@
 #include "resource/sound_manager.h"
 
+#include <cmath>
+
 #include "platform/audio/mixer.h"
+#include "platform/audio/mp3_decoder.h"
 #include "platform/audio/wav_file.h"
 #include "platform/message_sink.h"
 
@@ -79,6 +82,18 @@ void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry
     Tell(audio::WavErrorMessage(read.error), entry.Path, "");
     return;
   }
+  // The mixer converts every sound to the output's format: what a sound costs is how long
+  // it plays, whatever the size of its file.
+  const std::optional<double> seconds = audio::PlaySeconds(read.wav);
+  if (!seconds || *seconds > kMaxSoundSeconds) {
+    const std::string why = !seconds
+                                ? "its format gives a block align or sample rate of 0"
+                                : "it plays " + std::to_string(static_cast<long long>(std::ceil(*seconds))) +
+                                      " s, more than the " +
+                                      std::to_string(static_cast<int>(kMaxSoundSeconds)) + " s a sound may";
+    Tell(audio::WavErrorMessage(audio::WavError::kDataRead), entry.Path, why);
+    return;
+  }
   // The mixer reads only well-ordered files: hand it one made from the chunks found.
   std::string why;
   const int sound = mixer_->LoadWav(audio::CanonicalWav(read.wav), &why);
@@ -90,11 +105,15 @@ void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry
 }
 
 void CSoundManager::LoadMp3Sound(const std::string& tag, const SoundCatalogEntry& entry) {
-  bool openFailed = false;
-  std::string why;
-  const int sound = mixer_->LoadCompressed(entry.Path, kMaxCompressedSeconds, &openFailed, &why);
+  audio::Mp3DecodeResult decoded = audio::LoadMp3(entry.Path, kMaxSoundSeconds);
+  std::string why = std::move(decoded.why);
+  const int sound =
+      decoded.error == audio::Mp3Error::kNone ? mixer_->LoadPcm(std::move(decoded.sound), &why) : -1;
   if (sound < 0) {
-    Tell(openFailed ? "フィルターオブジェクトを正常に追加できませんでした" : "接続がサポートされていない可能性があります",
+    const bool notOpened =
+        decoded.error == audio::Mp3Error::kOpen || decoded.error == audio::Mp3Error::kNotMpeg;
+    Tell(notOpened ? "フィルターオブジェクトを正常に追加できませんでした"
+                   : "接続がサポートされていない可能性があります",
          entry.Path, why);
     return;
   }

@@ -1,6 +1,6 @@
 #pragma once
 // Every sound of the sound catalog, loaded at start and played by tag: wav files through our
-// own RIFF reader, mp3 files decoded by the mixer. Each sound plays on its own channel.
+// own RIFF reader, mp3 files through our mp3 decoder. Each sound plays on its own channel.
 
 #include <map>
 #include <memory>
@@ -26,8 +26,8 @@ struct SoundCatalogEntry {
 class CSoundManager {
  public:
   static constexpr const char* kCatalogPath = "Data/FILE/sound.json";
-  // An mp3 longer than this is refused rather than decoded into memory.
-  static constexpr double kMaxCompressedSeconds = 600.0;
+  // A sound that plays longer than this is refused rather than held decoded in memory.
+  static constexpr double kMaxSoundSeconds = 600.0;
   // A wav loop count that repeats without end.
   static constexpr int kEndlessWavLoops = 255;
 

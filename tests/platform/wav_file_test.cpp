@@ -103,4 +103,37 @@ TEST(WavFile, ChunksInAnyOrderWithPaddingAndLongFormatsLoad) {
   }
 }
 
+// A format record: tag, channels, rate, block align, then what follows the first 16 bytes.
+audio::WavFile WavWith(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t blockAlign,
+                       std::size_t dataBytes, const Bytes& extension = {}) {
+  Bytes f = {static_cast<std::uint8_t>(tag), static_cast<std::uint8_t>(tag >> 8), static_cast<std::uint8_t>(channels),
+             static_cast<std::uint8_t>(channels >> 8)};
+  PutU32(f, rate);
+  PutU32(f, rate * blockAlign);
+  f.insert(f.end(), {static_cast<std::uint8_t>(blockAlign), static_cast<std::uint8_t>(blockAlign >> 8), 16, 0});
+  f.insert(f.end(), extension.begin(), extension.end());
+  const auto read = audio::ReadWav(Riff({Chunk("fmt ", f), Chunk("data", Bytes(dataBytes, 0))}));
+  EXPECT_EQ(read.error, audio::WavError::kNone);
+  return read.wav;
+}
+
+TEST(WavFile, PlayingLengthComesFromTheFormatBeforeAnythingIsDecoded) {
+  EXPECT_EQ(audio::PlaySeconds(WavWith(1, 2, 22050, 4, 4 * 22050)), 1.0);
+  EXPECT_EQ(audio::PlaySeconds(WavWith(1, 1, 2, 1, 4096)), 2048.0) << "a 4 KB file of 2 Hz plays 34 minutes";
+  EXPECT_EQ(audio::PlaySeconds(WavWith(1, 1, 1, 1, 601)), 601.0);
+  EXPECT_EQ(audio::PlaySeconds(WavWith(1, 2, 8000, 4, 4 * 8000 + 3)), 1.0) << "a partial frame plays nothing";
+  EXPECT_FALSE(audio::PlaySeconds(WavWith(1, 1, 22050, 0, 64))) << "no block align";
+  EXPECT_FALSE(audio::PlaySeconds(WavWith(1, 1, 0, 2, 64))) << "no rate";
+
+  // An ADPCM block holds the frames its format states (IMA: 505 in 256 bytes), or at most
+  // two a byte a channel when it states none.
+  const Bytes ima505 = {2, 0, 0xF9, 0x01};
+  EXPECT_DOUBLE_EQ(*audio::PlaySeconds(WavWith(0x11, 1, 22050, 256, 256 * 10, ima505)), 10 * 505 / 22050.0);
+  EXPECT_DOUBLE_EQ(*audio::PlaySeconds(WavWith(0x02, 2, 22050, 512, 512 * 10)), 10 * 512 / 22050.0);
+  // Extensible formats count by their sub-format.
+  Bytes extensible = {22, 0, 0xF9, 0x01, 0, 0, 0, 0, 0x11, 0};
+  extensible.resize(24, 0);
+  EXPECT_DOUBLE_EQ(*audio::PlaySeconds(WavWith(0xFFFE, 1, 22050, 256, 256 * 10, extensible)), 10 * 505 / 22050.0);
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/audio/mixer.h"
 #include "platform/message_sink.h"
+#include "support/sample_mp3.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -165,22 +166,95 @@ TEST_F(SoundManagerTest, PlayRestartsAndOnlyEndlessMp3sComeBack) {
   EXPECT_TRUE(manager_.IsPlaying("ENDLESS"));
 }
 
-TEST(SoundMixer, CompressedSoundsLongerThanTheLimitAreRefusedBeforeDecoding) {
+// A wav of one channel of 8-bit samples at the given rate and block align.
+std::string Wav8(std::uint32_t rate, std::uint16_t blockAlign, std::size_t dataBytes) {
+  const auto put16 = [](std::string& s, std::uint16_t v) { s += char(v & 0xFF), s += char(v >> 8); };
+  const auto put32 = [&](std::string& s, std::uint32_t v) { put16(s, v & 0xFFFF), put16(s, v >> 16); };
+  std::string file = "RIFF";
+  put32(file, static_cast<std::uint32_t>(36 + dataBytes));
+  file += "WAVEfmt ";
+  put32(file, 16);
+  put16(file, 1);
+  put16(file, 1);
+  put32(file, rate);
+  put32(file, rate * blockAlign);
+  put16(file, blockAlign);
+  put16(file, 8);
+  file += "data";
+  put32(file, static_cast<std::uint32_t>(dataBytes));
+  return file + std::string(dataBytes, '\x80');
+}
+
+std::string FuzzInput(const char* path) { return std::string(PE_SOURCE_DIR) + "/fuzz/" + path; }
+
+TEST_F(SoundManagerTest, EverySoundIsBoundedByHowLongItPlaysNotByItsFileSize) {
+  Write("no_align.wav", Wav8(22050, 0, 64));
+  Write("no_rate.wav", Wav8(0, 1, 64));
+  Write("many_frames.mp3", Mp3OfLoops(300));  // 619 s behind an Info frame saying 2 s
+  platform::ScopedMessageRecorder messages;
+  // Loaded in the order of their tags.
+  Start(R"([["A_2HZ", ")" + FuzzInput("corpus/wav/rate_2hz.wav") + R"(", 0], ["B_NO_ALIGN", ")" +
+        Path("no_align.wav") + R"(", 0], ["C_NO_RATE", ")" + Path("no_rate.wav") + R"(", 0], ["D_MANY", ")" +
+        Path("many_frames.mp3") + R"(", -1], ["E_TONE", ")" + Sample("tone440.wav") + R"(", 0], ["F_MP3", ")" +
+        Sample("loop.mp3") + R"(", -1]])");
+  for (const char* tag : {"A_2HZ", "B_NO_ALIGN", "C_NO_RATE", "D_MANY"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
+  EXPECT_TRUE(manager_.IsLoaded("E_TONE"));
+  EXPECT_TRUE(manager_.IsLoaded("F_MP3"));
+  ASSERT_EQ(messages.Messages().size(), 4u);
+  const std::string dataRead = "オーディオデータ読み込みに失敗！(2)\n";
+  EXPECT_EQ(messages.Messages()[0].text,
+            dataRead + FuzzInput("corpus/wav/rate_2hz.wav") + ": it plays 2048 s, more than the 600 s a sound may");
+  EXPECT_EQ(messages.Messages()[1].text,
+            dataRead + Path("no_align.wav") + ": its format gives a block align or sample rate of 0");
+  EXPECT_EQ(messages.Messages()[2].text,
+            dataRead + Path("no_rate.wav") + ": its format gives a block align or sample rate of 0");
+  EXPECT_EQ(messages.Messages()[3].text, "接続がサポートされていない可能性があります\n" + Path("many_frames.mp3") +
+                                             ": it plays more than the 600 s a sound may");
+}
+
+TEST_F(SoundManagerTest, Mp3EntriesAreCheckedToBeMpegAudioBeforeAnyDecoderSeesThem) {
+  std::string noise(4096, '\0');
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
+  Write("noise.mp3", noise);
+  const std::string module = FuzzInput("crashers/mp3/module.mp3");
+  const std::string wav512 = FuzzInput("crashers/mp3/wav_512_channels.mp3");
+  platform::ScopedMessageRecorder messages;
+  Start(R"([["A_MODULE", ")" + module + R"(", 0], ["B_WAV", ")" + wav512 + R"(", 0], ["C_NOISE", ")" +
+        Path("noise.mp3") + R"(", 0], ["D_TAGGED", ")" + FuzzInput("corpus/mp3/id3_tagged.mp3") + R"(", 0]])");
+  for (const char* tag : {"A_MODULE", "B_WAV", "C_NOISE"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
+  ASSERT_EQ(messages.Messages().size(), 3u);
+  const std::string filter = "フィルターオブジェクトを正常に追加できませんでした\n";
+  EXPECT_EQ(messages.Messages()[0].text, filter + module + ": not MPEG audio");
+  EXPECT_EQ(messages.Messages()[1].text, filter + wav512 + ": not MPEG audio");
+  EXPECT_EQ(messages.Messages()[2].text, filter + Path("noise.mp3") + ": not MPEG audio");
+
+  ASSERT_TRUE(manager_.IsLoaded("D_TAGGED"));
+  manager_.Play("D_TAGGED");
+  EXPECT_TRUE(manager_.IsPlaying("D_TAGGED"));
+}
+
+TEST(SoundMixer, DecodedSamplesPlayConvertedToTheOutputFormat) {
   audio::Mixer::OpenError error{};
   std::string reason;
   const auto mixer = audio::Mixer::Open(&error, &reason);
   ASSERT_TRUE(mixer) << reason;
-  const std::string mp3 = std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3";  // 2 s
-  bool openFailed = true;
   std::string why;
-  EXPECT_EQ(mixer->LoadCompressed(mp3, 1.5, &openFailed, &why), -1);
-  EXPECT_FALSE(openFailed);
-  EXPECT_NE(why.find("more than"), std::string::npos) << why;
-  const int sound = mixer->LoadCompressed(mp3, 3.0, &openFailed, &why);
-  ASSERT_GE(sound, 0) << why;
-  EXPECT_NEAR(mixer->Seconds(sound), 2.0, 0.2);
-  EXPECT_EQ(mixer->LoadCompressed(mp3 + ".missing", 3.0, &openFailed, &why), -1);
-  EXPECT_TRUE(openFailed);
+
+  audio::Pcm16 mono{22050, 1, std::vector<std::int16_t>(22050, 1000)};
+  const int converted = mixer->LoadPcm(std::move(mono), &why);
+  ASSERT_GE(converted, 0) << why;
+  EXPECT_NEAR(mixer->Seconds(converted), 1.0, 0.01);
+  mixer->Play(converted, 0);
+  EXPECT_TRUE(mixer->IsPlaying(converted));
+
+  // Already in the output's format (the dummy device's 44.1 kHz stereo): kept as it is.
+  audio::Pcm16 stereo{44100, 2, std::vector<std::int16_t>(44100, -1000)};
+  const int kept = mixer->LoadPcm(std::move(stereo), &why);
+  ASSERT_GE(kept, 0) << why;
+  EXPECT_DOUBLE_EQ(mixer->Seconds(kept), 0.5);
+
+  EXPECT_EQ(mixer->LoadPcm({22050, 1, {}}, &why), -1);
+  EXPECT_EQ(mixer->LoadPcm({44100, 2, {1, 2, 3}}, &why), -1) << "half a frame";
 }
 
 TEST_F(TempFolderTest, NoSoundOutputFailsInitAndSaysWhatFailed) {

@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <cstring>
+#include <limits>
+
 namespace audio {
 
 namespace {
@@ -19,7 +22,6 @@ std::unique_ptr<Mixer> Mixer::Open(OpenError* error, std::string* reason) {
     *reason = SDL_GetError();
     return nullptr;
   }
-  Mix_Init(MIX_INIT_MP3);  // without the decoder, mp3 sounds fail one by one
   if (Mix_OpenAudio(kOutputFrequency, AUDIO_S16SYS, kOutputChannels, kChunkFrames) != 0) {
     *error = OpenError::kOutput;
     *reason = Mix_GetError();
@@ -34,18 +36,20 @@ std::unique_ptr<Mixer> Mixer::Open(OpenError* error, std::string* reason) {
   return mixer;
 }
 
+void Mixer::ChunkDeleter::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+
 Mixer::~Mixer() {
   Mix_HaltChannel(-1);
-  for (Mix_Chunk* chunk : chunks_) Mix_FreeChunk(chunk);
+  sounds_.clear();
   Mix_CloseAudio();
   Mix_Quit();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-int Mixer::Add(Mix_Chunk* chunk) {
-  chunks_.push_back(chunk);
-  Mix_AllocateChannels(static_cast<int>(chunks_.size()));
-  return static_cast<int>(chunks_.size()) - 1;
+int Mixer::Add(Sound sound) {
+  sounds_.push_back(std::move(sound));
+  Mix_AllocateChannels(static_cast<int>(sounds_.size()));
+  return static_cast<int>(sounds_.size()) - 1;
 }
 
 int Mixer::LoadWav(std::span<const std::uint8_t> image, std::string* why) {
@@ -55,52 +59,80 @@ int Mixer::LoadWav(std::span<const std::uint8_t> image, std::string* why) {
     *why = Mix_GetError();
     return -1;
   }
-  return Add(chunk);
+  return Add({{}, std::unique_ptr<Mix_Chunk, ChunkDeleter>(chunk)});
 }
 
-int Mixer::LoadCompressed(const std::string& path, double maxSeconds, bool* openFailed, std::string* why) {
-  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-  *openFailed = file == nullptr;
-  if (!file) {
-    *why = SDL_GetError();
+int Mixer::LoadPcm(Pcm16 pcm, std::string* why) {
+  if (pcm.rate <= 0 || pcm.channels <= 0 || pcm.channels > 255 ||
+      pcm.samples.size() % static_cast<std::size_t>(pcm.channels) != 0) {
+    *why = "its sample format is malformed";
     return -1;
   }
-  // The length is read from the stream before anything is decoded into memory; the same
-  // open file is then decoded whole.
-  Mix_Chunk* chunk = nullptr;
-  if (Mix_Music* stream = Mix_LoadMUS_RW(file, 0)) {
-    const double seconds = Mix_MusicDuration(stream);
-    Mix_FreeMusic(stream);
-    if (seconds > maxSeconds) {
-      *why = "it plays " + std::to_string(static_cast<int>(seconds)) + " s, more than the " +
-             std::to_string(static_cast<int>(maxSeconds)) + " s a sound may";
-    } else if (SDL_RWseek(file, 0, RW_SEEK_SET) == 0) {
-      chunk = Mix_LoadWAV_RW(file, 0);
-      if (!chunk) *why = Mix_GetError();
-    } else {
-      *why = SDL_GetError();
-    }
-  } else {
-    *why = Mix_GetError();
+  if (pcm.samples.empty()) {
+    *why = "it holds no samples";
+    return -1;
   }
-  SDL_RWclose(file);
-  return chunk ? Add(chunk) : -1;
+  std::vector<std::int16_t> samples;
+  if (pcm.rate == frequency_ && pcm.channels == channels_ && format_ == AUDIO_S16SYS) {
+    samples = std::move(pcm.samples);
+  } else if (!ToOutputFormat(pcm, &samples, why)) {
+    return -1;
+  }
+  const std::size_t bytes = samples.size() * sizeof(std::int16_t);
+  if (bytes > std::numeric_limits<Uint32>::max()) {
+    *why = "it is too long to play";
+    return -1;
+  }
+  Mix_Chunk* chunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(samples.data()), static_cast<Uint32>(bytes));
+  if (!chunk) {
+    *why = Mix_GetError();
+    return -1;
+  }
+  return Add({std::move(samples), std::unique_ptr<Mix_Chunk, ChunkDeleter>(chunk)});
+}
+
+bool Mixer::ToOutputFormat(const Pcm16& pcm, std::vector<std::int16_t>* out, std::string* why) const {
+  // Converted whole, in one buffer sized for the result: SDL's stream converter drops the
+  // resampler's last frames when it is given everything at once.
+  SDL_AudioCVT cvt;
+  if (SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, static_cast<Uint8>(pcm.channels), pcm.rate, format_,
+                        static_cast<Uint8>(channels_), frequency_) < 0) {
+    *why = SDL_GetError();
+    return false;
+  }
+  const std::size_t inBytes = pcm.samples.size() * sizeof(std::int16_t);
+  const std::size_t bufferBytes = inBytes * static_cast<std::size_t>(cvt.len_mult);
+  if (bufferBytes > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    *why = "it is too long to convert";
+    return false;
+  }
+  out->resize((bufferBytes + 1) / 2);
+  std::memcpy(out->data(), pcm.samples.data(), inBytes);
+  cvt.buf = reinterpret_cast<Uint8*>(out->data());
+  cvt.len = static_cast<int>(inBytes);
+  if (SDL_ConvertAudio(&cvt) != 0) {
+    *why = SDL_GetError();
+    return false;
+  }
+  out->resize(static_cast<std::size_t>(cvt.len_cvt) / 2);
+  return true;
 }
 
 void Mixer::Play(int sound, int repeats) {
-  if (sound < 0 || sound >= static_cast<int>(chunks_.size())) return;
+  if (sound < 0 || sound >= static_cast<int>(sounds_.size())) return;
   Mix_HaltChannel(sound);
-  Mix_PlayChannel(sound, chunks_[sound], repeats);
+  Mix_PlayChannel(sound, sounds_[sound].chunk.get(), repeats);
 }
 
 bool Mixer::IsPlaying(int sound) const {
-  return sound >= 0 && sound < static_cast<int>(chunks_.size()) && Mix_Playing(sound) != 0;
+  return sound >= 0 && sound < static_cast<int>(sounds_.size()) && Mix_Playing(sound) != 0;
 }
 
 double Mixer::Seconds(int sound) const {
-  if (sound < 0 || sound >= static_cast<int>(chunks_.size()) || frequency_ <= 0 || channels_ <= 0) return 0.0;
+  if (sound < 0 || sound >= static_cast<int>(sounds_.size()) || frequency_ <= 0 || channels_ <= 0) return 0.0;
   const int bytesPerSample = SDL_AUDIO_BITSIZE(format_) / 8;
-  return static_cast<double>(chunks_[sound]->alen) / (static_cast<double>(frequency_) * channels_ * bytesPerSample);
+  return static_cast<double>(sounds_[sound].chunk->alen) /
+         (static_cast<double>(frequency_) * channels_ * bytesPerSample);
 }
 
 }  // namespace audio

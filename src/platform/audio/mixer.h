@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio/pcm.h"
+
 struct Mix_Chunk;
 
 namespace audio {
@@ -25,9 +27,8 @@ class Mixer {
 
   // A wav image (RIFF/WAVE in memory). The sound's number, or -1 with the reason.
   int LoadWav(std::span<const std::uint8_t> image, std::string* why);
-  // A compressed file (mp3) decoded whole; refused when it cannot be opened (*openFailed set)
-  // or decoded, or when it plays longer than maxSeconds.
-  int LoadCompressed(const std::string& path, double maxSeconds, bool* openFailed, std::string* why);
+  // Decoded samples, converted to the output's format and kept by the mixer.
+  int LoadPcm(Pcm16 pcm, std::string* why);
 
   // Plays the sound from its start, repeated `repeats` more times (-1: without end).
   void Play(int sound, int repeats);
@@ -36,13 +37,22 @@ class Mixer {
   double Seconds(int sound) const;
 
  private:
+  struct ChunkDeleter {
+    void operator()(Mix_Chunk* chunk) const;
+  };
+  struct Sound {
+    std::vector<std::int16_t> samples;  // what the chunk plays, when the mixer did not allocate it
+    std::unique_ptr<Mix_Chunk, ChunkDeleter> chunk;
+  };
+
   Mixer() = default;
-  int Add(Mix_Chunk* chunk);
+  int Add(Sound sound);
+  bool ToOutputFormat(const Pcm16& pcm, std::vector<std::int16_t>* out, std::string* why) const;
 
   int frequency_ = 0;
   int channels_ = 0;
   std::uint16_t format_ = 0;
-  std::vector<Mix_Chunk*> chunks_;  // owned; a sound's number is its index and its channel
+  std::vector<Sound> sounds_;  // a sound's number is its index and its channel
 };
 
 }  // namespace audio

@@ -17,6 +17,10 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
+std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
 bool IsFourcc(std::span<const std::uint8_t> bytes, std::size_t at, const char* fourcc) {
   return std::memcmp(bytes.data() + at, fourcc, 4) == 0;
 }
@@ -114,6 +118,23 @@ WavReadResult LoadWav(const std::string& path) {
   in.seekg(0);
   if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), length)) return {WavError::kSeek, {}};
   return ReadWav(bytes);
+}
+
+std::optional<double> PlaySeconds(const WavFile& wav) {
+  constexpr std::uint16_t kMsAdpcm = 0x0002, kImaAdpcm = 0x0011, kExtensible = 0xFFFE;
+  const std::span<const std::uint8_t> format = wav.format;
+  std::uint16_t tag = ReadU16(format, 0);
+  if (tag == kExtensible) tag = ReadU16(format, 24);  // the sub-format GUID starts with the tag
+  const std::uint16_t channels = ReadU16(format, 2), blockAlign = ReadU16(format, 12);
+  const std::uint32_t rate = ReadU32(format, 4);
+  if (blockAlign == 0 || rate == 0) return std::nullopt;
+  double framesPerBlock = 1.0;
+  if (tag == kMsAdpcm || tag == kImaAdpcm) {
+    // Stated in the format's extension; without it, at most two 4-bit samples a byte.
+    const std::uint16_t stated = wav.formatChunkBytes >= 20 ? ReadU16(format, 18) : 0;
+    framesPerBlock = stated != 0 ? stated : 2.0 * blockAlign / std::max<std::uint16_t>(channels, 1);
+  }
+  return static_cast<double>(wav.data.size() / blockAlign) * framesPerBlock / rate;
 }
 
 std::vector<std::uint8_t> CanonicalWav(const WavFile& wav) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ struct WavReadResult {
 WavReadResult ReadWav(std::span<const std::uint8_t> file);
 // Reads the file at path (kOpen when it cannot be opened or is larger than a wav may be).
 WavReadResult LoadWav(const std::string& path);
+
+// How long the samples play, known before anything decodes them: data bytes / block align /
+// sample rate, an ADPCM block counting as the frames its format says it holds. Nothing when
+// the format gives a block align or sample rate of 0.
+std::optional<double> PlaySeconds(const WavFile& wav);
 
 // A canonical RIFF/WAVE image of the sound: "fmt " (the format as the file gave it, at most
 // 40 bytes) then "data".
