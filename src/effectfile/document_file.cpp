@@ -69,7 +69,8 @@ std::string FolderOf(const std::string& path) {
 // ---- reading ----------------------------------------------------------------------------------
 
 std::optional<std::string> ReadDocumentFile(const std::string& path) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK a pipe with no writer would hang the open; a regular file ignores it.
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!file) {
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     throw std::runtime_error(Reason(errno));
@@ -77,12 +78,14 @@ std::optional<std::string> ReadDocumentFile(const std::string& path) {
   struct stat status {};
   if (::fstat(file.Get(), &status) != 0) throw std::runtime_error(Reason(errno));
   if (S_ISDIR(status.st_mode)) throw std::runtime_error(Reason(EISDIR));
-  if (S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) > kMaxDocumentBytes)
+  // A pipe or a device may never end.
+  if (!S_ISREG(status.st_mode)) throw std::runtime_error("not a regular file");
+  if (static_cast<std::uint64_t>(status.st_size) > kMaxDocumentBytes)
     throw DocumentTooLarge(TooLarge(std::to_string(status.st_size)));
 
   std::string bytes;
-  if (S_ISREG(status.st_mode)) bytes.reserve(static_cast<std::size_t>(status.st_size));
-  // The size is checked again as the bytes come: a file may grow, and a device has no size.
+  bytes.reserve(static_cast<std::size_t>(status.st_size));
+  // The size is checked again as the bytes come: the file may grow while it is read.
   std::array<char, 1 << 16> buffer;
   while (true) {
     const ssize_t count = ::read(file.Get(), buffer.data(), buffer.size());

@@ -17,8 +17,8 @@ class DocumentTooLarge : public std::runtime_error {
 };
 
 // The file's bytes, or nothing when it does not exist. Throws DocumentTooLarge for a file
-// over kMaxDocumentBytes, before reading it, and std::runtime_error with the system's reason
-// for a file that exists but cannot be read (a folder, no permission).
+// over kMaxDocumentBytes, before reading it, and std::runtime_error with the reason for a file
+// that exists but cannot be read (a folder, a pipe or a device, no permission).
 std::optional<std::string> ReadDocumentFile(const std::string& path);
 
 // How a save makes its bytes durable. Tests substitute their own to watch the order of the

@@ -1,6 +1,7 @@
 #include "effectfile/document_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -137,6 +138,10 @@ TEST_F(DocumentFileTest, ReadsWholeFilesAndRefusesWhatNoDocumentCanBe) {
   EXPECT_EQ(ReadDocumentFile(Path("missing.txt")), std::nullopt);
   EXPECT_EQ(ReadDocumentFile(Path("doc.txt/below")), std::nullopt) << "a file taken for a folder";
   EXPECT_THROW(ReadDocumentFile(dir_.string()), std::runtime_error);
+  // Neither waits for a writer that never comes nor reads without end.
+  ASSERT_EQ(::mkfifo(Path("pipe.txt").c_str(), 0644), 0);
+  EXPECT_THROW(ReadDocumentFile(Path("pipe.txt")), std::runtime_error);
+  EXPECT_THROW(ReadDocumentFile("/dev/zero"), std::runtime_error);
 
   for (const std::uint64_t size : {kMaxDocumentBytes + 1, std::uint64_t{300} << 20}) {
     const std::string path = Sparse("huge-" + std::to_string(size), size);
