@@ -57,8 +57,8 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   }
   manager->GetChildWindow()->GetWindow()->Show();
   // A document named on the command line opens as the File menu opens one; with --frames a
-  // document that could not be read makes the run fail once it is over.
-  const bool opened = options.document.empty() || manager->GetEditor()->OpenDocument(options.document);
+  // document that could not be read, from either, makes the run fail once it is over.
+  if (!options.document.empty()) manager->GetEditor()->OpenDocument(options.document);
 
   const bool screenshots = !options.screenshotPrefix.empty();
   // With a known last frame only that one is read back; otherwise every frame is kept.
@@ -74,7 +74,8 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
       options.frames);
 
   const bool written = !screenshots || WriteScreenshots(options.screenshotPrefix, *manager);
+  const bool documentsRead = !manager->GetEditor()->DocumentFailed();
   manager->Uninit();
   mainWindow.reset();
-  return written && (opened || options.frames == 0) ? 0 : 1;
+  return written && (documentsRead || options.frames == 0) ? 0 : 1;
 }

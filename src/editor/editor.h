@@ -51,6 +51,9 @@ class CEditor {
   // into the effects, tags refreshed, the last tag selected. False, having said why, when it
   // cannot be read; the effects, tags and selection are then as they were.
   bool OpenDocument(const std::string& path);
+  // Whether a document opened this run, from the File menu or the command line, could not be
+  // read (the user was told); an automated run then ends in failure.
+  bool DocumentFailed() const { return documentFailed_; }
 
   // The definition every new effect starts from.
   static ParticleParams BeginDefinition();
@@ -168,5 +171,6 @@ class CEditor {
   bool firstUpdate_ = true;
   bool frameStarted_ = false;
   bool panelSizePending_ = false;
+  bool documentFailed_ = false;
   std::vector<std::string> itemLabels_;  // "Item : n" for every definition index shown so far
 };

@@ -35,7 +35,11 @@ void CEditor::ShowFileMenu() {
 
 bool CEditor::LoadText(const std::string& path) {
   EffectTable* table = CManager::GetInstance()->GetEffectTable();
-  if (!table || !LoadParticleText(table, &Effects, path, "")) return false;
+  if (!table) return false;
+  if (!LoadParticleText(table, &Effects, path, "")) {
+    documentFailed_ = true;
+    return false;
+  }
   RefreshTags();
   return true;
 }
@@ -45,7 +49,10 @@ bool CEditor::LoadJson(const std::string& path) {
   if (!table) return false;
   // A document that fails half way must leave the effects as they were: merge into a copy.
   EffectTable loaded = *table;
-  if (!LoadParticleJson(&loaded, path)) return false;
+  if (!LoadParticleJson(&loaded, path)) {
+    documentFailed_ = true;
+    return false;
+  }
   *table = std::move(loaded);
   Effects = *table;
   RefreshTags();
@@ -54,14 +61,17 @@ bool CEditor::LoadJson(const std::string& path) {
 
 bool CEditor::OpenDocument(const std::string& path) {
   std::error_code error;
+  std::string refusal;
   if (!std::filesystem::is_regular_file(path, error)) {
-    platform::ShowMessage("警告！", "The effect document " + path + " cannot be opened: no such file.");
-    return false;
+    refusal = "The effect document " + path + " cannot be opened: no such file.";
+  } else {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    if (extension == ".json") return LoadJson(path);
+    if (extension == ".txt") return LoadText(path);
+    refusal = "The file " + path + " is not an effect document: open a .json or a .txt document.";
   }
-  const std::string extension = std::filesystem::path(path).extension().string();
-  if (extension == ".json") return LoadJson(path);
-  if (extension == ".txt") return LoadText(path);
-  platform::ShowMessage("警告！", "The file " + path + " is not an effect document: open a .json or a .txt document.");
+  platform::ShowMessage("警告！", refusal);
+  documentFailed_ = true;
   return false;
 }
 

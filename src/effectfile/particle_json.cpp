@@ -318,7 +318,7 @@ void MergeParticleJson(const Json& document, EffectTable* table) {
 
 bool LoadParticleJson(EffectTable* table, const std::string& path) {
   try {
-    MergeParticleJson(LoadJson(path), table);
+    if (const auto text = ReadDocumentFile(path)) MergeParticleJson(ParseJson(*text), table);
     return true;
   } catch (const std::exception& e) {
     platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());

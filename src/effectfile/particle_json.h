@@ -24,6 +24,7 @@ bool SaveParticleJson(const EffectTable& effects, const std::string& fileName,
 void MergeParticleJson(const Json& document, EffectTable* table);
 
 // Reads "Data/FILE/particle.json" (or the given path) into the table. A missing file changes
-// nothing; an error is reported through the message sink with the library's message, and
-// false returned, the table holding what was merged before it.
+// nothing; a file larger than any document may be is refused before it is read; an error is
+// reported through the message sink, naming the file, with the library's message, and false
+// returned, the table holding what was merged before it.
 bool LoadParticleJson(EffectTable* table, const std::string& path = "Data/FILE/particle.json");

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
@@ -18,6 +17,45 @@
 namespace {
 
 constexpr int kMaxSets = 65536;
+
+// Every key the document has, in the order a set is written.
+constexpr std::array<std::string_view, 35> kKeys = {
+    "Tag",
+    "Index",
+    "UseRandom",
+    "RandomVelocityMin",
+    "RandomVelocityMax",
+    "RandomRotateMin",
+    "RandomRotateMax",
+    "RandomWeightMin",
+    "RandomWeightMax",
+    "DistortionMin",
+    "DistortionMax",
+    "RandomCreate",
+    "LockPosition",
+    "DelayStartTime",
+    "CreateRange",
+    "Altitude",
+    "PosOffset",
+    "Velocity",
+    "VelocityAttenuation",
+    "Behavior",
+    "Scale",
+    "Color",
+    "DestColor",
+    "ColorAttenuation",
+    "Scaling",
+    "Weight",
+    "Radius",
+    "RotateAngle",
+    "RotateRadius",
+    "RandomRotateMinBH",
+    "RandomRotateMaxBH",
+    "PopTime",
+    "Quantity",
+    "TextureTag",
+    "Trail",
+};
 
 // ---- writing ----------------------------------------------------------------------------------
 
@@ -199,11 +237,49 @@ void ParseField(const std::string& key, const std::string& value, ParticleParams
   e.Behavior = carried->behavior;
 }
 
+bool IsWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 std::string WithoutWhitespace(std::string_view line) {
   std::string stripped;
   for (char c : line)
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') stripped += c;
+    if (!IsWhitespace(c)) stripped += c;
   return stripped;
+}
+
+// The reader skips what it does not know, so a file of anything else would read as a document
+// without effects. Refuses a text without a "Tag" line, or with more foreign lines than lines
+// of the document's keys, as the reader sees them (whitespace gone, the key before the first
+// colon); blank lines count for neither.
+void CheckIsParticleText(std::string_view text) {
+  std::size_t lines = 0, foreign = 0;
+  bool tagged = false;
+  std::string key;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    key.clear();
+    bool blank = true, colon = false;
+    for (char c : line) {
+      if (IsWhitespace(c)) continue;
+      blank = false;
+      if (c == ':') {
+        colon = true;
+        break;
+      }
+      key += c;
+    }
+    if (blank) continue;
+    ++lines;
+    if (colon && key == "Tag") tagged = true;
+    if (!colon || !IsParticleTextKey(key)) ++foreign;
+  }
+  if (!tagged) throw NotParticleText("not a particle text document: no \"Tag\" line");
+  if (foreign * 2 > lines)
+    throw NotParticleText("not a particle text document: " + std::to_string(foreign) + " of " +
+                          std::to_string(lines) + " lines are not particle text lines");
 }
 
 // Default sets fill the gap when an "Index" line names a set past the end of its list. A few
@@ -285,8 +361,17 @@ bool SaveParticleText(const EffectTable& effects, const std::string& path) {
   return false;
 }
 
+bool IsParticleTextKey(std::string_view key) {
+  return std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
+}
+
 void MergeParticleText(std::istream& in, EffectTable* table) {
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  MergeParticleText(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+                    table);
+}
+
+void MergeParticleText(std::string_view text, EffectTable* table) {
+  CheckIsParticleText(text);
   const std::size_t lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
                                 (text.empty() || text.back() == '\n' ? 0 : 1);
   // Every effect a "Tag" line names, the empty tag too. Lines before the first "Tag" line are
@@ -300,7 +385,7 @@ void MergeParticleText(std::istream& in, EffectTable* table) {
   std::size_t linesRead = 0;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
-    const std::string line = WithoutWhitespace(std::string_view(text).substr(start, end - start));
+    const std::string line = WithoutWhitespace(text.substr(start, end - start));
     start = end + 1;
     const std::size_t linesAfter = lineCount - ++linesRead;
     const std::size_t colon = line.find(':');
@@ -331,18 +416,20 @@ void MergeParticleText(std::istream& in, EffectTable* table) {
 bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,
                       const std::string& folder) {
   const std::string path = folder + fileName;
-  bool ok = true;
-  if (std::ifstream in(path, std::ios::binary); in) {
-    // Read everything before touching the table, so an unreadable number changes nothing.
-    EffectTable merged = *table;
-    try {
-      MergeParticleText(in, &merged);
+  try {
+    // Read everything before touching the table, so a refused document changes nothing.
+    if (const auto text = ReadDocumentFile(path)) {
+      EffectTable merged = *table;
+      MergeParticleText(*text, &merged);
       *table = std::move(merged);
-    } catch (const std::exception& e) {
-      platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());
-      ok = false;
     }
+  } catch (const NotParticleText& e) {
+    platform::ShowMessage("警告！", path + " is " + e.what());
+    return false;
+  } catch (const std::exception& e) {
+    platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());
+    return false;
   }
-  if (ok && editorEffects && editorEffects != table) *editorEffects = *table;
-  return ok;
+  if (editorEffects && editorEffects != table) *editorEffects = *table;
+  return true;
 }

@@ -3,7 +3,9 @@
 // every definition of every effect.
 
 #include <istream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "particle/particle_params.h"
 
@@ -14,15 +16,31 @@ std::string ParticleText(const EffectTable& effects);
 // through the message sink, returns false and leaves the file as it was.
 bool SaveParticleText(const EffectTable& effects, const std::string& path = "Data/FILE/particle.txt");
 
+// A text that is not a particle text document at all; what() says why, starting with
+// "not a particle text document".
+class NotParticleText : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Reads a document and merges it into the table: every effect it names (the empty tag too)
 // replaces the table's list whole, the others stay. An "Index" past the end of its list adds
-// default sets only as far as the rest of the document could fill them. Throws
-// std::invalid_argument ("invalid stof argument", ...) or std::out_of_range for a number that
-// cannot be read, before anything is merged.
+// default sets only as far as the rest of the document could fill them. Throws, before
+// anything is merged: NotParticleText for a text without a "Tag" line (an empty one too) or
+// with more than half of its non-empty lines carrying none of the document's keys (JSON, a
+// binary file); std::invalid_argument ("invalid stof argument", ...) or std::out_of_range for
+// a number that cannot be read.
+void MergeParticleText(std::string_view text, EffectTable* table);
 void MergeParticleText(std::istream& in, EffectTable* table);
 
+// Whether the key is one of the document's 35 ("Tag" and "Index" among them), as a line
+// holds it once its whitespace is gone.
+bool IsParticleTextKey(std::string_view key);
+
 // Reads "folder + fileName" into the table, then makes the editor's map a copy of the table
-// (also when the file is missing). An unreadable number is reported through the message
-// sink; the table and the editor's map are then unchanged and false is returned.
+// (also when the file is missing). A file that cannot be read, is larger than any document
+// may be, is not a particle text document or holds an unreadable number is reported through
+// the message sink, naming the file; the table and the editor's map are then unchanged and
+// false is returned.
 bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,
                       const std::string& folder = "Data/FILE/");

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/gfx/image.h"
@@ -142,6 +143,21 @@ TEST(EndToEndTest, WithoutADisplayTheProgramSaysSoAndFails) {
             1)
       << output;
   EXPECT_NE(output.find("no display could be opened"), std::string::npos) << output;
+}
+
+TEST(EndToEndTest, DocumentThatIsNoneFailsAnAutomatedRunAndSaysWhy) {
+  const fs::path dir = ScratchDirectory("not-a-document");
+  const fs::path document = dir / "effects.txt";
+  std::ofstream(document) << R"({"PARTICLE":[{"DataTag":"Begin","Object":[]}]})" << '\n';
+  std::string output;
+  EXPECT_EQ(RunCapturing("cd '" PE_SOURCE_DIR "' && SDL_AUDIODRIVER=dummy '" PE_EDITOR_BINARY "' --frames 2 '" +
+                             document.string() + "'",
+                         &output),
+            1)
+      << output;
+  EXPECT_NE(output.find(document.string() + " is not a particle text document: no \"Tag\" line"), std::string::npos)
+      << output;
+  fs::remove_all(dir);
 }
 
 TEST(EndToEndTest, UnwritableScreenshotPathIsAnErrorNotASilentSuccess) {

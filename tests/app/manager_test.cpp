@@ -201,12 +201,17 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
     EXPECT_EQ(RunApplication(options, system, clock), 0);
     EXPECT_TRUE(messages.Messages().empty());
   }
+  // An unreadable number, and texts that are no particle text document at all.
   options.document = (folder / "broken.txt").string();
-  std::ofstream(options.document) << "DataTag : Rain\nIndex : 0\nPopTime : soon\n";
-  platform::ScopedMessageRecorder messages;
-  EXPECT_EQ(RunApplication(options, system, clock), 1);
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_NE(messages.Messages()[0].text.find("broken.txt"), std::string::npos);
+  for (const std::string& text : {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), ParticleJsonText(effects),
+                                  std::string()}) {
+    SCOPED_TRACE(text);
+    std::ofstream(options.document, std::ios::trunc) << text;
+    platform::ScopedMessageRecorder messages;
+    EXPECT_EQ(RunApplication(options, system, clock), 1);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text.rfind(options.document, 0), 0u) << messages.Messages()[0].text;
+  }
   std::filesystem::remove_all(folder);
 }
 

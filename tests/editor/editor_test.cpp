@@ -407,7 +407,7 @@ TEST_F(FileMenu, MalformedDocumentChangesNothingAndSaysWhy) {
   // The first effect reads, the second does not: nothing of either may arrive.
   std::ofstream(json_) << R"({"PARTICLE":[{"DataTag":"Smoke","Object":[{"ParticleType":0}]},)"
                            R"({"DataTag":"Zed","Object":[{"ParticleType":"fire"}]}]})";
-  std::ofstream(text_) << "DataTag : Smoke\nIndex : 0\nPopTime : many\n";
+  std::ofstream(text_) << "Tag : Smoke\nIndex : 0\nPopTime : many\n";
   for (const char* entry : {"LoadJson", "LoadText"}) {
     platform::ScopedMessageRecorder messages;
     ChooseFileMenu(entry);
@@ -419,6 +419,70 @@ TEST_F(FileMenu, MalformedDocumentChangesNothingAndSaysWhy) {
     EXPECT_EQ(Table().count("Smoke"), 0u) << entry;
   }
   EXPECT_EQ(Table(), table);
+}
+
+// Whatever the File menu or the command line was given, a refusal names the file, changes
+// nothing and marks the run as failed.
+TEST_F(FileMenu, WhatIsNoDocumentIsRefusedAndFailsTheRun) {
+  AddTag("Fire");
+  Choose("EmitterTagList", 1);
+  for (const char* entry : {"SaveText", "LoadText", "SaveJson", "LoadJson"}) ChooseFileMenu(entry);
+  EXPECT_FALSE(Editor()->DocumentFailed());
+  const EffectTable effects = Editor()->Effects;
+  const EffectTable table = Table();
+  auto unchanged = [&](const std::string& what) {
+    EXPECT_EQ(Editor()->Effects, effects) << what;
+    EXPECT_EQ(Table(), table) << what;
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Fire"})) << what;
+    EXPECT_EQ(Editor()->GetTag(), "Fire") << what;
+  };
+
+  struct Case {
+    std::string bytes;
+    std::string message;  // after the path
+  };
+  const Case cases[] = {
+      {"", " is not a particle text document: no \"Tag\" line"},
+      {ParticleJsonText({{"Smoke", {CEditor::BeginDefinition()}}}), " is not a particle text document: no \"Tag\" line"},
+      {"\x7f" "ELF\x02\x01\x01\nTag : x\n\x03\x04>\n\x01\n", " is not a particle text document: 3 of 4 lines are not particle text lines"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    std::ofstream(text_, std::ios::binary | std::ios::trunc) << c.bytes;
+    platform::ScopedMessageRecorder messages;
+    ChooseFileMenu("LoadText");
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, text_ + c.message);
+    unchanged("menu");
+    const std::string path = Write("document.txt", c.bytes);
+    EXPECT_FALSE(Editor()->OpenDocument(path));
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_EQ(messages.Messages()[1].text, path + c.message);
+    unchanged("command line");
+  }
+  EXPECT_TRUE(Editor()->DocumentFailed());
+
+  // Too large to be a document, in either format: said before a byte is read.
+  for (const char* name : {"huge.txt", "huge.json"}) {
+    const std::string path = Sparse(name, std::uint64_t{300} << 20);
+    platform::ScopedMessageRecorder messages;
+    EXPECT_FALSE(Editor()->OpenDocument(path));
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, path + ": the effects could not be loaded: the file holds 314572800 "
+                                                  "bytes, more than the 268435456 (256 MB) a document may hold");
+    unchanged(name);
+  }
+}
+
+// A missing particle.txt reads as no effects: the editor's copy is refreshed from the table, silently.
+TEST_F(FileMenu, MissingTextDocumentLoadsNothingSilently) {
+  std::filesystem::remove(text_);
+  Editor()->Effects["Unsent"] = {};
+  platform::ScopedMessageRecorder messages;
+  ChooseFileMenu("LoadText");
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_EQ(Editor()->Effects, Table());
+  EXPECT_FALSE(Editor()->DocumentFailed());
 }
 
 TEST_F(FileMenu, EffectWithoutDefinitionsLoadsAndStaysEditable) {

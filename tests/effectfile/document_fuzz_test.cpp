@@ -277,6 +277,15 @@ TEST(DocumentFuzzTest, CommittedFuzzInputsReadOrRefuseAndSaveStably) {
     EXPECT_GE(files, 2) << folder;
   }
 
+  // The seeds named so are no particle text document at all (JSON, bytes, nothing) and stay refused.
+  int refused = 0;
+  for (const auto& entry : fs::directory_iterator(fuzz / "corpus/particle_text")) {
+    if (entry.path().filename().string().rfind("refused-", 0) != 0) continue;
+    ++refused;
+    EXPECT_THROW(LoadTextDocument(FileText(entry.path())), NotParticleText) << entry.path();
+  }
+  EXPECT_GE(refused, 3);
+
   const fs::path crashers = fuzz / "crashers";
   // 1e39 is no float: refused, naming the key, rather than read as infinity and saved as null.
   try {

@@ -352,6 +352,10 @@ TEST_F(ParticleJsonTest, FailedLoadReportsTheLibraryMessageOnceAndKeepsWhatWasMe
   const Case cases[] = {
       {Write("wrong-type.json", wrongType), typeMessage, {{"A", {}}, {"Old", {}}}},
       {malformedPath, parseMessage, {{"Old", {}}}},
+      // Refused before it is read: read whole, it would end in a parse error at line 1, column 1.
+      {Sparse("huge.json", std::uint64_t{300} << 20),
+       "the file holds 314572800 bytes, more than the 268435456 (256 MB) a document may hold",
+       {{"Old", {}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -362,6 +366,7 @@ TEST_F(ParticleJsonTest, FailedLoadReportsTheLibraryMessageOnceAndKeepsWhatWasMe
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_NE(messages.Messages()[0].text.find(c.libraryMessage), std::string::npos)
         << messages.Messages()[0].text;
+    EXPECT_EQ(messages.Messages()[0].text.rfind(c.path + ": ", 0), 0u) << messages.Messages()[0].text;
   }
 }
 

@@ -7,10 +7,12 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <set>
 #include <sstream>
 
 #include "editor/editor.h"
 #include "effectfile/backup.h"
+#include "effectfile/particle_json.h"
 #include "effectfile/particle_text.h"
 #include "platform/message_sink.h"
 
@@ -341,9 +343,98 @@ TEST_F(ParticleTextTest, UnreadableNumberChangesNothingAndSaysWhy) {
 TEST_F(ParticleTextTest, MissingFileStillCopiesTheTableToTheEditor) {
   const EffectTable before{{"A", {SparkSet()}}};
   EffectTable table = before, editor{{"Editor", {}}};
-  LoadParticleText(&table, &editor, "particle.txt", Folder());
+  platform::ScopedMessageRecorder messages;
+  EXPECT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
   EXPECT_EQ(table, before);
   EXPECT_EQ(editor, before);
+  EXPECT_TRUE(messages.Messages().empty());
+}
+
+// The reader skips lines it does not know: without this refusal any file would open as a
+// document of no effects, silently.
+TEST_F(ParticleTextTest, WhatIsNoParticleTextDocumentIsRefusedNamingTheFile) {
+  struct Case {
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"", "no \"Tag\" line"},
+      {"\n \t\r\n\n", "no \"Tag\" line"},
+      {ParticleJsonText({{"Spark", {SparkSet()}}}), "no \"Tag\" line"},
+      {"{\n  \"Tag\" : \"Spark\",\n  \"Index\" : 0\n}\n", "no \"Tag\" line"},
+      {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR:\xff", 18), "no \"Tag\" line"},
+      {"Index : 0\nRadius : 1\n", "no \"Tag\" line"},
+      {"DataTag : Spark\nIndex : 0\nRadius : 1\n", "no \"Tag\" line"},
+      {"Tag : A\nhello\nworld: 1\n\n\n# Radius : 2\n", "3 of 4 lines are not particle text lines"},
+      {"Tag : A\nfoo\nbar\n", "2 of 3 lines are not particle text lines"},
+      // Numbers are not read before the document is known to be one.
+      {"Tag : A\nRadius : abc\nx\ny\nz\n", "3 of 5 lines are not particle text lines"},
+  };
+  const EffectTable before{{"A", {SparkSet()}}};
+  const EffectTable editorBefore{{"Editor", {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const std::string path = Write("particle.txt", c.bytes);
+    platform::ScopedMessageRecorder messages;
+    EffectTable table = before, editor = editorBefore;
+    EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+    EXPECT_EQ(table, before);
+    EXPECT_EQ(editor, editorBefore);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, path + " is not a particle text document: " + c.reason);
+  }
+}
+
+// What our writer writes, and what hand edits leave of it, is a document.
+TEST_F(ParticleTextTest, DocumentsOfKnownLinesLoadHoweverOdd) {
+  const std::string documents[] = {
+      ParticleText({{"Empty", {}}}),
+      ParticleText({{"", {}}, {"Spark", {SparkSet()}}, {"None", {}}}),
+      "Tag:\n",
+      "Tag : A\r\nIndex : 0\r\n R a d i u s : 1 . 5\r\n",
+      // Half the lines foreign is still a document; blank lines count for neither side.
+      "Tag : A\nIndex : 0\n\n\n\n\nRadius : 2\n# note\nOldKey : 1\nanother note\n",
+      "  \n\nTag : A\nx\n",
+  };
+  for (const std::string& text : documents) {
+    SCOPED_TRACE(text);
+    Write("particle.txt", text);
+    platform::ScopedMessageRecorder messages;
+    EffectTable table, editor{{"Editor", {}}};
+    EXPECT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+    for (const auto& message : messages.Messages()) ADD_FAILURE() << message.text;
+    EXPECT_FALSE(table.empty());
+    EXPECT_EQ(editor, table);
+  }
+  EffectTable table;
+  Write("particle.txt", documents[4]);
+  ASSERT_TRUE(LoadParticleText(&table, nullptr, "particle.txt", Folder()));
+  ASSERT_EQ(table["A"].size(), 1u);
+  EXPECT_EQ(table["A"][0].Emission.Radius, 2.0f);
+
+  // The writer's keys are the reader's, and there are 35 of them.
+  const std::string text = ParticleText({{"Spark", {SparkSet()}}});
+  std::set<std::string> keys;
+  for (std::size_t start = 0; start < text.size(); start = text.find('\n', start) + 1)
+    keys.insert(text.substr(start, text.find(" : ", start) - start));
+  EXPECT_EQ(keys.size(), 35u);
+  for (const auto& key : keys) EXPECT_TRUE(IsParticleTextKey(key)) << key;
+  EXPECT_FALSE(IsParticleTextKey("DataTag"));
+  EXPECT_FALSE(IsParticleTextKey(""));
+}
+
+TEST_F(ParticleTextTest, DocumentOverTheSizeLimitIsRefusedBeforeItIsRead) {
+  const std::string path = Sparse("particle.txt", std::uint64_t{300} << 20);
+  const EffectTable before{{"A", {SparkSet()}}};
+  EffectTable table = before, editor{{"Editor", {}}};
+  platform::ScopedMessageRecorder messages;
+  EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+  EXPECT_EQ(table, before);
+  EXPECT_EQ(editor, (EffectTable{{"Editor", {}}}));
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  EXPECT_EQ(messages.Messages()[0].text,
+            path + ": the effects could not be loaded: the file holds 314572800 bytes, more than the 268435456 "
+                   "(256 MB) a document may hold");
 }
 
 TEST_F(ParticleTextTest, BackupHoldsThePreviousDocument) {

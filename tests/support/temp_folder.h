@@ -2,9 +2,11 @@
 // A folder of its own for every test, under the system's temporary directory and named
 // after the process and the test, removed afterwards: parallel tests never share files.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,6 +31,15 @@ class TempFolderTest : public ::testing::Test {
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
     return Path(name);
+  }
+  // A sparse file of the size, all zero bytes, taking next to no room on the disk; its path.
+  std::string Sparse(const std::string& name, std::uint64_t size) const {
+    const std::string path = Path(name);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0) << path;
+    ::close(fd);
+    return path;
   }
 
   const std::filesystem::path dir_;
