@@ -29,7 +29,17 @@ class ParticleTextTest : public TempFolderTest {
     text << in.rdbuf();
     return text.str();
   }
-
+  // Loads particle.txt into copies of the tables, expects a refusal that changes neither and
+  // returns what it said (one message).
+  static std::string RefusedLoad(const std::string& folder, const EffectTable& table, const EffectTable& editor) {
+    platform::ScopedMessageRecorder messages;
+    EffectTable loadedTable = table, loadedEditor = editor;
+    EXPECT_FALSE(LoadParticleText(&loadedTable, &loadedEditor, "particle.txt", folder));
+    EXPECT_EQ(loadedTable, table);
+    EXPECT_EQ(loadedEditor, editor);
+    EXPECT_EQ(messages.Messages().size(), 1u);
+    return messages.Messages().empty() ? std::string() : messages.Messages()[0].text;
+  }
 };
 
 // Every written field distinct, so a swapped pair of lines shows; floats that need the
@@ -330,13 +340,8 @@ TEST_F(ParticleTextTest, UnreadableNumberChangesNothingAndSaysWhy) {
     SCOPED_TRACE(c.line);
     Write("particle.txt",
           std::string("Tag : A\nIndex : 0\nRadius : 5\nTag : B\nIndex : 0\n") + c.line + "\n");
-    platform::ScopedMessageRecorder messages;
-    EffectTable table = before, editor = editorBefore;
-    EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
-    EXPECT_EQ(table, before);
-    EXPECT_EQ(editor, editorBefore);
-    ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_NE(messages.Messages()[0].text.find(c.reason), std::string::npos) << messages.Messages()[0].text;
+    const std::string said = RefusedLoad(Folder(), before, editorBefore);
+    EXPECT_NE(said.find(c.reason), std::string::npos) << said;
   }
 }
 
@@ -375,13 +380,7 @@ TEST_F(ParticleTextTest, WhatIsNoParticleTextDocumentIsRefusedNamingTheFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
     const std::string path = Write("particle.txt", c.bytes);
-    platform::ScopedMessageRecorder messages;
-    EffectTable table = before, editor = editorBefore;
-    EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
-    EXPECT_EQ(table, before);
-    EXPECT_EQ(editor, editorBefore);
-    ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, path + " is not a particle text document: " + c.reason);
+    EXPECT_EQ(RefusedLoad(Folder(), before, editorBefore), path + " is not a particle text document: " + c.reason);
   }
 }
 
