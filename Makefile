@@ -1,13 +1,14 @@
 # One command each: every target installs what is missing, configures, builds and runs.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+CLANG_BUILD ?= build-clang
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 XVFB       := scripts/with-display
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build build-asan run test test-fast bench bench-baseline fuzz clean
+.PHONY: all deps build build-asan build-clang run test test-fast bench bench-baseline fuzz clean
 
 all: build
 
@@ -17,9 +18,13 @@ deps:
 $(BUILD)/build.ninja: | deps
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
 
-# The sanitizer pass builds with clang, so every commit also compiles with a second compiler.
 $(ASAN_BUILD)/build.ninja: | deps
-	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DPE_SANITIZE=ON -DPE_BENCH=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DPE_SANITIZE=ON -DPE_BENCH=OFF >/dev/null
+
+# Every source, test and benchmark also compiles with clang, warnings as errors: unoptimised,
+# without debug information, since nothing runs from this build.
+$(CLANG_BUILD)/build.ninja: | deps
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(CLANG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DPE_WERROR=ON >/dev/null
 
 build: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -27,16 +32,19 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+build-clang: deps $(CLANG_BUILD)/build.ninja
+	@cmake --build $(CLANG_BUILD) -j $(JOBS)
+
 # With a display the editor opens its windows; without one it runs a few hundred frames
 # under Xvfb and writes screenshots.
 run: deps $(BUILD)/build.ninja
 	@cmake --build $(BUILD) -j $(JOBS) --target particle-editor
 	@scripts/run-editor $(BUILD)/particle-editor
 
-# Every test (GCC build), then every test again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang build; but the picture runs of the panels, half a minute
-# each, which the plain pass judges).
-test: build build-asan
+# Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (but the picture runs of the panels, half a minute each, which the plain pass judges); the
+# whole tree also compiles with clang.
+test: build build-asan build-clang
 	@$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -62,4 +70,4 @@ bench-baseline: bench
 	@cp $(BUILD)/bench-figures.json bench/baseline.json
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD) out
