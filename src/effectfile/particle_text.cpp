@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "effectfile/document_file.h"
@@ -17,45 +18,6 @@
 namespace {
 
 constexpr int kMaxSets = 65536;
-
-// Every key the document has, in the order a set is written.
-constexpr std::array<std::string_view, 35> kKeys = {
-    "Tag",
-    "Index",
-    "UseRandom",
-    "RandomVelocityMin",
-    "RandomVelocityMax",
-    "RandomRotateMin",
-    "RandomRotateMax",
-    "RandomWeightMin",
-    "RandomWeightMax",
-    "DistortionMin",
-    "DistortionMax",
-    "RandomCreate",
-    "LockPosition",
-    "DelayStartTime",
-    "CreateRange",
-    "Altitude",
-    "PosOffset",
-    "Velocity",
-    "VelocityAttenuation",
-    "Behavior",
-    "Scale",
-    "Color",
-    "DestColor",
-    "ColorAttenuation",
-    "Scaling",
-    "Weight",
-    "Radius",
-    "RotateAngle",
-    "RotateRadius",
-    "RandomRotateMinBH",
-    "RandomRotateMaxBH",
-    "PopTime",
-    "Quantity",
-    "TextureTag",
-    "Trail",
-};
 
 // ---- writing ----------------------------------------------------------------------------------
 
@@ -81,7 +43,7 @@ std::string Bool(bool value) {
   return value ? "true" : "false";
 }
 
-void Line(std::string* text, const char* key, const std::string& value) {
+void Line(std::string* text, std::string_view key, const std::string& value) {
   *text += key;
   *text += " : ";
   *text += value;
@@ -155,86 +117,103 @@ void ParseColour(const std::string& value, D3DXCOLOR* c) {
   ParseComponents<4>(value, {&c->r, &c->g, &c->b, &c->a});
 }
 
-// Values that carry over from one set to the next until a line sets them again.
-struct Carried {
-  int randomCreate = 0;
-  int lockPosition = 0;
-  int behavior = 0;
+// ---- the fields of a set ------------------------------------------------------------------------
+
+// Where a line's value goes in a set, by the kind of value it is.
+using FieldRef = std::variant<bool*, int*, float*, D3DXVECTOR3*, D3DXCOLOR*, std::string*>;
+
+// "RandomCreate", "LockPosition" and "Behavior" are read into values that carry over from one
+// set to the next until a line sets them again, and are written into the set after every line.
+constexpr int kNotCarried = -1;
+using Carried = std::array<int, 3>;
+
+struct Field {
+  std::string_view key;
+  FieldRef (*at)(ParticleParams&);
+  int carried = kNotCarried;
 };
 
+// Every field line of a set, in the order it is written.
+constexpr Field kFields[] = {
+    {"UseRandom", [](ParticleParams& p) -> FieldRef { return &p.Billboard.UseRandom; }},
+    {"RandomVelocityMin", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomVelocityMin; }},
+    {"RandomVelocityMax", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomVelocityMax; }},
+    {"RandomRotateMin", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomRotateValueMin; }},
+    {"RandomRotateMax", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomRotateValueMax; }},
+    {"RandomWeightMin", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomWeightMin; }},
+    {"RandomWeightMax", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomWeightMax; }},
+    {"DistortionMin", [](ParticleParams& p) -> FieldRef { return &p.Billboard.DistortionMin; }},
+    {"DistortionMax", [](ParticleParams& p) -> FieldRef { return &p.Billboard.DistortionMax; }},
+    {"RandomCreate", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomCreate; }, 0},
+    {"LockPosition", [](ParticleParams& p) -> FieldRef { return &p.Billboard.LockPosition; }, 1},
+    {"DelayStartTime", [](ParticleParams& p) -> FieldRef { return &p.Billboard.DelayStartTime; }},
+    {"CreateRange", [](ParticleParams& p) -> FieldRef { return &p.Billboard.CreateRange; }},
+    {"Altitude", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Altitude; }},
+    {"PosOffset", [](ParticleParams& p) -> FieldRef { return &p.Billboard.PosOffset; }},
+    {"Velocity", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Velocity; }},
+    {"VelocityAttenuation", [](ParticleParams& p) -> FieldRef { return &p.Billboard.VelocityAttenuation; }},
+    {"Behavior", [](ParticleParams& p) -> FieldRef { return &p.Emission.Behavior; }, 2},
+    {"Scale", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Scale; }},
+    {"Color", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Color; }},
+    {"DestColor", [](ParticleParams& p) -> FieldRef { return &p.Billboard.DestColor; }},
+    {"ColorAttenuation", [](ParticleParams& p) -> FieldRef { return &p.Billboard.ColorAttenuation; }},
+    {"Scaling", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Scaling; }},
+    {"Weight", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Weight; }},
+    {"Radius", [](ParticleParams& p) -> FieldRef { return &p.Emission.Radius; }},
+    {"RotateAngle", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RotateAngle; }},
+    {"RotateRadius", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RotateRadius; }},
+    {"RandomRotateMinBH", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomRotateMin; }},
+    {"RandomRotateMaxBH", [](ParticleParams& p) -> FieldRef { return &p.Billboard.RandomRotateMax; }},
+    {"PopTime", [](ParticleParams& p) -> FieldRef { return &p.Billboard.PopTime; }},
+    {"Quantity", [](ParticleParams& p) -> FieldRef { return &p.Emission.Quantity; }},
+    {"TextureTag", [](ParticleParams& p) -> FieldRef { return &p.Emission.TextureTag; }},
+    {"Trail", [](ParticleParams& p) -> FieldRef { return &p.Billboard.Trail; }},
+};
+
+const Field* FindField(std::string_view key) {
+  const auto it =
+      std::find_if(std::begin(kFields), std::end(kFields), [&](const Field& f) { return f.key == key; });
+  return it == std::end(kFields) ? nullptr : it;
+}
+
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+std::string FieldText(const FieldRef& field) {
+  return std::visit(
+      Overloaded{[](const bool* v) { return Bool(*v); }, [](const int* v) { return std::to_string(*v); },
+                 [](const float* v) { return Float(*v); }, [](const D3DXVECTOR3* v) { return Vector(*v); },
+                 [](const D3DXCOLOR* v) { return Colour(*v); }, [](const std::string* v) { return *v; }},
+      field);
+}
+
+void ParseInto(const FieldRef& field, const std::string& value) {
+  std::visit(
+      Overloaded{[&](bool* v) { *v = value == "true"; }, [&](int* v) { ParseInt(value, v); },
+                 [&](float* v) { ParseFloat(value, v); }, [&](D3DXVECTOR3* v) { ParseVector(value, v); },
+                 [&](D3DXCOLOR* v) { ParseColour(value, v); },
+                 [&](std::string* v) {
+                   if (!value.empty()) *v = value;
+                 }},
+      field);
+}
+
 void ParseField(const std::string& key, const std::string& value, ParticleParams* p, Carried* carried) {
-  BillboardParams& b = p->Billboard;
-  EmissionParams& e = p->Emission;
-  if (key == "UseRandom")
-    b.UseRandom = value == "true";
-  else if (key == "RandomVelocityMin")
-    ParseVector(value, &b.RandomVelocityMin);
-  else if (key == "RandomVelocityMax")
-    ParseVector(value, &b.RandomVelocityMax);
-  else if (key == "RandomRotateMin")
-    ParseFloat(value, &b.RandomRotateValueMin);
-  else if (key == "RandomRotateMax")
-    ParseFloat(value, &b.RandomRotateValueMax);
-  else if (key == "RandomWeightMin")
-    ParseFloat(value, &b.RandomWeightMin);
-  else if (key == "RandomWeightMax")
-    ParseFloat(value, &b.RandomWeightMax);
-  else if (key == "DistortionMin")
-    ParseFloat(value, &b.DistortionMin);
-  else if (key == "DistortionMax")
-    ParseFloat(value, &b.DistortionMax);
-  else if (key == "RandomCreate")
-    ParseInt(value, &carried->randomCreate);
-  else if (key == "LockPosition")
-    ParseInt(value, &carried->lockPosition);
-  else if (key == "DelayStartTime")
-    ParseInt(value, &b.DelayStartTime);
-  else if (key == "CreateRange")
-    ParseFloat(value, &b.CreateRange);
-  else if (key == "Altitude")
-    ParseFloat(value, &b.Altitude);
-  else if (key == "PosOffset")
-    ParseVector(value, &b.PosOffset);
-  else if (key == "Velocity")
-    ParseVector(value, &b.Velocity);
-  else if (key == "VelocityAttenuation")
-    ParseFloat(value, &b.VelocityAttenuation);
-  else if (key == "Behavior")
-    ParseInt(value, &carried->behavior);
-  else if (key == "Scale")
-    ParseVector(value, &b.Scale);
-  else if (key == "Color")
-    ParseColour(value, &b.Color);
-  else if (key == "DestColor")
-    ParseColour(value, &b.DestColor);
-  else if (key == "ColorAttenuation")
-    ParseFloat(value, &b.ColorAttenuation);
-  else if (key == "Scaling")
-    ParseVector(value, &b.Scaling);
-  else if (key == "Weight")
-    ParseFloat(value, &b.Weight);
-  else if (key == "Radius")
-    ParseFloat(value, &e.Radius);
-  else if (key == "RotateAngle")
-    ParseFloat(value, &b.RotateAngle);
-  else if (key == "RotateRadius")
-    ParseFloat(value, &b.RotateRadius);
-  else if (key == "RandomRotateMinBH")
-    ParseFloat(value, &b.RandomRotateMin);
-  else if (key == "RandomRotateMaxBH")
-    ParseFloat(value, &b.RandomRotateMax);
-  else if (key == "PopTime")
-    ParseInt(value, &b.PopTime);
-  else if (key == "Quantity")
-    ParseInt(value, &e.Quantity);
-  else if (key == "TextureTag") {
-    if (!value.empty()) e.TextureTag = value;
-  } else if (key == "Trail")
-    b.Trail = value == "true";
+  if (const Field* field = FindField(key)) {
+    if (field->carried == kNotCarried) {
+      ParseInto(field->at(*p), value);
+    } else {
+      ParseInt(value, &(*carried)[static_cast<std::size_t>(field->carried)]);
+    }
+  }
   // Written into the set after every field line, known key or not.
-  b.RandomCreate = carried->randomCreate;
-  b.LockPosition = carried->lockPosition;
-  e.Behavior = carried->behavior;
+  for (const Field& field : kFields)
+    if (field.carried != kNotCarried)
+      *std::get<int*>(field.at(*p)) = (*carried)[static_cast<std::size_t>(field.carried)];
 }
 
 bool IsWhitespace(char c) {
@@ -313,42 +292,10 @@ std::string ParticleText(const EffectTable& effects) {
   for (const auto& [tag, definitions] : effects) {
     Line(&text, "Tag", tag);
     for (std::size_t i = 0; i < definitions.size(); ++i) {
-      const BillboardParams& b = definitions[i].Billboard;
-      const EmissionParams& e = definitions[i].Emission;
       Line(&text, "Index", std::to_string(i));
-      Line(&text, "UseRandom", Bool(b.UseRandom));
-      Line(&text, "RandomVelocityMin", Vector(b.RandomVelocityMin));
-      Line(&text, "RandomVelocityMax", Vector(b.RandomVelocityMax));
-      Line(&text, "RandomRotateMin", Float(b.RandomRotateValueMin));
-      Line(&text, "RandomRotateMax", Float(b.RandomRotateValueMax));
-      Line(&text, "RandomWeightMin", Float(b.RandomWeightMin));
-      Line(&text, "RandomWeightMax", Float(b.RandomWeightMax));
-      Line(&text, "DistortionMin", Float(b.DistortionMin));
-      Line(&text, "DistortionMax", Float(b.DistortionMax));
-      Line(&text, "RandomCreate", std::to_string(b.RandomCreate));
-      Line(&text, "LockPosition", std::to_string(b.LockPosition));
-      Line(&text, "DelayStartTime", std::to_string(b.DelayStartTime));
-      Line(&text, "CreateRange", Float(b.CreateRange));
-      Line(&text, "Altitude", Float(b.Altitude));
-      Line(&text, "PosOffset", Vector(b.PosOffset));
-      Line(&text, "Velocity", Vector(b.Velocity));
-      Line(&text, "VelocityAttenuation", Float(b.VelocityAttenuation));
-      Line(&text, "Behavior", std::to_string(e.Behavior));
-      Line(&text, "Scale", Vector(b.Scale));
-      Line(&text, "Color", Colour(b.Color));
-      Line(&text, "DestColor", Colour(b.DestColor));
-      Line(&text, "ColorAttenuation", Float(b.ColorAttenuation));
-      Line(&text, "Scaling", Vector(b.Scaling));
-      Line(&text, "Weight", Float(b.Weight));
-      Line(&text, "Radius", Float(e.Radius));
-      Line(&text, "RotateAngle", Float(b.RotateAngle));
-      Line(&text, "RotateRadius", Float(b.RotateRadius));
-      Line(&text, "RandomRotateMinBH", Float(b.RandomRotateMin));
-      Line(&text, "RandomRotateMaxBH", Float(b.RandomRotateMax));
-      Line(&text, "PopTime", std::to_string(b.PopTime));
-      Line(&text, "Quantity", std::to_string(e.Quantity));
-      Line(&text, "TextureTag", e.TextureTag);
-      Line(&text, "Trail", Bool(b.Trail));
+      // The fields are only read here; the table's accessors serve reading and writing alike.
+      auto& set = const_cast<ParticleParams&>(definitions[i]);
+      for (const Field& field : kFields) Line(&text, field.key, FieldText(field.at(set)));
     }
   }
   return text;
@@ -362,7 +309,7 @@ bool SaveParticleText(const EffectTable& effects, const std::string& path) {
 }
 
 bool IsParticleTextKey(std::string_view key) {
-  return std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
+  return key == "Tag" || key == "Index" || FindField(key) != nullptr;
 }
 
 void MergeParticleText(std::istream& in, EffectTable* table) {
@@ -381,7 +328,7 @@ void MergeParticleText(std::string_view text, EffectTable* table) {
   std::vector<ParticleParams>* list = &untagged;
   Gaps gaps(lineCount);
   int index = 0;
-  Carried carried;
+  Carried carried{};
   std::size_t linesRead = 0;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
