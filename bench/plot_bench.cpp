@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "editor/implot.h"
+#include "ui/implot.h"
 
 #include "bench_support.h"
 

@@ -5,7 +5,7 @@
 #include "app/child_window.h"
 #include "app/manager.h"
 #include "editor/editor.h"
-#include "editor/implot.h"
+#include "ui/implot.h"
 #include "platform/interface/interface_backend.h"
 
 bool SetUpInterface(CManager& manager, platform::WindowSystem& system) {

@@ -45,6 +45,17 @@ CManager::~CManager() = default;
 
 bool CManager::MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
 
+bool CManager::IsPointerVisible() const { return pointer_ && pointer_->IsVisible(); }
+
+void CManager::SetPointerVisible(bool visible) {
+  if (!pointer_) return;
+  if (visible) {
+    pointer_->Show();
+  } else {
+    pointer_->Hide();
+  }
+}
+
 CManager* CManager::GetInstance() {
   auto& instance = Instance();
   if (!instance) instance.reset(new CManager());

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "particle/particle_params.h"
+#include "effect/effect_table.h"
 #include "platform/gfx/d3d_types.h"
 
 class CCamera;
@@ -49,6 +49,9 @@ class CManager {
   CModelManager* GetModelManager() const { return modelManager_.get(); }
   CSoundManager* GetSoundManager() const { return soundManager_.get(); }
   CPointer* GetPointer() const { return pointer_; }
+  // The pointer's visibility, for the editor's Show/Hide Pointer button (false without a pointer).
+  bool IsPointerVisible() const;
+  void SetPointerVisible(bool visible);
   CEditor* GetEditor() const { return editor_.get(); }
   EffectTable* GetEffectTable() const { return effectTable_.get(); }
   // True while the mouse is over one of the editor's windows.

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "editor/editor.h"
-#include "editor/implot.h"
-#include "editor/ui_items.h"
+#include "ui/implot.h"
+#include "ui/ui_items.h"
 
 namespace {
 

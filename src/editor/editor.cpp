@@ -6,17 +6,22 @@
 #include <utility>
 
 #include "app/manager.h"
-#include "editor/implot.h"
-#include "editor/item_log.h"
-#include "editor/ui_items.h"
+#include "ui/implot.h"
+#include "ui/item_log.h"
+#include "ui/ui_items.h"
 #include "platform/interface/interface_backend.h"
 #include "platform/message_sink.h"
-#include "view/pointer.h"
+#include "resource/texture_manager.h"
 
 namespace {
 
 EffectTable* Table() {
   return CManager::GetInstance()->GetEffectTable();
+}
+
+const gfx::Texture* IconTexture(const std::string& label) {
+  CTextureManager* textures = CManager::GetInstance()->GetTextureManager();
+  return textures ? textures->GetTexture(true, label) : nullptr;
 }
 
 }  // namespace
@@ -88,8 +93,8 @@ bool CEditor::Update(bool show, bool showAnother) {
     ImGui::SetNextWindowPos(ImVec2(0.0f, 20.0f), ImGuiCond_Once);
     ImGui::SetNextWindowSize(ImVec2(400.0f, 400.0f), ImGuiCond_Once);
   }
-  CPointer* pointer = CManager::GetInstance()->GetPointer();
-  if (std::exchange(firstUpdate_, false) && pointer) PointerHidden = pointer->IsVisible();
+  CManager* manager = CManager::GetInstance();
+  if (std::exchange(firstUpdate_, false) && manager->GetPointer()) PointerHidden = manager->IsPointerVisible();
 
   // The selected effect reaches the table every frame, shown or not.
   if (TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size())) {
@@ -122,9 +127,10 @@ bool CEditor::Update(bool show, bool showAnother) {
   ImGui::Separator();
   ShowEmissionInterval();
   ImGui::Separator();
-  if (IconButton(Widgets, "ICON_PARTICLE", ImVec2(100.0f, 100.0f))) ShowParticles = !ShowParticles;
+  if (IconButton(Widgets, IconTexture("ICON_PARTICLE"), "ICON_PARTICLE", ImVec2(100.0f, 100.0f)))
+    ShowParticles = !ShowParticles;
   ImGui::SameLine();
-  if (IconButton(Widgets, "ICON_SOUND", ImVec2(100.0f, 100.0f))) ShowSounds = !ShowSounds;
+  if (IconButton(Widgets, IconTexture("ICON_SOUND"), "ICON_SOUND", ImVec2(100.0f, 100.0f))) ShowSounds = !ShowSounds;
   ShowPanelWindows();
   ui::Checkbox("Another Window", &showAnother);
   ImGui::End();
@@ -162,13 +168,7 @@ void CEditor::TestMouseOverWindow() {
 void CEditor::ShowPointerButton() {
   if (interface_ && ui::Button(PointerHidden ? "Show Pointer" : "Hide Pointer"))
     PointerHidden = !PointerHidden;
-  CPointer* pointer = CManager::GetInstance()->GetPointer();
-  if (!pointer) return;
-  if (PointerHidden) {
-    pointer->Hide();
-  } else {
-    pointer->Show();
-  }
+  CManager::GetInstance()->SetPointerVisible(!PointerHidden);
 }
 
 void CEditor::ShowNotices() {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "editor/implot.h"
-#include "editor/widgets.h"
-#include "particle/particle_params.h"
+#include "ui/implot.h"
+#include "ui/widgets.h"
+#include "effect/effect_table.h"
 
 namespace platform {
 class InterfaceBackend;

@@ -7,7 +7,7 @@
 
 #include "app/manager.h"
 #include "editor/editor.h"
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 #include "effectfile/backup.h"
 #include "effectfile/document_file.h"
 #include "effectfile/particle_json.h"

@@ -6,7 +6,7 @@
 #include "editor/editor.h"
 #include "editor/motion_rows.h"
 #include "editor/panel_combos.h"
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 
 namespace {
 

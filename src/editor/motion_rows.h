@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "editor/panel_rows.h"
-#include "particle/particle_params.h"
+#include "ui/panel_rows.h"
+#include "effect/particle_params.h"
 
 template <class P>
 using ParticleRow = BoundRow<P, EmissionParams>;

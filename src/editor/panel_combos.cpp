@@ -1,7 +1,7 @@
 #include "editor/panel_combos.h"
 
 #include "app/manager.h"
-#include "editor/widgets.h"
+#include "ui/widgets.h"
 #include "resource/model_manager.h"
 #include "resource/texture_manager.h"
 

@@ -7,8 +7,8 @@
 
 #include "app/manager.h"
 #include "editor/editor.h"
-#include "editor/item_log.h"
-#include "editor/ui_items.h"
+#include "ui/item_log.h"
+#include "ui/ui_items.h"
 #include "resource/sound_manager.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "editor/editor.h"
 #include "editor/panel_combos.h"
-#include "editor/panel_rows.h"
+#include "ui/panel_rows.h"
 
 namespace {
 

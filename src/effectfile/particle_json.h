@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "particle/particle_params.h"
+#include "effect/effect_table.h"
 #include "resource/json_reader.h"
 
 // The document's text for the effects (the null document for none), with its end of line.

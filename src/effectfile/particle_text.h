@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "particle/particle_params.h"
+#include "effect/effect_table.h"
 
 // The document's text for the effects.
 std::string ParticleText(const EffectTable& effects);

@@ -4,13 +4,13 @@
 #include <utility>
 
 #include "app/manager.h"
+#include "effect/random_range.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
 #include "particle/trail.h"
 #include "platform/message_sink.h"
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
-#include "view/camera.h"
 
 namespace {
 
@@ -288,8 +288,9 @@ void CMeshParticle::DrawThroughEffect(gfx::Device* device) {
 
   UVScroll& scroll = Shared().meshUV;
   scroll.Advance(m.UVMovement[0], m.UVMovement[1]);
-  const CCamera* camera = manager->GetCamera();
-  const D3DXMATRIX wvp[3] = {world_, camera->GetView(), camera->GetProjection()};
+  D3DXMATRIX wvp[3] = {world_};
+  device->GetTransform(D3DTS_VIEW, &wvp[1]);
+  device->GetTransform(D3DTS_PROJECTION, &wvp[2]);
   const float offset[2] = {scroll.U(), scroll.V()};
   const float diffuse[4] = {m.Color.r, m.Color.g, m.Color.b, m.Color.a};
   effect->SetMatrixArray(wvp_, wvp, 3);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/manager.h"
+#include "effect/random_range.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
 #include "particle/trail.h"

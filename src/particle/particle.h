@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "particle/particle_params.h"
+#include "effect/particle_params.h"
 #include "particle/physics_grid.h"
 #include "scene/billboard.h"
 

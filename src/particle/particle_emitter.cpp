@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/manager.h"
+#include "effect/random_range.h"
 #include "particle/mesh_particle.h"
 #include "particle/particle.h"
 #include "platform/message_sink.h"

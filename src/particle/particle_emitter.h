@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "particle/particle_params.h"
+#include "effect/particle_params.h"
 #include "particle/physics_grid.h"
 #include "scene/object.h"
 

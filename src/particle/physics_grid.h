@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "particle/particle_params.h"
+#include "effect/particle_params.h"
 #include "platform/gfx/d3dx_math.h"
 
 class CParticle;

@@ -2,7 +2,6 @@
 
 #include "app/manager.h"
 #include "resource/shader_manager.h"
-#include "view/camera.h"
 #include "resource/texture_manager.h"
 #include "app/renderer.h"
 
@@ -12,6 +11,15 @@ using Vertex = gfx::SceneVertex;
 constexpr DWORD kFvf = gfx::kSceneVertexFvf;
 
 gfx::Device* SceneDevice() { return CManager::GetInstance()->GetRenderer()->GetDevice(); }
+
+// The camera's matrices as last set on the scene's device (identity before any camera).
+D3DXMATRIX SceneTransform(D3DTRANSFORMSTATETYPE state) {
+  D3DXMATRIX matrix;
+  D3DXMatrixIdentity(&matrix);
+  if (CRenderer* renderer = CManager::GetInstance()->GetRenderer(); renderer && renderer->GetDevice())
+    renderer->GetDevice()->GetTransform(state, &matrix);
+  return matrix;
+}
 
 }  // namespace
 
@@ -135,10 +143,7 @@ D3DXMATRIX CBillboard::FacingMatrix(const D3DXMATRIX& view, bool keepUpright) co
 
 D3DXMATRIX CBillboard::CurrentWorld() const {
   if (placed_) return look_->world;
-  const CCamera* camera = CManager::GetInstance()->GetCamera();
-  D3DXMATRIX view;
-  D3DXMatrixIdentity(&view);
-  return FacingMatrix(camera ? camera->GetView() : view, false);
+  return FacingMatrix(SceneTransform(D3DTS_VIEW), false);
 }
 
 void CBillboard::Draw() {
@@ -181,8 +186,8 @@ void CBillboard::DrawShader(const std::string& label) {
   gfx::Device* device = SceneDevice();
   WriteVertices();
 
-  const D3DXMATRIX& view = manager->GetCamera()->GetView();
-  const D3DXMATRIX& projection = manager->GetCamera()->GetProjection();
+  const D3DXMATRIX view = SceneTransform(D3DTS_VIEW);
+  const D3DXMATRIX projection = SceneTransform(D3DTS_PROJECTION);
   look_->world = FacingMatrix(view, false);  // always fully facing through the effect
   placed_ = true;
   device->SetVertexDeclaration(shaders->GetDeclaration());

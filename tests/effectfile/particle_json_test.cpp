@@ -116,8 +116,9 @@ const char kSmokeEffect[] =
     R"("Velocity":{"X":0.0,"Y":3.0,"Z":-0.5},"VelocityAttenuation":0.009999999776482582,"Weight":1.75}]})";
 
 // Copies the named members: what a document carries, the rest left at the defaults.
-template <typename T, typename... Field>
-void Copy(const T& from, T& to, Field T::*... fields) {
+// (Members of a base record are named through the derived one: &B::PopTime.)
+template <typename T, typename... Member>
+void Copy(const T& from, T& to, Member... fields) {
   ((to.*fields = from.*fields), ...);
 }
 

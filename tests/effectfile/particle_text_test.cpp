@@ -110,8 +110,9 @@ const char kSparkText[] =
     "TextureTag : FLARE\n"
     "Trail : false\n";
 
-template <typename T, typename... Field>
-void Copy(const T& from, T& to, Field T::*... fields) {
+// (Members of a base record are named through the derived one: &B::PopTime.)
+template <typename T, typename... Member>
+void Copy(const T& from, T& to, Member... fields) {
   ((to.*fields = from.*fields), ...);
 }
 

@@ -8,7 +8,8 @@
 #include <utility>
 
 #include "support/headless_scene.h"
-#include "particle/particle_params.h"
+#include "effect/particle_params.h"
+#include "effect/random_range.h"
 #include "scene/billboard.h"
 
 namespace {

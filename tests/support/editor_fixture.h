@@ -18,7 +18,7 @@
 #include "app/interface_setup.h"
 #include "app/manager.h"
 #include "editor/editor.h"
-#include "editor/item_log.h"
+#include "ui/item_log.h"
 #include "platform/headless_window_system.h"
 #include "support/temp_folder.h"
 

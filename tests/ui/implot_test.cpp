@@ -4,7 +4,7 @@
 
 // Vector arithmetic, which the library's internal header defines on request.
 #define IMGUI_DEFINE_MATH_OPERATORS
-#include "editor/implot.h"
+#include "ui/implot.h"
 
 #include <SDL_events.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include <functional>
 #include <limits>
 
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 #include "support/editor_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "editor/panel_rows.h"
+#include "ui/panel_rows.h"
 
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 
 namespace {
 

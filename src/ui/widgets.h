@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace gfx {
+class Texture;
+}
+
 // What the widgets keep for the whole run, shared by all of them.
 struct WidgetState {
   float IconAngle = 0.0f;  // degrees; advances while an icon is hovered
@@ -25,9 +29,9 @@ void ComboList(int& selection, const std::vector<std::string>& entries, std::str
 // "Disable" + name while flag is set, "Enable" + name while not; pressing flips the flag.
 void ToggleButton(bool& flag, std::string name);
 
-// The texture (from the editor window's device) as a button that wobbles while hovered.
-// True when clicked this frame.
-bool IconButton(WidgetState& state, std::string textureName, ImVec2 size);
+// The texture (made on the editor window's device; null draws a white square) as a button
+// that wobbles while hovered, logged under name. True when clicked this frame.
+bool IconButton(WidgetState& state, const gfx::Texture* texture, const std::string& name, ImVec2 size);
 
 // Four channel drags, a swatch, "!" and the label; the swatch and "!" open the palette picker.
 // colour is four floats (RGBA). True when the colour changed this frame.

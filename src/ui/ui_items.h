@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "editor/implot.h"
+#include "ui/implot.h"
 
 namespace ui {
 

@@ -1,10 +1,10 @@
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 
 #include <imgui_internal.h>
 
 #include <algorithm>
 
-#include "editor/item_log.h"
+#include "ui/item_log.h"
 
 namespace ui {
 

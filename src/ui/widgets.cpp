@@ -1,14 +1,13 @@
-#include "editor/widgets.h"
+#include "ui/widgets.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 
-#include "app/manager.h"
-#include "editor/item_log.h"
-#include "editor/ui_items.h"
-#include "resource/texture_manager.h"
+#include "ui/item_log.h"
+#include "ui/ui_items.h"
+#include "platform/gfx/device.h"
 
 namespace {
 
@@ -47,10 +46,7 @@ void ToggleButton(bool& flag, std::string name) {
 
 // ---- IconButton ------------------------------------------------------------------------------
 
-bool IconButton(WidgetState& state, std::string textureName, ImVec2 size) {
-  const gfx::Texture* texture = nullptr;
-  if (CTextureManager* textures = CManager::GetInstance()->GetTextureManager())
-    texture = textures->GetTexture(true, textureName);
+bool IconButton(WidgetState& state, const gfx::Texture* texture, const std::string& name, ImVec2 size) {
   // A missing texture draws as an untextured (white) square, as the device draws a quad
   // without a texture: the font atlas's white pixel stands in.
   ImTextureID id = ImGui::GetIO().Fonts->TexID;
@@ -62,7 +58,7 @@ bool IconButton(WidgetState& state, std::string textureName, ImVec2 size) {
   }
 
   const ImVec2 p = ImGui::GetCursorScreenPos();
-  ui::InvisibleButton("##iconButton", size, textureName.c_str());
+  ui::InvisibleButton("##iconButton", size, name.c_str());
   const bool hovered = ImGui::IsItemHovered();
   const bool clicked = ImGui::IsItemClicked();
 

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "editor/widgets.h"
+#include "ui/widgets.h"
 #include "platform/gfx/d3dx_math.h"
 
 enum class RowKind { kDragInt, kDragFloat, kDragFloat2, kDragFloat3, kCheckbox, kColor };

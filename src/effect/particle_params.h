@@ -3,7 +3,6 @@
 // particle needs, and what both share. Plain values: copies are deep, nothing is shared.
 
 #include <array>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -51,16 +50,39 @@ struct PhysicsParams {
   bool operator==(const PhysicsParams&) const = default;
 };
 
-struct BillboardParams {
+// What a billboard and a mesh particle both have. Each kind keeps its own copy of these
+// values (a definition's Billboard.PopTime and Mesh.PopTime differ), so the two records
+// derive from this one rather than sharing an instance.
+struct CommonParams {
   D3DXVECTOR3 Position;
   D3DXVECTOR3 PosOffset;
   D3DXVECTOR3 Velocity;
-  D3DXVECTOR3 RandomVelocity;
   D3DXVECTOR3 Scale;
   D3DXVECTOR3 Scaling;
-  std::vector<PlotPoint> PlotPoints;
   D3DXCOLOR Color;
   D3DXCOLOR DestColor;
+  float RotateAngle = 0.0f;
+  float RotateRadius = 0.0f;
+  float RandomRotateMin = 0.0f;
+  float RandomRotateMax = 0.0f;
+  bool RotateActive = false;
+  int DelayStartTime = 0;
+  int FallDelay = 0;
+  int PopTime = 0;
+  float VelocityAttenuation = 0.0f;
+  float ColorAttenuation = 0.0f;
+  float RotateValue = 0.0f;
+  float Weight = 0.0f;
+  float Altitude = 0.0f;
+  float CreateRange = 0.0f;
+  bool UseRandom = false;
+  bool Trail = false;
+  bool operator==(const CommonParams&) const = default;
+};
+
+struct BillboardParams : CommonParams {
+  D3DXVECTOR3 RandomVelocity;
+  std::vector<PlotPoint> PlotPoints;
   D3DXCOLOR BeginTrailColor;
   D3DXCOLOR EndTrailColor;
   std::string TrailTexture;
@@ -71,11 +93,6 @@ struct BillboardParams {
   int AnimSpeed = 0;
   bool AnimLoop = false;
   PhysicsParams Physics;
-  float RotateAngle = 0.0f;
-  float RotateRadius = 0.0f;
-  float RandomRotateMin = 0.0f;
-  float RandomRotateMax = 0.0f;
-  bool RotateActive = false;
   D3DXVECTOR3 RandomVelocityMin;
   D3DXVECTOR3 RandomVelocityMax;
   float RandomWeightMax = 0.0f;
@@ -86,62 +103,28 @@ struct BillboardParams {
   int LockPosition = Lock_None;
   float DistortionMax = 0.0f;
   float DistortionMin = 0.0f;
-  int DelayStartTime = 0;
-  int FallDelay = 0;
-  int PopTime = 0;
-  float VelocityAttenuation = 0.0f;
-  float ColorAttenuation = 0.0f;
-  float RotateValue = 0.0f;
-  float Weight = 0.0f;
-  float Altitude = 0.0f;
-  float CreateRange = 0.0f;
   bool CollisionPending = false;
-  bool UseRandom = false;
   bool UsePhysics = false;
   bool UseAnimation = false;
-  bool Trail = false;
   bool SeparateTrailColors = false;
   bool operator==(const BillboardParams&) const = default;
 };
 
-struct MeshParams {
-  D3DXVECTOR3 Position;
-  D3DXVECTOR3 PosOffset;
-  D3DXVECTOR3 Velocity;
-  D3DXVECTOR3 Scale;
-  D3DXVECTOR3 Scaling;
+struct MeshParams : CommonParams {
   D3DXVECTOR3 Rotation;
   std::array<float, 2> UVMovement{};
-  D3DXCOLOR Color;
-  D3DXCOLOR DestColor;
   float RandomColorMin = 0.0f;
   float RandomColorMax = 0.0f;
-  float ColorAttenuation = 0.0f;
   float Emissive = 0.0f;
   bool RandomColor = false;
-  float RotateAngle = 0.0f;
-  float RotateRadius = 0.0f;
-  float RandomRotateMin = 0.0f;
-  float RandomRotateMax = 0.0f;
-  bool RotateActive = false;
   std::string ModelTag;
   std::string TextureTag;
   std::string MaskTextureTag;
-  int DelayStartTime = 0;
-  int FallDelay = 0;
-  int PopTime = 0;
-  float VelocityAttenuation = 0.0f;
-  float RotateValue = 0.0f;
-  float Weight = 0.0f;
-  float Altitude = 0.0f;
-  float CreateRange = 0.0f;
   float RandomValueMin = 0.0f;
   float RandomValueMax = 0.0f;
   bool CreateRandomPos = false;
-  bool UseRandom = false;
   bool UseTexture = false;
   bool UseMaskTexture = false;
-  bool Trail = false;
   bool UseShader = false;
   bool operator==(const MeshParams&) const = default;
 };
@@ -170,10 +153,3 @@ struct ParticleParams {
   EmissionParams Emission;
   bool operator==(const ParticleParams&) const = default;
 };
-
-// Named effects: tag to the effect's definitions, ordered by tag.
-using EffectTable = std::map<std::string, std::vector<ParticleParams>>;
-
-// A value between a and b (upper bound usually first): b + (a - b) x k / 32767 for k drawn
-// uniformly from 0..32767, in single precision. Equals b when a == b.
-float RandomRange(float a, float b);

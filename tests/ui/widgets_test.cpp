@@ -1,7 +1,7 @@
 // The editor's small widgets, built in a window of the test's own every frame as the editor
 // builds its windows, and driven only by mouse input through the editor window's events.
 
-#include "editor/widgets.h"
+#include "ui/widgets.h"
 
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/ui_items.h"
+#include "ui/ui_items.h"
 #include "resource/texture_manager.h"
 #include "support/editor_fixture.h"
 
@@ -243,8 +243,8 @@ TEST_F(EditorWidgetsTest, IconButtonWobblesWhileHoveredAndClicksOnce) {
   WidgetState state;
   int clicks = 0, missingClicks = 0;
   Show([&] {
-    clicks += IconButton(state, "ICON_PARTICLE", ImVec2(100, 100));
-    missingClicks += IconButton(state, "NO_SUCH_ICON", ImVec2(60, 60));
+    clicks += IconButton(state, texture, "ICON_PARTICLE", ImVec2(100, 100));
+    missingClicks += IconButton(state, nullptr, "NO_SUCH_ICON", ImVec2(60, 60));
   });
   Step();
   const ui::LoggedItem icon = Find("ICON_PARTICLE", "Test");

@@ -1,4 +1,4 @@
-#include "particle/particle_params.h"
+#include "effect/random_range.h"
 
 #include <random>
 

@@ -1,4 +1,4 @@
-#include "editor/item_log.h"
+#include "ui/item_log.h"
 
 #include <imgui_internal.h>
 

@@ -1,6 +1,6 @@
 // The library's vector arithmetic, which its internal header defines on request.
 #define IMGUI_DEFINE_MATH_OPERATORS
-#include "editor/implot.h"
+#include "ui/implot.h"
 
 #include <imgui_internal.h>
 
