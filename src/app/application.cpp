@@ -38,20 +38,20 @@ void CapturePresents(CManager& manager, bool on) {
 int RunApplication(const CommandLine& options, platform::WindowSystem& system, platform::Clock& clock) {
   std::unique_ptr<platform::Window> mainWindow = system.CreateWindow("TEST", kSceneWidth, kSceneHeight);
   if (!mainWindow) {
-    platform::ShowMessage("警告！", "メインウィンドウを作成できませんでした。");
+    platform::ShowMessage(platform::kWarningCaption, "メインウィンドウを作成できませんでした。");
     return 1;
   }
   CManager* manager = CManager::GetInstance();
   manager->SetTitle("TEST");
   if (FAILED(manager->Init(mainWindow.get(), &system))) {
     // Frames need every service; stop here rather than run without a renderer.
-    platform::ShowMessage("警告！", "初期化に失敗しました: " + manager->FailedStep() + " could not start.");
+    platform::ShowMessage(platform::kWarningCaption, "初期化に失敗しました: " + manager->FailedStep() + " could not start.");
     manager->Uninit();
     return 1;
   }
   mainWindow->Show();
   if (!SetUpInterface(*manager, system)) {
-    platform::ShowMessage("警告！", "初期化に失敗しました。エディターの画面を開始できません。");
+    platform::ShowMessage(platform::kWarningCaption, "初期化に失敗しました。エディターの画面を開始できません。");
     manager->Uninit();
     return 1;
   }

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
 
   auto system = platform::SdlWindowSystem::Create(&error);
   if (!system) {
-    platform::ShowMessage("警告！", "ウィンドウシステムを開始できません: " + error);
+    platform::ShowMessage(platform::kWarningCaption, "ウィンドウシステムを開始できません: " + error);
     return 1;
   }
   platform::SteadyClock clock;

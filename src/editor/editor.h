@@ -13,6 +13,7 @@
 #include "ui/implot.h"
 #include "ui/widgets.h"
 #include "effect/effect_table.h"
+#include "effectfile/document_file.h"
 
 namespace platform {
 class InterfaceBackend;
@@ -157,6 +158,7 @@ class CEditor {
   void RefreshTags();
   bool LoadText(const std::string& path);
   bool LoadJson(const std::string& path);
+  bool LoadDocument(const std::string& path, DocumentError (*load)(EffectTable*, const std::string&));
   // The first definition of the first tag, which new tags and "+" copy ("Begin"'s own
   // definition when the first tag has none).
   ParticleParams TemplateDefinition();

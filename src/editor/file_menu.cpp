@@ -33,23 +33,19 @@ void CEditor::ShowFileMenu() {
   ImGui::EndMenuBar();
 }
 
-bool CEditor::LoadText(const std::string& path) {
-  EffectTable* table = CManager::GetInstance()->GetEffectTable();
-  if (!table) return false;
-  if (!LoadParticleText(table, &Effects, path, "")) {
-    documentFailed_ = true;
-    return false;
-  }
-  RefreshTags();
-  return true;
-}
+bool CEditor::LoadText(const std::string& path) { return LoadDocument(path, LoadParticleText); }
 
-bool CEditor::LoadJson(const std::string& path) {
+bool CEditor::LoadJson(const std::string& path) { return LoadDocument(path, LoadParticleJson); }
+
+// Each format merges by its own rule (JSON keeps the effects the editor has, text replaces
+// the ones it names); both commit alike.
+bool CEditor::LoadDocument(const std::string& path, DocumentError (*load)(EffectTable*, const std::string&)) {
   EffectTable* table = CManager::GetInstance()->GetEffectTable();
   if (!table) return false;
   // A document that fails half way must leave the effects as they were: merge into a copy.
   EffectTable loaded = *table;
-  if (!LoadParticleJson(&loaded, path)) {
+  if (const DocumentError error = load(&loaded, path)) {
+    platform::ShowMessage(platform::kWarningCaption, *error);
     documentFailed_ = true;
     return false;
   }
@@ -70,7 +66,7 @@ bool CEditor::OpenDocument(const std::string& path) {
     if (extension == ".txt") return LoadText(path);
     refusal = "The file " + path + " is not an effect document: open a .json or a .txt document.";
   }
-  platform::ShowMessage("警告！", refusal);
+  platform::ShowMessage(platform::kWarningCaption, refusal);
   documentFailed_ = true;
   return false;
 }

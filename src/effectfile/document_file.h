@@ -16,6 +16,10 @@ class DocumentTooLarge : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What a load tells the user when it fails, naming the file; nothing when the document was
+// read (a missing document reads as one of no effects).
+using DocumentError = std::optional<std::string>;
+
 // The file's bytes, or nothing when it does not exist. Throws DocumentTooLarge for a file
 // over kMaxDocumentBytes, before reading it, and std::runtime_error with the reason for a file
 // that exists but cannot be read (a folder, a pipe or a device, no permission).

@@ -280,7 +280,7 @@ bool SaveParticleJson(const EffectTable& effects, const std::string& fileName, c
   } catch (const std::exception& e) {
     error = folder + fileName + ": " + e.what();
   }
-  platform::ShowMessage("警告！", "The effects were not saved. " + error);
+  platform::ShowMessage(platform::kWarningCaption, "The effects were not saved. " + error);
   return false;
 }
 
@@ -316,12 +316,11 @@ void MergeParticleJson(const Json& document, EffectTable* table) {
   }
 }
 
-bool LoadParticleJson(EffectTable* table, const std::string& path) {
+DocumentError LoadParticleJson(EffectTable* table, const std::string& path) {
   try {
     if (const auto text = ReadDocumentFile(path)) MergeParticleJson(ParseJson(*text), table);
-    return true;
+    return std::nullopt;
   } catch (const std::exception& e) {
-    platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());
-    return false;
+    return path + ": the effects could not be loaded: " + e.what();
   }
 }

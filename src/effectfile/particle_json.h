@@ -5,6 +5,7 @@
 #include <string>
 
 #include "effect/effect_table.h"
+#include "effectfile/document_file.h"
 #include "resource/json_reader.h"
 
 // The document's text for the effects (the null document for none), with its end of line.
@@ -24,7 +25,7 @@ bool SaveParticleJson(const EffectTable& effects, const std::string& fileName,
 void MergeParticleJson(const Json& document, EffectTable* table);
 
 // Reads "Data/FILE/particle.json" (or the given path) into the table. A missing file changes
-// nothing; a file larger than any document may be is refused before it is read; an error is
-// reported through the message sink, naming the file, with the library's message, and false
-// returned, the table holding what was merged before it.
-bool LoadParticleJson(EffectTable* table, const std::string& path = "Data/FILE/particle.json");
+// nothing; a file larger than any document may be is refused before it is read. An error
+// comes back as the message for the user, naming the file, with the library's message; the
+// table then holds what was merged before it.
+DocumentError LoadParticleJson(EffectTable* table, const std::string& path = "Data/FILE/particle.json");

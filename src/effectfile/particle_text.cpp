@@ -304,7 +304,7 @@ std::string ParticleText(const EffectTable& effects) {
 bool SaveParticleText(const EffectTable& effects, const std::string& path) {
   std::string error;
   if (WriteFileAtomically(path, ParticleText(effects), &error)) return true;
-  platform::ShowMessage("警告！", "The effects were not saved. " + error);
+  platform::ShowMessage(platform::kWarningCaption, "The effects were not saved. " + error);
   return false;
 }
 
@@ -360,23 +360,14 @@ void MergeParticleText(std::string_view text, EffectTable* table) {
   for (auto& [tag, sets] : working) (*table)[tag] = std::move(sets);
 }
 
-bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,
-                      const std::string& folder) {
-  const std::string path = folder + fileName;
+DocumentError LoadParticleText(EffectTable* table, const std::string& path) {
   try {
-    // Read everything before touching the table, so a refused document changes nothing.
-    if (const auto text = ReadDocumentFile(path)) {
-      EffectTable merged = *table;
-      MergeParticleText(*text, &merged);
-      *table = std::move(merged);
-    }
+    // The merge reads the whole document before it touches the table.
+    if (const auto text = ReadDocumentFile(path)) MergeParticleText(*text, table);
+    return std::nullopt;
   } catch (const NotParticleText& e) {
-    platform::ShowMessage("警告！", path + " is " + e.what());
-    return false;
+    return path + " is " + e.what();
   } catch (const std::exception& e) {
-    platform::ShowMessage("警告！", path + ": the effects could not be loaded: " + e.what());
-    return false;
+    return path + ": the effects could not be loaded: " + e.what();
   }
-  if (editorEffects && editorEffects != table) *editorEffects = *table;
-  return true;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "effect/effect_table.h"
+#include "effectfile/document_file.h"
 
 // The document's text for the effects.
 std::string ParticleText(const EffectTable& effects);
@@ -37,10 +38,8 @@ void MergeParticleText(std::istream& in, EffectTable* table);
 // holds it once its whitespace is gone.
 bool IsParticleTextKey(std::string_view key);
 
-// Reads "folder + fileName" into the table, then makes the editor's map a copy of the table
-// (also when the file is missing). A file that cannot be read, is larger than any document
-// may be, is not a particle text document or holds an unreadable number is reported through
-// the message sink, naming the file; the table and the editor's map are then unchanged and
-// false is returned.
-bool LoadParticleText(EffectTable* table, EffectTable* editorEffects, const std::string& fileName,
-                      const std::string& folder = "Data/FILE/");
+// Reads "Data/FILE/particle.txt" (or the given path) into the table. A missing file changes
+// nothing. A file that cannot be read, is larger than any document may be, is not a particle
+// text document or holds an unreadable number leaves the table unchanged and comes back as the
+// message for the user, naming the file.
+DocumentError LoadParticleText(EffectTable* table, const std::string& path = "Data/FILE/particle.txt");

@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// The caption of every warning the program shows ("Warning!").
+inline constexpr std::string_view kWarningCaption = "警告！";
+
 class MessageSink {
  public:
   virtual ~MessageSink() = default;

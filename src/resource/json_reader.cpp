@@ -75,7 +75,7 @@ CatalogProblems::~CatalogProblems() {
   if (lines_.empty()) return;
   std::string text = path_ + ": skipped what could not be read:";
   for (const auto& line : lines_) text += "\n- " + line;
-  platform::ShowMessage("警告！", text);
+  platform::ShowMessage(platform::kWarningCaption, text);
 }
 
 void CatalogProblems::Entry(std::size_t index, const std::string& why) {

@@ -48,7 +48,7 @@ void CShaderManager::Load(const std::string& catalogPath) {
        ReadCatalog(CatalogEntries(catalogPath, "SHADER", &problems), &problems)) {
     std::unique_ptr<gfx::Effect> effect;
     std::string errors;
-    if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors))) platform::ShowMessage("警告！", errors);
+    if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors))) platform::ShowMessage(platform::kWarningCaption, errors);
     gfx::Effect* kept = effect.get();
     // The first entry of a label wins; a later one is compiled and dropped.
     if (!effects_.try_emplace(label, std::move(effect)).second) kept = effects_[label].get();

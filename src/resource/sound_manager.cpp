@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char* kCaption = "警告！";
-
 // The extension after the last "."; empty when there is none or the dot ends the path.
 std::string Extension(const std::string& path) {
   const auto dot = path.rfind('.');
@@ -19,7 +17,7 @@ std::string Extension(const std::string& path) {
 }
 
 void Tell(const std::string& text, const std::string& path, const std::string& why) {
-  platform::ShowMessage(kCaption, text + "\n" + path + (why.empty() ? "" : ": " + why));
+  platform::ShowMessage(platform::kWarningCaption, text + "\n" + path + (why.empty() ? "" : ": " + why));
 }
 
 }  // namespace
@@ -65,7 +63,7 @@ HRESULT CSoundManager::Init(platform::Window*) {
   if (!mixer_) {
     const char* text = error == audio::Mixer::OpenError::kEngine ? "XAudio2オブジェクトの作成に失敗！"
                                                                  : "マスターボイスの生成に失敗！";
-    platform::ShowMessage(kCaption, std::string(text) + "\nno sound output: " + reason);
+    platform::ShowMessage(platform::kWarningCaption, std::string(text) + "\nno sound output: " + reason);
     return E_FAIL;
   }
   for (const auto& [tag, entry] : catalog_) {

@@ -514,7 +514,7 @@ TEST_F(ParticlePanel, ShowingLoadedValuesAboveTheLimitsChangesNothing) {
 
   ChooseFileMenu("SaveJson");
   EffectTable saved;
-  ASSERT_TRUE(LoadParticleJson(&saved));
+  ASSERT_EQ(LoadParticleJson(&saved), std::nullopt);
   ASSERT_EQ(saved["Begin"].size(), 1u);
   EXPECT_EQ(saved["Begin"][0].Billboard.PopTime, 600);
   EXPECT_EQ(saved["Begin"][0].Emission.Quantity, 1000);
@@ -590,7 +590,7 @@ TEST_F(ParticlePanel, TextureTagsAreClearedOnlyWhenTheUserSwitchesTheBoxOff) {
   EXPECT_EQ(Def().Emission.TextureTag, "FLARE") << "showing the definition cleared its texture";
   ChooseFileMenu("SaveJson");
   EffectTable saved;
-  ASSERT_TRUE(LoadParticleJson(&saved));
+  ASSERT_EQ(LoadParticleJson(&saved), std::nullopt);
   EXPECT_EQ(saved["Begin"][0].Emission.TextureTag, "FLARE");
 
   BringToFront();

@@ -29,16 +29,16 @@ class ParticleTextTest : public TempFolderTest {
     text << in.rdbuf();
     return text.str();
   }
-  // Loads particle.txt into copies of the tables, expects a refusal that changes neither and
-  // returns what it said (one message).
-  static std::string RefusedLoad(const std::string& folder, const EffectTable& table, const EffectTable& editor) {
+  // Loads particle.txt into a copy of the table, expects a refusal that leaves it unchanged,
+  // says nothing itself and returns what the user is to be told.
+  static std::string RefusedLoad(const std::string& folder, const EffectTable& table) {
     platform::ScopedMessageRecorder messages;
-    EffectTable loadedTable = table, loadedEditor = editor;
-    EXPECT_FALSE(LoadParticleText(&loadedTable, &loadedEditor, "particle.txt", folder));
-    EXPECT_EQ(loadedTable, table);
-    EXPECT_EQ(loadedEditor, editor);
-    EXPECT_EQ(messages.Messages().size(), 1u);
-    return messages.Messages().empty() ? std::string() : messages.Messages()[0].text;
+    EffectTable loaded = table;
+    const DocumentError error = LoadParticleText(&loaded, folder + "particle.txt");
+    EXPECT_TRUE(error.has_value());
+    EXPECT_EQ(loaded, table);
+    EXPECT_TRUE(messages.Messages().empty());
+    return error.value_or("");
   }
 };
 
@@ -172,10 +172,9 @@ TEST_F(ParticleTextTest, RoundTripKeepsSixDigitsOfTheBillboardFields) {
   // The empty tag sorts first and comes back like any other.
   ASSERT_TRUE(SaveParticleText({{"Spark", {spark, second}}, {"Two", {second}}, {"", {second}}},
                                Folder() + "particle.txt"));
-  EffectTable table, editor;
-  ASSERT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+  EffectTable table;
+  ASSERT_EQ(LoadParticleText(&table, Folder() + "particle.txt"), std::nullopt);
   EXPECT_TRUE(messages.Messages().empty());
-  EXPECT_EQ(editor, table);
 
   ParticleParams rounded = CarriedText(spark);
   rounded.Billboard.RandomVelocityMax = {1.23457f, 1234570.0f, 1e-7f};
@@ -336,23 +335,21 @@ TEST_F(ParticleTextTest, UnreadableNumberChangesNothingAndSaysWhy) {
       {"PopTime : 99999999999", "stoi argument out of range"},
   };
   const EffectTable before{{"A", {SparkSet()}}, {"Keep", {}}};
-  const EffectTable editorBefore{{"Editor", {SparkSet()}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     Write("particle.txt",
           std::string("Tag : A\nIndex : 0\nRadius : 5\nTag : B\nIndex : 0\n") + c.line + "\n");
-    const std::string said = RefusedLoad(Folder(), before, editorBefore);
+    const std::string said = RefusedLoad(Folder(), before);
     EXPECT_NE(said.find(c.reason), std::string::npos) << said;
   }
 }
 
-TEST_F(ParticleTextTest, MissingFileStillCopiesTheTableToTheEditor) {
+TEST_F(ParticleTextTest, MissingFileChangesNothing) {
   const EffectTable before{{"A", {SparkSet()}}};
-  EffectTable table = before, editor{{"Editor", {}}};
+  EffectTable table = before;
   platform::ScopedMessageRecorder messages;
-  EXPECT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+  EXPECT_EQ(LoadParticleText(&table, Folder() + "particle.txt"), std::nullopt);
   EXPECT_EQ(table, before);
-  EXPECT_EQ(editor, before);
   EXPECT_TRUE(messages.Messages().empty());
 }
 
@@ -377,11 +374,10 @@ TEST_F(ParticleTextTest, WhatIsNoParticleTextDocumentIsRefusedNamingTheFile) {
       {"Tag : A\nRadius : abc\nx\ny\nz\n", "3 of 5 lines are not particle text lines"},
   };
   const EffectTable before{{"A", {SparkSet()}}};
-  const EffectTable editorBefore{{"Editor", {}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
     const std::string path = Write("particle.txt", c.bytes);
-    EXPECT_EQ(RefusedLoad(Folder(), before, editorBefore), path + " is not a particle text document: " + c.reason);
+    EXPECT_EQ(RefusedLoad(Folder(), before), path + " is not a particle text document: " + c.reason);
   }
 }
 
@@ -400,15 +396,14 @@ TEST_F(ParticleTextTest, DocumentsOfKnownLinesLoadHoweverOdd) {
     SCOPED_TRACE(text);
     Write("particle.txt", text);
     platform::ScopedMessageRecorder messages;
-    EffectTable table, editor{{"Editor", {}}};
-    EXPECT_TRUE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
+    EffectTable table;
+    EXPECT_EQ(LoadParticleText(&table, Folder() + "particle.txt"), std::nullopt);
     for (const auto& message : messages.Messages()) ADD_FAILURE() << message.text;
     EXPECT_FALSE(table.empty());
-    EXPECT_EQ(editor, table);
   }
   EffectTable table;
   Write("particle.txt", documents[4]);
-  ASSERT_TRUE(LoadParticleText(&table, nullptr, "particle.txt", Folder()));
+  ASSERT_EQ(LoadParticleText(&table, Folder() + "particle.txt"), std::nullopt);
   ASSERT_EQ(table["A"].size(), 1u);
   EXPECT_EQ(table["A"][0].Emission.Radius, 2.0f);
 
@@ -426,13 +421,7 @@ TEST_F(ParticleTextTest, DocumentsOfKnownLinesLoadHoweverOdd) {
 TEST_F(ParticleTextTest, DocumentOverTheSizeLimitIsRefusedBeforeItIsRead) {
   const std::string path = Sparse("particle.txt", std::uint64_t{300} << 20);
   const EffectTable before{{"A", {SparkSet()}}};
-  EffectTable table = before, editor{{"Editor", {}}};
-  platform::ScopedMessageRecorder messages;
-  EXPECT_FALSE(LoadParticleText(&table, &editor, "particle.txt", Folder()));
-  EXPECT_EQ(table, before);
-  EXPECT_EQ(editor, (EffectTable{{"Editor", {}}}));
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_EQ(messages.Messages()[0].text,
+  EXPECT_EQ(RefusedLoad(Folder(), before),
             path + ": the effects could not be loaded: the file holds 314572800 bytes, more than the 268435456 "
                    "(256 MB) a document may hold");
 }
