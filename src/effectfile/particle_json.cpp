@@ -100,7 +100,11 @@ bool FindNonFinite(const SortedJson& value, std::string* path) {
   } else if (value.is_array()) {
     for (std::size_t i = 0; i < value.size(); ++i) {
       if (!FindNonFinite(value[i], path)) continue;
-      *path = "[" + std::to_string(i) + "]" + *path;
+      // Not "[" + std::to_string(i): GCC 12 takes that for an overlapping copy (-Wrestrict).
+      std::string index = std::to_string(i);
+      index.insert(index.begin(), '[');
+      index += ']';
+      *path = index + *path;
       return true;
     }
   }

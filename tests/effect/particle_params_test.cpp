@@ -64,7 +64,7 @@ TEST(ParticleParamsTest, CopiesShareNoStringsOrLists) {
   copy.Emission.TextureTag[0] = 'X';
   copy.Billboard.PlotPoints[0].Value[0] = 9.0f;
   copy.Billboard.PlotPoints.push_back({});
-  copy.Emission.SoundTracks[0].TrackSound = "B";
+  copy.Emission.SoundTracks[0].TrackSound[0] = 'B';
   EXPECT_EQ(original.Emission.TextureTag, "FLARE");
   EXPECT_EQ(original.Billboard.PlotPoints, before.Billboard.PlotPoints);
   EXPECT_EQ(original.Emission.SoundTracks[0].TrackSound, "A");

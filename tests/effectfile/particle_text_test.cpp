@@ -311,7 +311,7 @@ TEST_F(ParticleTextTest, IndexGapsTakeNoMoreSetsThanTheLinesAfterThemCouldFill) 
 
 TEST_F(ParticleTextTest, EveryNamedEffectLoadsHoweverMany) {
   EffectTable many;
-  for (int i = 0; i < 40; ++i) many["E" + std::to_string(100 + i)] = {SparkSet()};
+  for (int i = 0; i < 40; ++i) many[std::string("E").append(std::to_string(100 + i))] = {SparkSet()};
   const EffectTable loaded = Merge(ParticleText(many));
   std::string lost;
   for (const auto& [tag, sets] : many) {

@@ -28,9 +28,9 @@ SDL_Event Text(const char* text, std::uint32_t window = kEditor) {
 std::vector<std::string> Frame(platform::InterfaceEventQueue& queue) {
   std::vector<std::string> seen;
   queue.DeliverFrame([&](const SDL_Event& e) {
-    if (e.type == SDL_TEXTINPUT) seen.push_back(std::string("t:") + e.text.text);
+    if (e.type == SDL_TEXTINPUT) seen.push_back(std::string("t:").append(e.text.text));
     if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP)
-      seen.push_back((e.type == SDL_KEYDOWN ? "+" : "-") + std::string(SDL_GetScancodeName(e.key.keysym.scancode)));
+      seen.push_back(std::string(e.type == SDL_KEYDOWN ? "+" : "-").append(SDL_GetScancodeName(e.key.keysym.scancode)));
     if (e.type == SDL_MOUSEBUTTONDOWN) seen.push_back("click");
   });
   return seen;

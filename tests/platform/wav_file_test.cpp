@@ -31,8 +31,7 @@ Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE", std::int
 
 // 16-bit mono PCM at 22050 Hz, in the 16 bytes of the plain format.
 Bytes Pcm16Format() {
-  Bytes f;
-  f.insert(f.end(), {1, 0, 1, 0});  // PCM, one channel
+  Bytes f = {1, 0, 1, 0};  // PCM, one channel
   PutU32(f, 22050);
   PutU32(f, 44100);
   f.insert(f.end(), {2, 0, 16, 0});

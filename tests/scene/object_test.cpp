@@ -253,7 +253,7 @@ TEST_F(RegistryTest, RunsOfAdditiveObjectsDrawParticlesThenTrailsAndOthersKeepTh
 TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
   const std::size_t liveBefore = ObjectPool::LiveObjects();
   for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority)
-    new Probe("p" + std::to_string(priority), &log_, priority);
+    new Probe(std::string("p").append(std::to_string(priority)), &log_, priority);
   CObject::ReleaseAll();
   for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority) {
     EXPECT_EQ(CObject::Head(priority), nullptr);
