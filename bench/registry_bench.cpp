@@ -11,18 +11,15 @@ namespace {
 class Idle final : public CObject {
  public:
   HRESULT Init() override { return S_OK; }
-  void Uninit() override { dead_ = true; }
+  void Uninit() override { SetDeath(); }
   void Update() override { ++updates_; }
   void Draw() override {}
-  void SetDeath() override { dead_ = true; }
-  bool IsDeath() override { return dead_; }
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
   D3DXVECTOR3 GetPos() override { return pos_; }
 
  private:
   D3DXVECTOR3 pos_;
   int updates_ = 0;
-  bool dead_ = false;
 };
 
 // Target: at most 10 ns per live object beyond the objects' own work.

@@ -1,8 +1,5 @@
 #include "particle/mesh_particle.h"
 
-#include <cmath>
-#include <utility>
-
 #include "app/manager.h"
 #include "effect/random_range.h"
 #include "app/renderer.h"
@@ -13,10 +10,6 @@
 #include "resource/texture_manager.h"
 
 namespace {
-
-// Trigonometry in double precision on single-precision inputs, rounded back to single.
-float Sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-float Cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
 
 // The alpha test's reference and function as they were before a draw changed them, put
 // back after it: the program has no usual value for them, so whatever draws next sees
@@ -42,7 +35,7 @@ class AlphaTestSettings {
 CMeshParticle* CMeshParticle::Create(const MeshParams& params, CParticleEmitter* emitter) {
   auto* particle = new CMeshParticle();
   particle->params_ = params;
-  particle->emitter_ = emitter;
+  if (emitter) particle->link_ = EmitterLink(emitter->GetId());
   particle->Init();
   return particle;
 }
@@ -65,8 +58,6 @@ HRESULT CMeshParticle::Init() {
     platform::ReportNotice("mesh particle: the model catalog has no model \"" + m.ModelTag +
                            "\"; such particles draw nothing");
 
-  life_ = m.PopTime;
-  if (life_ <= 0 && emitter_) emitter_->NoteExpired();
   if (m.RandomColor) {
     m.Color.r = RandomRange(m.RandomColorMax, m.RandomColorMin);
     m.Color.g = RandomRange(m.RandomColorMax, m.RandomColorMin);
@@ -75,6 +66,8 @@ HRESULT CMeshParticle::Init() {
   // The mesh particle never gives its trail a width, so the ribbon has no area.
   if (m.Trail) trail_ = CTrail::Create({}, CurrentWorld(), "");
   if (m.UseRandom) m.Weight = RandomRange(m.RandomValueMax, m.RandomValueMin);
+  motion_ = ParticleMotion(m);
+  if (motion_.Life() <= 0) link_.Expire();
 
   if (m.UseShader) {
     effectName_ = kEffectLabel;
@@ -121,8 +114,7 @@ void CMeshParticle::TellTrail(TrailCue cue) {
 void CMeshParticle::Uninit() {
   if (trail_) TellTrail(TrailCue::kEnd);
   trail_ = nullptr;
-  // The emitter must stop listing a particle before the registry deletes it.
-  if (emitter_) std::exchange(emitter_, nullptr)->Forget(this);
+  link_.Leave(this);
   // The models and textures belong to managers that go after the scene at exit.
   models_.clear();
   texture_ = nullptr;
@@ -133,9 +125,8 @@ void CMeshParticle::Uninit() {
 // ---- per frame --------------------------------------------------------------------------------
 
 void CMeshParticle::Update() {
-  ++age_;
   MeshParams& m = params_;
-  if (age_ <= m.DelayStartTime) {  // waiting: no motion, no drawing, life frozen
+  if (!motion_.BeginFrame()) {  // waiting: no motion, no drawing, life frozen
     if (trail_) TellTrail(TrailCue::kStop);
     return;
   }
@@ -144,34 +135,17 @@ void CMeshParticle::Update() {
   m.Position += m.Velocity;
   m.Scale += m.Scaling;
   m.Rotation.y += m.RotateValue;
-  if (m.RotateActive) {
+  if (motion_.Swirls()) {
     // Unlike a billboard's, the swirl adds to the velocity it has, so the path spirals.
-    const float angle = m.RotateAngle;
-    const float radius = m.RotateRadius * angle;
-    m.Velocity.x += Sin(angle * kDegreeToRadian) * radius;
-    m.Velocity.z += Cos(angle * kDegreeToRadian) * radius;
-    m.RotateAngle += RandomRange(m.RandomRotateMax, m.RandomRotateMin);
+    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(m);
+    m.Velocity.x += push.x;
+    m.Velocity.z += push.z;
   }
-  if (activeFrames_ >= m.FallDelay) m.Velocity.y -= m.Weight;
+  motion_.Fall(m.Velocity);
+  motion_.Fade(m.Color);
 
-  // Each frame the colour covers 1/(PopTime x ColorAttenuation) of the remaining way; a
-  // negative destination switches its group (red-green-blue, or alpha) off. With no
-  // slowness at all the colour is at its destination at once, rather than divided by zero.
-  const float slowness = static_cast<float>(m.PopTime) * m.ColorAttenuation;
-  auto approach = [slowness](float current, float target) {
-    return slowness > 0.0f ? current + (target - current) / slowness : target;
-  };
-  const D3DXCOLOR& dest = m.DestColor;
-  if (dest.r >= 0.0f && dest.g >= 0.0f && dest.b >= 0.0f) {
-    m.Color.r = approach(m.Color.r, dest.r);
-    m.Color.g = approach(m.Color.g, dest.g);
-    m.Color.b = approach(m.Color.b, dest.b);
-  }
-  if (dest.a >= 0.0f) m.Color.a = approach(m.Color.a, dest.a);
-
-  ++activeFrames_;
   if (trail_) TellTrail(TrailCue::kFollow);
-  if (--life_ == 0 && emitter_) emitter_->NoteExpired();
+  if (motion_.EndFrame()) link_.Expire();
 
   // The yaw stays near -pi..pi, one turn at most per frame.
   if (m.Rotation.y > D3DX_PI) {
@@ -184,7 +158,7 @@ void CMeshParticle::Update() {
 // ---- drawing ----------------------------------------------------------------------------------
 
 void CMeshParticle::Draw() {
-  if (age_ <= params_.DelayStartTime) {
+  if (motion_.Waiting()) {
     if (trail_) TellTrail(TrailCue::kHide);
     return;
   }

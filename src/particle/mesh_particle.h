@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "effect/particle_params.h"
+#include "particle/emitter_link.h"
+#include "particle/particle_motion.h"
 #include "resource/model_manager.h"
 #include "scene/object.h"
 
@@ -28,17 +30,15 @@ class CMeshParticle : public CObject {
   void Uninit() override;
   void Update() override;
   void Draw() override;
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   void SetPos(D3DXVECTOR3 pos) override { params_.Position = pos; }
   D3DXVECTOR3 GetPos() override { return params_.Position; }
 
   // The particle's copy of its definition: position, velocity, scale, turn and colour as
   // they are now.
   const MeshParams& GetParams() const { return params_; }
-  int GetLife() const { return life_; }
-  int GetAge() const { return age_; }
-  int GetActiveFrames() const { return activeFrames_; }
+  int GetLife() const { return motion_.Life(); }
+  int GetAge() const { return motion_.Age(); }
+  int GetActiveFrames() const { return motion_.ActiveFrames(); }
   // The world matrix of the last draw (zero before the first).
   const D3DXMATRIX& GetWorld() const { return world_; }
   gfx::Texture* GetTexture() const { return texture_; }
@@ -46,10 +46,9 @@ class CMeshParticle : public CObject {
   const std::vector<ModelInfo>& GetModels() const { return models_; }
   // "UVAnimation" when the particle draws through the effect, else empty.
   const std::string& GetEffectName() const { return effectName_; }
-  CParticleEmitter* GetEmitter() const { return emitter_; }
+  // The emitter that made it, while that plays; null once it ended or the particle ended.
+  CParticleEmitter* GetEmitter() const { return link_.Emitter(); }
   CTrail* GetTrail() const { return trail_; }
-  // The emitter no longer lists this particle (it dropped it, or ended).
-  void DetachEmitter() { emitter_ = nullptr; }
 
  private:
   // What a trail following this particle is told, in the order of the frame.
@@ -69,9 +68,7 @@ class CMeshParticle : public CObject {
   // The world of the last draw; before the first, the one a draw would compose now.
   D3DXMATRIX CurrentWorld() const { return placed_ ? world_ : ComposeWorld(); }
 
-  int age_ = 0;
-  int activeFrames_ = 0;
-  int life_ = 0;
+  ParticleMotion motion_;
   MeshParams params_;
   std::vector<ModelInfo> models_;
   gfx::Texture* texture_ = nullptr;
@@ -84,7 +81,6 @@ class CMeshParticle : public CObject {
   D3DXHANDLE hasMaskTexture_ = nullptr;
   D3DXHANDLE diffuse_ = nullptr;
   CTrail* trail_ = nullptr;
-  CParticleEmitter* emitter_ = nullptr;
+  EmitterLink link_;
   bool placed_ = false;  // world_ was composed by a draw
-  bool death_ = false;
 };

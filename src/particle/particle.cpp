@@ -1,6 +1,5 @@
 #include "particle/particle.h"
 
-#include <cmath>
 #include <utility>
 
 #include "app/manager.h"
@@ -11,52 +10,51 @@
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
 
+// A frame reads all of a particle's lines: one more would cost every walk over thousands.
+static_assert(sizeof(CParticle) <= 4 * ObjectPool::kSlotAlignment, "a particle fills four cache lines");
+
 CParticle* CParticle::Create(const BillboardParams& params, const std::string& textureTag, PhysicsGrid* grid,
                              CParticleEmitter* emitter) {
   auto* particle = new CParticle();
   particle->record_->params = params;
   particle->record_->textureTag = textureTag;
   particle->grid_ = grid;
-  particle->emitter_ = emitter;
+  if (emitter) particle->link_ = EmitterLink(emitter->GetId());
   particle->Init();
   return particle;
 }
 
+// ---- life -------------------------------------------------------------------------------------
+
 HRESULT CParticle::Init() {
+  BillboardParams& b = record_->params;
   SetShaderLabel(kShaderLabel);
   SetTexture(record_->textureTag);
   CBillboard::Init();
-  SetPos(record_->params.Position);
-  SetMove(record_->params.Velocity);
-  SetColor(record_->params.Color);
-  SetSize(record_->params.Scale);
-  life_ = record_->params.PopTime;
-  if (life_ <= 0 && emitter_) emitter_->NoteExpired();
+  SetPos(b.Position);
+  SetMove(b.Velocity);
+  SetColor(b.Color);
+  SetSize(b.Scale);
   // The trail starts where the particle is, not from a world matrix no draw has set yet.
-  if (record_->params.Trail) trail_ = CTrail::Create({}, CurrentWorld(), record_->params.TrailTexture);
-  if (record_->params.UseAnimation)
-    SetAnimation(record_->params.AnimCountU, record_->params.AnimCountV, record_->params.AnimSpeed, record_->params.AnimLoop);
-  if (record_->params.UseRandom) {
-    record_->params.Weight = RandomRange(record_->params.RandomWeightMax, record_->params.RandomWeightMin);
-    record_->params.RandomVelocity.x = RandomRange(record_->params.RandomVelocityMax.x, record_->params.RandomVelocityMin.x);
-    record_->params.RandomVelocity.y = RandomRange(record_->params.RandomVelocityMax.y, record_->params.RandomVelocityMin.y);
-    record_->params.RandomVelocity.z = RandomRange(record_->params.RandomVelocityMax.z, record_->params.RandomVelocityMin.z);
+  if (b.Trail) trail_ = CTrail::Create({}, CurrentWorld(), b.TrailTexture);
+  if (b.UseAnimation) SetAnimation(b.AnimCountU, b.AnimCountV, b.AnimSpeed, b.AnimLoop);
+  if (b.UseRandom) {
+    b.Weight = RandomRange(b.RandomWeightMax, b.RandomWeightMin);
+    b.RandomVelocity.x = RandomRange(b.RandomVelocityMax.x, b.RandomVelocityMin.x);
+    b.RandomVelocity.y = RandomRange(b.RandomVelocityMax.y, b.RandomVelocityMin.y);
+    b.RandomVelocity.z = RandomRange(b.RandomVelocityMax.z, b.RandomVelocityMin.z);
   }
-  if (record_->params.RandomRotateValueMax != 0.0f || record_->params.RandomRotateValueMin != 0.0f)
-    record_->params.RotateValue = RandomRange(record_->params.RandomRotateValueMax, record_->params.RandomRotateValueMin);
-  currentVelocity_ = record_->params.Physics.CurrentVelocity;
-  collisionPending_ = record_->params.CollisionPending;
+  if (b.RandomRotateValueMax != 0.0f || b.RandomRotateValueMin != 0.0f)
+    b.RotateValue = RandomRange(b.RandomRotateValueMax, b.RandomRotateValueMin);
+  currentVelocity_ = b.Physics.CurrentVelocity;
+  collisionPending_ = b.CollisionPending;
   if (grid_) record_->gridId = grid_->Add(this);
-  motion_ = {record_->params.DelayStartTime,
-             record_->params.FallDelay,
-             record_->params.Weight,
-             record_->params.RotateValue,
-             static_cast<float>(record_->params.PopTime) * record_->params.ColorAttenuation,
-             record_->params.Scaling,
-             record_->params.RandomVelocity,
-             record_->params.DestColor,
-             record_->params.RotateActive,
-             record_->params.UsePhysics};
+  motion_ = ParticleMotion(b);
+  rotateValue_ = b.RotateValue;
+  scaling_ = b.Scaling;
+  randomVelocity_ = b.RandomVelocity;
+  usePhysics_ = b.UsePhysics;
+  if (motion_.Life() <= 0) link_.Expire();
   return S_OK;
 }
 
@@ -65,28 +63,40 @@ void CParticle::Uninit() {
   // every frame for the rest of the run.
   if (trail_) std::exchange(trail_, nullptr)->SetDeath();
   LeaveGrid();
-  // A particle can end on its own (a sprite-sheet animation that does not loop); its emitter
-  // must then stop listing it before the registry deletes it.
-  if (emitter_) std::exchange(emitter_, nullptr)->Forget(this);
+  // A particle can end on its own (a sprite sheet that does not loop): an emitter that still
+  // lists it stops now, before the registry deletes it.
+  link_.Leave(this);
   CBillboard::Uninit();
 }
 
-void CParticle::DetachEmitter() {
-  emitter_ = nullptr;
-  LeaveGrid();
+PhysicsGrid* CParticle::GetGrid() const {
+  if (!grid_ || !link_.Emitter()) return nullptr;
+  return grid_->Resolve(record_->gridId) == this ? grid_ : nullptr;
+}
+
+CParticle* CParticle::GetPartner() const {
+  const PhysicsGrid* grid = GetGrid();
+  return grid ? grid->Resolve(record_->partner) : nullptr;
+}
+
+BillboardParams CParticle::GetParams() const {
+  BillboardParams params = record_->params;
+  params.Physics.CurrentVelocity = currentVelocity_;
+  params.CollisionPending = collisionPending_;
+  return params;
 }
 
 void CParticle::LeaveGrid() {
-  if (!grid_) return;
   // Once out of the grid, no id of this particle resolves: it is nobody's partner any more.
-  grid_->Remove(record_->gridId);
+  if (PhysicsGrid* grid = GetGrid()) grid->Remove(record_->gridId);
   grid_ = nullptr;
   record_->gridId = {};
   record_->partner = {};
 }
 
-void CParticle::TestCollision() {
-  if (!grid_) return;
+// ---- per frame --------------------------------------------------------------------------------
+
+void CParticle::TestCollision(PhysicsGrid& grid) {
   const D3DXVECTOR3 p = GetPos();
   constexpr float h = PhysicsGrid::kHalfBox;
   const float minX = p.x - h, maxX = p.x + h, minY = p.y - h, maxY = p.y + h, minZ = p.z - h, maxZ = p.z + h;
@@ -95,7 +105,7 @@ void CParticle::TestCollision() {
   bool met = false;
   // The cell is walked in place: nothing in the walk files or removes a particle. Cells hold
   // billboard particles alone, by their type, so no entry needs telling apart.
-  for (CParticle* e : grid_->Query(p)) {
+  for (CParticle* e : grid.Query(p)) {
     const D3DXVECTOR3 o = e->GetPos();
     // Written as an overlap, so a not-a-number position overlaps nothing.
     const bool overlap = minX <= o.x + h && o.x - h <= maxX && minY <= o.y + h && o.y - h <= maxY &&
@@ -118,70 +128,57 @@ void CParticle::TestCollision() {
 }
 
 void CParticle::Update() {
-  ++age_;
-  if (age_ <= motion_.delayStartTime) {  // waiting: no motion, no drawing, life frozen
+  if (!motion_.BeginFrame()) {  // waiting: no motion, no drawing, life frozen
     if (trail_) trail_->Stop();
     return;
   }
   if (trail_) trail_->Resume();
 
   CBillboard::Update();
-  const D3DXVECTOR3 size = GetSize() + motion_.scaling;
+  const D3DXVECTOR3 size = GetSize() + scaling_;
   D3DXVECTOR3 velocity = GetMove();
   D3DXCOLOR color = GetColor();
 
-  if (motion_.rotate) {
-    const float angle = record_->params.RotateAngle;
-    const float radius = record_->params.RotateRadius * angle;
-    velocity.x = static_cast<float>(std::sin(double{angle * kDegreeToRadian})) * radius + record_->params.Velocity.x;
-    velocity.z = static_cast<float>(std::cos(double{angle * kDegreeToRadian})) * radius + record_->params.Velocity.z;
-    record_->params.RotateAngle += RandomRange(record_->params.RandomRotateMax, record_->params.RandomRotateMin);
+  if (motion_.Swirls()) {
+    // The swirl sets the velocity about the definition's, so the path circles.
+    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(record_->params);
+    velocity.x = push.x + record_->params.Velocity.x;
+    velocity.z = push.z + record_->params.Velocity.z;
   }
-  if (activeFrames_ >= motion_.fallDelay) velocity.y -= motion_.weight;
-
-  // Each frame the colour covers 1/(PopTime x ColorAttenuation) of the remaining way; a
-  // negative destination switches its group (red-green-blue, or alpha) off. With no
-  // slowness at all (a zero or negative product) the colour is at its destination at once,
-  // rather than divided by zero.
-  const float slowness = motion_.slowness;
-  const D3DXCOLOR& dest = motion_.destColor;
-  auto approach = [slowness](float current, float target) {
-    return slowness > 0.0f ? current + (target - current) / slowness : target;
-  };
-  if (dest.r >= 0.0f && dest.g >= 0.0f && dest.b >= 0.0f) {
-    color.r = approach(color.r, dest.r);
-    color.g = approach(color.g, dest.g);
-    color.b = approach(color.b, dest.b);
-  }
-  if (dest.a >= 0.0f) color.a = approach(color.a, dest.a);
+  motion_.Fall(velocity);
+  motion_.Fade(color);
 
   currentVelocity_ = velocity;
-  if (motion_.usePhysics && emitter_) TestCollision();
+  // Only while filed, which ends when its emitter drops it or ends, or when it ends itself
+  // (a sprite sheet that ran out in the billboard's update above).
+  PhysicsGrid* grid = usePhysics_ ? GetGrid() : nullptr;
+  if (grid) TestCollision(*grid);
   if (collisionPending_) {
     if (const CParticle* partner = GetPartner()) {
       velocity = PhysicsResponse(record_->params.Physics, currentVelocity_, partner->currentVelocity_);
       collisionPending_ = false;
     }
   }
-  ++activeFrames_;
-  velocity += motion_.randomVelocity * 0.4f;
+  velocity += randomVelocity_ * 0.4f;
 
   SetSize(size);
   SetMove(velocity);
   SetColor(color);
-  SetSpin(motion_.spin);
+  SetSpin(rotateValue_);
   if (trail_) {
-    const bool separate = record_->params.SeparateTrailColors;
-    trail_->Set(CurrentWorld(), {separate ? record_->params.BeginTrailColor : record_->params.Color,
-                                 separate ? record_->params.EndTrailColor : record_->params.DestColor, record_->params.TrailWidth,
-                                 record_->params.UseTrailTexture});
+    const BillboardParams& b = record_->params;
+    const bool separate = b.SeparateTrailColors;
+    trail_->Set(CurrentWorld(), {separate ? b.BeginTrailColor : b.Color,
+                                 separate ? b.EndTrailColor : b.DestColor, b.TrailWidth, b.UseTrailTexture});
   }
-  if (grid_ && motion_.usePhysics) grid_->Refile(record_->gridId);
-  if (--life_ == 0 && emitter_) emitter_->NoteExpired();
+  if (grid) grid->Refile(record_->gridId);
+  if (motion_.EndFrame()) link_.Expire();
 }
 
+// ---- drawing ----------------------------------------------------------------------------------
+
 void CParticle::Draw() {
-  if (age_ <= motion_.delayStartTime) {
+  if (motion_.Waiting()) {
     if (trail_) trail_->Hide();
     return;
   }

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "effect/particle_params.h"
+#include "particle/emitter_link.h"
+#include "particle/particle_motion.h"
 #include "particle/physics_grid.h"
 #include "scene/billboard.h"
 
@@ -28,46 +30,28 @@ class CParticle final : public CBillboard {
   // Always added onto the picture, never written to depth.
   DrawGroup GetDrawGroup() const override { return DrawGroup::kAdditiveParticle; }
 
-  int GetLife() const { return life_; }
-  int GetAge() const { return age_; }
-  int GetActiveFrames() const { return activeFrames_; }
-  // The particle's copy of its definition, current velocity included.
-  const BillboardParams& GetParams() {
-    record_->params.Physics.CurrentVelocity = currentVelocity_;
-    record_->params.CollisionPending = collisionPending_;
-    return record_->params;
-  }
-  CParticleEmitter* GetEmitter() const { return emitter_; }
-  // The emitter no longer lists this particle (it dropped it, or ended): it leaves its grid
-  // too, which the emitter is about to free, or which would hand it out after its deletion.
-  void DetachEmitter();
+  int GetLife() const { return motion_.Life(); }
+  int GetAge() const { return motion_.Age(); }
+  int GetActiveFrames() const { return motion_.ActiveFrames(); }
+  // The particle's copy of its definition, with the velocity and collision mark it has now
+  // (which live with its frame state, not in the copy).
+  BillboardParams GetParams() const;
+  // The emitter that made it, while that plays; null once it ended or the particle ended.
+  CParticleEmitter* GetEmitter() const { return link_.Emitter(); }
   CTrail* GetTrail() const { return trail_; }
-  PhysicsGrid* GetGrid() const { return grid_; }
+  // The emitter's grid the particle is filed in; null once it left it (dropped by its
+  // emitter, ended, or the emitter ended and freed its grids) or if never filed.
+  PhysicsGrid* GetGrid() const;
   PhysicsGrid::Id GetGridId() const { return record_->gridId; }
   // The last collision partner, while it is still filed in the grid; null otherwise.
-  CParticle* GetPartner() const { return grid_ ? grid_->Resolve(record_->partner) : nullptr; }
+  CParticle* GetPartner() const;
   bool IsCollisionPending() const { return collisionPending_; }
 
  private:
   CParticle() { SetType(kType); }
   // Marks every particle of the cell whose box overlaps this one's as colliding with it.
-  void TestCollision();
+  void TestCollision(PhysicsGrid& grid);
   void LeaveGrid();
-
-  // The definition's values that stay fixed once the particle is made, read every frame:
-  // kept together so the frame's walk reads one cache line for them, not half the definition.
-  struct Motion {
-    int delayStartTime = 0;
-    int fallDelay = 0;
-    float weight = 0.0f;
-    float spin = 0.0f;
-    float slowness = 0.0f;  // PopTime x ColorAttenuation
-    D3DXVECTOR3 scaling;
-    D3DXVECTOR3 randomVelocity;
-    D3DXCOLOR destColor;
-    bool rotate = false;
-    bool usePhysics = false;
-  };
 
   // What a frame seldom reads: the definition's copy, and the particle's filing in its grid.
   struct Record {
@@ -79,15 +63,19 @@ class CParticle final : public CBillboard {
 
   // The frame's state fills the object's third and fourth cache lines, right after the
   // billboard's: a particle is four lines, all of which a frame reads, and a walk over
-  // thousands of them runs through memory with nothing else in between.
-  alignas(64) int age_ = 0;
-  int activeFrames_ = 0;
-  int life_ = 0;
-  Motion motion_;
-  D3DXVECTOR3 currentVelocity_;  // the definition's Physics.CurrentVelocity, kept here while it changes
-  bool collisionPending_ = false;  // and its CollisionPending: both are read by other particles' tests
+  // thousands of them runs through memory with nothing else in between. Next to the rules
+  // both kinds share, the definition's values of a billboard's own that stay fixed once the
+  // particle is made, read every frame: kept here rather than in the record.
+  alignas(64) ParticleMotion motion_;
+  float rotateValue_ = 0.0f;  // the spin of every frame
+  D3DXVECTOR3 scaling_;
+  D3DXVECTOR3 randomVelocity_;
+  D3DXVECTOR3 currentVelocity_;  // the velocity after this frame's own rules, which partners read
+  bool usePhysics_ = false;
+  bool collisionPending_ = false;  // other particles' collision tests set it
+  EmitterLink link_;
   CTrail* trail_ = nullptr;
-  PhysicsGrid* grid_ = nullptr;  // the emitter's, which outlives the particle's filing in it
-  CParticleEmitter* emitter_ = nullptr;
+  // The emitter's, reached only while the link resolves: the emitter frees its grids when it ends.
+  PhysicsGrid* grid_ = nullptr;
   PoolPtr<Record> record_ = MakePooled<Record>();
 };

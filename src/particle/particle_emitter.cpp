@@ -32,6 +32,7 @@ D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
 CParticleEmitter* CParticleEmitter::Create(const std::string& tag) {
   auto* emitter = new CParticleEmitter();
   emitter->tag_ = tag;
+  emitter->id_ = Shared().emitters.Open(emitter);
   std::vector<ParticleParams> definitions;
   if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) definitions = (*table)[tag];
   for (const ParticleParams& definition : definitions) {
@@ -174,26 +175,26 @@ void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
 
 D3DXVECTOR3 CParticleEmitter::GetPos() { return particles_.empty() ? lastPos_ : particles_.front()->GetPos(); }
 
-void CParticleEmitter::Forget(CParticle* particle) { std::erase(particles_, particle); }
-
-void CParticleEmitter::Forget(CMeshParticle* particle) { std::erase(meshParticles_, particle); }
+void CParticleEmitter::DropExpired() {
+  // Out of its grid at once: the particles updated after the emitter in this frame no longer
+  // meet it, though the registry deletes it only at the end of the frame's walk.
+  std::erase_if(particles_, [](CParticle* particle) {
+    if (particle->GetLife() > 0) return false;
+    if (PhysicsGrid* grid = particle->GetGrid()) grid->Remove(particle->GetGridId());
+    particle->SetDeath();
+    return true;
+  });
+  std::erase_if(meshParticles_, [](CMeshParticle* particle) {
+    if (particle->GetLife() > 0) return false;
+    particle->SetDeath();
+    return true;
+  });
+}
 
 void CParticleEmitter::Update() {
-  if (expired_ > 0) {
-    std::erase_if(particles_, [](CParticle* particle) {
-      if (particle->GetLife() > 0) return false;
-      particle->SetDeath();
-      particle->DetachEmitter();
-      return true;
-    });
-    std::erase_if(meshParticles_, [](CMeshParticle* particle) {
-      if (particle->GetLife() > 0) return false;
-      particle->SetDeath();
-      particle->DetachEmitter();
-      return true;
-    });
-    expired_ = 0;
-  }
+  // Without a life run out since the last look the lists stay as they are, rather than
+  // every particle being read each frame.
+  if (Shared().emitters.BeginSweep(id_)) DropExpired();
   if (particles_.empty() && meshParticles_.empty()) Uninit();
 
   ++frameCounter_;
@@ -207,20 +208,15 @@ void CParticleEmitter::Update() {
 }
 
 void CParticleEmitter::Uninit() {
-  for (CParticle* particle : particles_) {
-    particle->SetDeath();
-    particle->DetachEmitter();
-  }
-  for (CMeshParticle* particle : meshParticles_) {
-    particle->SetDeath();
-    particle->DetachEmitter();
-  }
+  for (CParticle* particle : particles_) particle->SetDeath();
+  for (CMeshParticle* particle : meshParticles_) particle->SetDeath();
   particles_.clear();
   meshParticles_.clear();
   billboardDefs_.clear();
   meshDefs_.clear();
-  // Every particle filed in a grid is listed, so detaching them above emptied the grids:
-  // the ones the registry still updates and purges in this sweep no longer reach them.
+  // The particles reach the emitter and its grids through its id alone: once the slot is
+  // closed, the ones the registry still updates and purges in this sweep reach neither.
+  Shared().emitters.Close(id_);
   grid_ = nullptr;
   grids_.clear();
   SetDeath();

@@ -9,6 +9,7 @@
 
 #include "effect/particle_params.h"
 #include "particle/physics_grid.h"
+#include "scene/emitter_slots.h"
 #include "scene/object.h"
 
 class CParticle;
@@ -23,12 +24,13 @@ class CParticleEmitter : public CObject {
   // The table's definitions of the tag are copied; a tag the table lacks is added to it empty.
   static CParticleEmitter* Create(const std::string& tag);
 
+  // Its slot closes in Uninit, which the registry runs before deleting; closing again is ignored.
+  ~CParticleEmitter() override { Shared().emitters.Close(id_); }
+
   HRESULT Init() override;
   void Uninit() override;
   void Update() override;
   void Draw() override {}
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   // Places every particle, drawing new random positions on every call.
   void SetPos(D3DXVECTOR3 pos) override;
   // The first billboard particle's position; without one, where the emitter was last put.
@@ -41,17 +43,19 @@ class CParticleEmitter : public CObject {
   const std::vector<std::unique_ptr<PhysicsGrid>>& GetGrids() const { return grids_; }
   int GetFrameCounter() const { return frameCounter_; }
   bool IsSoundPending() const { return soundPending_; }
-  // Stops listing a particle that ended by itself (or that the registry is deleting).
-  void Forget(CParticle* particle);
-  void Forget(CMeshParticle* particle);
-  // A listed particle's life has run out: the next Update looks for the dead. Without one,
-  // Update leaves the list alone instead of reading every particle each frame.
-  void NoteExpired() { ++expired_; }
+  // What its particles (and the pointer) hold to reach it; it names nobody once it ended.
+  EmitterSlots::Id GetId() const { return id_; }
   // The sound track played, empty while none has.
   const std::string& GetPlayedSound() const { return playedSound_; }
 
  private:
+  friend class EmitterLink;  // takes off the list a particle that ends while listed
+
   CParticleEmitter() = default;
+  // Marks dead and stops listing every particle whose life ran out.
+  void DropExpired();
+  void Unlist(CParticle* particle) { std::erase(particles_, particle); }
+  void Unlist(CMeshParticle* particle) { std::erase(meshParticles_, particle); }
   void SpawnBillboards(const EmissionParams& emission);
   void SpawnMeshes(const EmissionParams& emission);
   // True, after saying why once, when a definition asks for more than kMaxQuantity.
@@ -74,9 +78,8 @@ class CParticleEmitter : public CObject {
   std::size_t billboardCursor_ = 0;
   std::size_t meshCursor_ = 0;
   int frameCounter_ = 0;
-  int expired_ = 0;
+  EmitterSlots::Id id_;
   bool soundPending_ = true;
   std::string playedSound_;
   D3DXVECTOR3 lastPos_;
-  bool death_ = false;
 };

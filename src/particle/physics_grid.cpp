@@ -6,7 +6,8 @@
 
 PhysicsGrid::PhysicsGrid() : cells_(std::make_unique<std::vector<CParticle*>[]>(kCells)) {}
 
-// Its emitter takes every particle out before the grid goes: none is left to point here.
+// Particles filed here may outlive it: they reach it only through their emitter's id, which
+// names nobody once the emitter has ended and freed its grids.
 PhysicsGrid::~PhysicsGrid() = default;
 
 int PhysicsGrid::FilingIndex(float coordinate) {

@@ -36,8 +36,6 @@ class CTrail : public CObject {
   void Update() override;
   void Draw() override;
   DrawGroup GetDrawGroup() const override { return DrawGroup::kAdditiveTrail; }
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   void SetPos(D3DXVECTOR3 pos) override { anchor_ = pos; }
   D3DXVECTOR3 GetPos() override { return anchor_; }
 
@@ -73,7 +71,6 @@ class CTrail : public CObject {
   D3DXCOLOR ramp_{0.0f, 0.0f, 0.0f, 0.0f};
   float width_ = 0.0f;
   bool useTexture_ = false;
-  bool death_ = false;
   int count_ = 0;
   int visibleEnd_ = 0;  // vertices up to the last one whose alpha passes the alpha test
   // The colours and count the ramp was last written for: while they hold, every vertex

@@ -22,8 +22,6 @@ class CBillboard : public CObject {
   void Uninit() override;
   void Update() override;
   void Draw() override;
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
   D3DXVECTOR3 GetPos() override { return pos_; }
 
@@ -74,7 +72,6 @@ class CBillboard : public CObject {
   // Layout: what every frame touches, right after the registry's links, fills the object's
   // first two cache lines (a derived particle's frame state follows at once); what only
   // drawing and sprite-sheet animation read lives apart.
-  bool death_ = false;  // read by the registry's purge, next to its links
   bool animate_ = false;
   bool loop_ = false;
   bool upright_ = false;

@@ -37,14 +37,15 @@ class CObject {
   virtual void Uninit() = 0;
   virtual void Update() = 0;
   virtual void Draw() = 0;
-  virtual void SetDeath() { death_ = true; }
+  // Dead objects are deleted by the registry at its next purge; nothing else deletes them.
+  void SetDeath() { death_ = true; }
+  bool IsDeath() const { return death_; }
   virtual void Hide() { hidden_ = true; }
   virtual void Show() { hidden_ = false; }
   virtual void Stop() { stopped_ = true; }
   virtual void Resume() { stopped_ = false; }
   virtual void SetPos(D3DXVECTOR3 pos) = 0;
   virtual D3DXVECTOR3 GetPos() = 0;
-  virtual bool IsDeath() = 0;
   virtual bool IsStopped() { return stopped_; }
   virtual bool IsHidden() { return hidden_; }
 

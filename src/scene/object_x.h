@@ -17,8 +17,6 @@ class CObjectX : public CObject {
   void Uninit() override;
   void Update() override;
   void Draw() override;
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
   D3DXVECTOR3 GetPos() override { return pos_; }
 
@@ -43,5 +41,4 @@ class CObjectX : public CObject {
   D3DXVECTOR3 vtxMin_;
   D3DXCOLOR color_{1.0f, 1.0f, 1.0f, 1.0f};
   D3DXMATRIX world_;
-  bool death_ = false;
 };

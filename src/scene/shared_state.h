@@ -1,7 +1,8 @@
 #pragma once
 // The state that scene objects share across frames, in one home: the registry's lists, the
-// spawn placement generator, the pointer's emission counter, the camera's turn inertia and
-// the texture offset of the scrolling mesh particles.
+// table of playing emitters their particles reach them through, the spawn placement
+// generator, the pointer's emission counter, the camera's turn inertia and the texture
+// offset of the scrolling mesh particles.
 // One instance serves the process; the manager resets it at start, so every run begins
 // with the same placement sequence and an empty history.
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/gfx/d3dx_math.h"
+#include "scene/emitter_slots.h"
 
 class CObject;
 
@@ -78,6 +80,7 @@ struct ObjectLists {
 
 struct SharedState {
   ObjectLists objects;
+  EmitterSlots emitters;  // like the objects, kept across a reset: every emitter closes its own slot
   PlacementRandom placement;
   int emissionCounter = 0;  // frames the pointer has counted towards its next emission
   D3DXVECTOR3 cameraDrag;   // the drag velocity that keeps the camera turning after a release

@@ -76,8 +76,9 @@ void CPointer::Update() {
   CEditor* editor = manager->GetEditor();
   const long long interval = editor ? std::llabs(static_cast<long long>(editor->EmissionInterval)) : 0;
   if (interval != 0 && emissionCounter % interval == 0) {
-    lastEmitter_ = CParticleEmitter::Create(editor->GetTag());
-    lastEmitter_->SetPos(pos_);
+    CParticleEmitter* emitter = CParticleEmitter::Create(editor->GetTag());
+    emitter->SetPos(pos_);
+    lastEmitter_ = emitter->GetId();
   }
 }
 

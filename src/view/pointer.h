@@ -21,8 +21,6 @@ class CPointer : public CObject {
   void Uninit() override { SetDeath(); }
   void Update() override;
   void Draw() override;
-  void SetDeath() override { death_ = true; }
-  bool IsDeath() override { return death_; }
   // The pointer keeps its own visibility; the registry's hidden flag stays clear.
   void Hide() override { visible_ = false; }
   void Show() override { visible_ = true; }
@@ -30,8 +28,9 @@ class CPointer : public CObject {
   D3DXVECTOR3 GetPos() override { return pos_; }
 
   bool IsVisible() const { return visible_; }
-  // The emitter made most recently; it is gone once its particles have all died.
-  CParticleEmitter* GetLastEmitter() const { return lastEmitter_; }
+  // The emitter made most recently, while it plays; null before the first and once it ended
+  // (when its particles have all died).
+  CParticleEmitter* GetLastEmitter() const { return Shared().emitters.Resolve(lastEmitter_); }
   float GetSpeed() const { return speed_; }
 
   // The horizontal step for the held keys at the camera's yaw: the first matching row of
@@ -59,8 +58,7 @@ class CPointer : public CObject {
   D3DXVECTOR3 scale_{1.0f, 1.0f, 1.0f};
   D3DXMATRIX world_;
   std::vector<ModelPart> parts_;
-  CParticleEmitter* lastEmitter_ = nullptr;  // not owned: the registry ends it
+  EmitterSlots::Id lastEmitter_;  // checked: the registry ends the emitter
   float speed_ = 1.0f;
   bool visible_ = true;
-  bool death_ = false;
 };

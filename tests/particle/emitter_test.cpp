@@ -402,6 +402,7 @@ TEST_F(PointerEmissionTest, BeginEffectPlaysAtThePointerEvery150FramesAndIsPurge
   EXPECT_EQ(Registry().size(), before + 6);
   Frame(51 + 3);  // a life of 50 frames, and the emitter's look
   EXPECT_EQ(Registry().size(), before);
+  EXPECT_EQ(pointer->GetLastEmitter(), nullptr) << "ended and deleted: the pointer's id names nobody";
 }
 
 TEST_F(PointerEmissionTest, ZeroIntervalNeverEmitsAndANegativeOneCountsItsSize) {

@@ -33,8 +33,6 @@ class Probe : public CObject {
     if (onDraw) onDraw();
   }
   DrawGroup GetDrawGroup() const override { return group; }
-  void SetDeath() override { dead_ = true; }
-  bool IsDeath() override { return dead_; }
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
   D3DXVECTOR3 GetPos() override { return pos_; }
 
@@ -47,7 +45,6 @@ class Probe : public CObject {
   std::string name_;
   std::vector<std::string>* log_;
   D3DXVECTOR3 pos_;
-  bool dead_ = false;
 };
 
 class RegistryTest : public ::testing::Test {
