@@ -106,4 +106,9 @@ TEST(Conventions, OnlyTheListedStaticsHoldState) {
   EXPECT_EQ(Matches(sample, variable).size(), 3u);
 }
 
+// Scene objects die one way: the registry reads the one flag CObject keeps.
+TEST(Conventions, OneDeadFlagForEverySceneObject) {
+  EXPECT_EQ(Matches(Lines("src"), std::regex(R"(\bbool\s+IsDeath\s*\()")).size(), 1u);
+}
+
 }  // namespace
