@@ -162,4 +162,15 @@ TEST(D3DXMath, ColorToD3DCOLOR) {
         << color.r << ", " << color.g << ", " << color.b << ", " << color.a;
 }
 
+TEST(D3DXMath, D3DCOLORUnpacksToEachChannelAndPacksBack) {
+  // Alpha sits in the top byte, then red, green and blue.
+  const D3DXCOLOR c(D3DCOLOR{0x80FF3300});
+  EXPECT_FLOAT_EQ(c.a, 128.0f / 255.0f);
+  EXPECT_FLOAT_EQ(c.r, 1.0f);
+  EXPECT_FLOAT_EQ(c.g, 51.0f / 255.0f);
+  EXPECT_FLOAT_EQ(c.b, 0.0f);
+  for (const D3DCOLOR argb : {0x00000000u, 0xFFFFFFFFu, 0x01020304u, 0xFE7F8081u, 0x12345678u})
+    EXPECT_EQ(D3DXColorToD3DCOLOR(D3DXCOLOR(argb)), argb) << std::hex << argb;
+}
+
 }  // namespace

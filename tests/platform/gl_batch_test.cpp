@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -272,6 +273,47 @@ TEST_F(GlBatchTest, LongStripsJoinIntoOneStripOnlyWhenNothingIsCulled) {
   });
   EXPECT_EQ(separate, 25u);
   EXPECT_EQ(batched, 3u);
+}
+
+// Only the vertices an indexed draw reaches are copied into the batch, found from the lowest
+// and highest index: bounds kept from the indices before a rewrite would copy other vertices.
+TEST_F(GlBatchTest, RewrittenIndicesDrawTheVerticesTheyNameNow) {
+  auto corners = [](float left, float right, D3DCOLOR color) {
+    return std::vector<Vertex>{{left, 38, 0, 0, 0, -1, color, 0, 0},
+                               {right, 38, 0, 0, 0, -1, color, 1, 0},
+                               {left, -38, 0, 0, 0, -1, color, 0, 1},
+                               {right, -38, 0, 0, 0, -1, color, 1, 1}};
+  };
+  std::vector<Vertex> vertices = corners(-70, -2, 0xffff0000u);   // 0 to 3: red on the left
+  const std::vector<Vertex> right = corners(2, 70, 0xff00ff00u);  // 4 to 7: green on the right
+  vertices.insert(vertices.end(), right.begin(), right.end());
+  gfx::VertexBuffer* buffer = Buffer(vertices);
+  auto indices = device_->CreateIndexBuffer(6);
+  ASSERT_NE(indices, nullptr);
+  device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+
+  auto drawQuad = [&](std::uint32_t first) {
+    const std::uint32_t quad[] = {first, first + 1, first + 2, first + 2, first + 1, first + 3};
+    std::copy(std::begin(quad), std::end(quad), indices->Lock().begin());
+    EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2), S_OK);
+  };
+  const auto [batched, separate] = CompareBatched([&] {
+    device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+    device_->SetFVF(kFvf);
+    device_->SetIndices(indices.get());
+    drawQuad(4);
+    drawQuad(0);
+  });
+  EXPECT_EQ(separate, 2u);
+  EXPECT_EQ(batched, 1u);
+  const gfx::Image& picture = device_->LastPresentedImage();
+  const std::uint8_t* left = picture.Pixel(picture.width / 4, picture.height / 2);
+  const std::uint8_t* middle = picture.Pixel(picture.width / 2, picture.height / 2);
+  const std::uint8_t* rightSide = picture.Pixel(picture.width * 3 / 4, picture.height / 2);
+  EXPECT_EQ((std::array<int, 3>{left[0], left[1], left[2]}), (std::array<int, 3>{255, 0, 0}));
+  EXPECT_EQ((std::array<int, 3>{middle[0], middle[1], middle[2]}), (std::array<int, 3>{20, 40, 60}));
+  EXPECT_EQ((std::array<int, 3>{rightSide[0], rightSide[1], rightSide[2]}), (std::array<int, 3>{0, 255, 0}));
 }
 
 TEST_F(GlBatchTest, EffectDrawsThatDifferInTheirWorldAloneShareADraw) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -191,6 +194,59 @@ TEST_F(NullDeviceDraw, RecordsTheStateOfEachDraw) {
             std::make_tuple(D3DPT_TRIANGLELIST, 1u, 3u));
   EXPECT_EQ(second.texture, nullptr);
   EXPECT_EQ(second.renderStates[D3DRS_BLENDOP], DWORD{D3DBLENDOP_ADD});
+}
+
+TEST_F(NullDeviceDraw, IndexedDrawsAreCheckedAgainstTheIndicesTheBufferHoldsNow) {
+  auto indices = device.CreateIndexBuffer(6);
+  ASSERT_NE(indices, nullptr);
+  device.SetIndices(indices.get());
+  auto write = [&](std::initializer_list<std::uint32_t> values) {
+    std::copy(values.begin(), values.end(), indices->Lock().begin());
+  };
+  device.BeginScene();
+  write({0, 1, 2, 2, 1, 3});
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), S_OK);
+  // The buffer holds four vertices: an index of 4 reads past it, whatever was drawn before.
+  write({0, 1, 2, 2, 1, 4});
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), S_OK);  // the first triangle
+  write({3, 2, 1, 1, 2, 0});
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), S_OK);
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);  // names 3
+  EXPECT_EQ(device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 3, 1), S_OK);
+  device.EndScene();
+  EXPECT_EQ(device.DrawCount(), 4u);
+}
+
+TEST(NullDevice, IndexBoundsFollowTheIndicesThroughEveryLock) {
+  gfx::IndexBuffer buffer(64);
+  auto span = buffer.Lock();
+  for (std::size_t i = 0; i < span.size(); ++i) span[i] = static_cast<std::uint32_t>(100 + (i * 37) % 64);
+  auto expected = [&](UINT start, UINT count) {
+    const auto run = buffer.Indices().subspan(start, count);
+    return std::make_pair(*std::min_element(run.begin(), run.end()),
+                          *std::max_element(run.begin(), run.end()));
+  };
+  auto bounds = [&](UINT start, UINT count) {
+    const gfx::IndexBuffer::Bounds b = buffer.RangeBounds(start, count);
+    return std::make_pair(b.lowest, b.highest);
+  };
+  // More runs than are remembered, each asked for twice: all answers come from the indices.
+  for (int pass = 0; pass < 2; ++pass)
+    for (UINT start = 0; start < 40; ++start)
+      EXPECT_EQ(bounds(start, 3 + start % 5), expected(start, 3 + start % 5));
+
+  // Runs just asked for have new bounds once rewritten.
+  EXPECT_EQ(bounds(0, 3), expected(0, 3));
+  EXPECT_EQ(bounds(1, 4), expected(1, 4));
+  EXPECT_EQ(bounds(2, 3), expected(2, 3));
+  span = buffer.Lock();
+  span[0] = 7;
+  span[1] = 900;
+  EXPECT_EQ(bounds(0, 3), std::make_pair(7u, 900u));
+  EXPECT_EQ(bounds(1, 4), expected(1, 4));
+  EXPECT_EQ(bounds(2, 3), expected(2, 3));
 }
 
 TEST(NullDevice, VertexBufferLocking) {

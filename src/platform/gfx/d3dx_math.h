@@ -42,6 +42,12 @@ struct D3DXCOLOR {
   float r = 0, g = 0, b = 0, a = 0;
   constexpr D3DXCOLOR() = default;
   constexpr D3DXCOLOR(float r_, float g_, float b_, float a_) : r(r_), g(g_), b(b_), a(a_) {}
+  // Unpacks a D3DCOLOR (ARGB, 8 bits each) to 0..1.
+  explicit constexpr D3DXCOLOR(D3DCOLOR argb)
+      : r(static_cast<float>((argb >> 16) & 0xff) / 255.0f),
+        g(static_cast<float>((argb >> 8) & 0xff) / 255.0f),
+        b(static_cast<float>(argb & 0xff) / 255.0f),
+        a(static_cast<float>((argb >> 24) & 0xff) / 255.0f) {}
   constexpr bool operator==(const D3DXCOLOR&) const = default;
   constexpr operator D3DCOLORVALUE() const { return {r, g, b, a}; }
 };

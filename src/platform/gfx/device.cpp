@@ -27,13 +27,34 @@ HRESULT VertexBuffer::Unlock() {
   return S_OK;
 }
 
+// ---- index buffer ----------------------------------------------------------------------
+
+IndexBuffer::Bounds IndexBuffer::RangeBounds(UINT start, UINT count) {
+  if (cachedRevision_ != revision_) {
+    cached_.clear();
+    cachedRevision_ = revision_;
+  }
+  for (const CachedBounds& c : cached_)
+    if (c.start == start && c.count == count) return c.bounds;
+  const auto first = indices_.begin() + start;
+  const auto [lowest, highest] = std::minmax_element(first, first + count);
+  const CachedBounds scanned{start, count, {*lowest, *highest}};
+  if (cached_.size() < kCachedRuns) {
+    cached_.push_back(scanned);
+  } else {
+    cached_[nextReplaced_] = scanned;
+    nextReplaced_ = (nextReplaced_ + 1) % kCachedRuns;
+  }
+  return scanned.bounds;
+}
+
 // ---- device: Direct3D 9's defaults -------------------------------------------------------
 
 Device::Device(UINT backBufferWidth, UINT backBufferHeight)
     : backBufferWidth_(backBufferWidth), backBufferHeight_(backBufferHeight) {
   renderStates_[D3DRS_ZENABLE] = D3DZB_TRUE;
   renderStates_[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  renderStates_[D3DRS_SHADEMODE] = 2;  // Gouraud
+  renderStates_[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
   renderStates_[D3DRS_ZWRITEENABLE] = TRUE;
   renderStates_[D3DRS_LASTPIXEL] = TRUE;
   renderStates_[D3DRS_SRCBLEND] = D3DBLEND_ONE;
@@ -56,7 +77,7 @@ Device::Device(UINT backBufferWidth, UINT backBufferHeight)
     sampler[D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
     sampler[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
     sampler[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-    sampler[10] = 1;  // max anisotropy
+    sampler[D3DSAMP_MAXANISOTROPY] = 1;
   }
   for (DWORD stage = 0; stage < kMaxStages; ++stage) {
     auto& s = stageStates_[stage];
@@ -66,7 +87,7 @@ Device::Device(UINT backBufferWidth, UINT backBufferHeight)
     s[D3DTSS_ALPHAOP] = stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
     s[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
     s[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    s[11] = stage;  // texture coordinate index
+    s[D3DTSS_TEXCOORDINDEX] = stage;
   }
   D3DXMatrixIdentity(&world_);
   D3DXMatrixIdentity(&view_);
@@ -301,16 +322,15 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
   if (!inScene_ || !stream_ || !indices_ || streamStride_ == 0 || baseVertex < 0) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return S_OK;
   const UINT count = VertexCount(type, primitiveCount);
-  const auto indices = indices_->Indices();
-  if (count == 0 || std::uint64_t{startIndex} + count > indices.size()) return D3DERR_INVALIDCALL;
+  if (count == 0 || std::uint64_t{startIndex} + count > indices_->Indices().size()) return D3DERR_INVALIDCALL;
   // Every index must land inside the vertex buffer, as the debug runtime checks.
   const std::uint64_t available =
       (stream_->Length() - std::min(stream_->Length(), streamOffset_)) / streamStride_;
   const std::uint64_t limit =
       std::min<std::uint64_t>(available, std::uint64_t{static_cast<UINT>(baseVertex)} + numVertices);
-  for (UINT i = startIndex; i < startIndex + count; ++i)
-    if (std::uint64_t{static_cast<UINT>(baseVertex)} + indices[i] >= limit) return D3DERR_INVALIDCALL;
-  return DrawIndexedStream(type, baseVertex, startIndex, count);
+  const IndexBuffer::Bounds bounds = indices_->RangeBounds(startIndex, count);
+  if (std::uint64_t{static_cast<UINT>(baseVertex)} + bounds.highest >= limit) return D3DERR_INVALIDCALL;
+  return DrawIndexedStream(type, baseVertex, startIndex, count, bounds);
 }
 
 }  // namespace gfx

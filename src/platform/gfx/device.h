@@ -68,21 +68,43 @@ class MemoryVertexBuffer final : public VertexBuffer {
 // 32-bit indices with a CPU copy, like the vertex buffer.
 class IndexBuffer {
  public:
+  // The lowest and highest vertex number a run of indices names.
+  struct Bounds {
+    std::uint32_t lowest = 0;
+    std::uint32_t highest = 0;
+  };
+
   explicit IndexBuffer(UINT count) : indices_(count) {}
   virtual ~IndexBuffer() = default;
   IndexBuffer(const IndexBuffer&) = delete;
   IndexBuffer& operator=(const IndexBuffer&) = delete;
 
+  // Writes go through the span before the next draw: the revision moves here, not when they land.
   std::span<std::uint32_t> Lock() {
     ++revision_;
     return indices_;
   }
   std::span<const std::uint32_t> Indices() const { return indices_; }
+  // Bumped by every Lock.
   std::uint64_t Revision() const { return revision_; }
+  // The bounds of the `count` (at least one) indices from `start`, which must lie inside the
+  // buffer. A mesh draws the same runs every frame: each is scanned once per revision.
+  Bounds RangeBounds(UINT start, UINT count);
 
  private:
+  struct CachedBounds {
+    UINT start;
+    UINT count;
+    Bounds bounds;
+  };
+  // A mesh draws one run per material; beyond that many runs the oldest are scanned again.
+  static constexpr std::size_t kCachedRuns = 16;
+
   std::vector<std::uint32_t> indices_;
   std::uint64_t revision_ = 1;
+  std::vector<CachedBounds> cached_;
+  std::uint64_t cachedRevision_ = 0;
+  std::size_t nextReplaced_ = 0;
 };
 
 class Texture {
@@ -209,8 +231,9 @@ class Device {
   };
 
   virtual HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) = 0;
-  virtual HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex,
-                                    UINT indexCount) = 0;
+  // bounds: the lowest and highest of the indices drawn, all checked to name vertices of the stream.
+  virtual HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount,
+                                    IndexBuffer::Bounds bounds) = 0;
   virtual void ResetShaders() = 0;
   virtual void SwapBuffers() = 0;
   virtual Image ReadBackBuffer() = 0;

@@ -1,422 +1,24 @@
 #include "platform/gfx/x_file.h"
 
-#define ZLIB_CONST
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <cfloat>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <map>
-#include <stdexcept>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/gfx/mszip_inflater.h"
+#include "platform/gfx/x_format.h"
+#include "platform/gfx/x_lexer.h"
+
 namespace gfx {
+namespace xfile {
 namespace {
 
-constexpr int kMaxDepth = 64;
-constexpr std::size_t kHeaderBytes = 16;
-constexpr std::size_t kMaxBlockBytes = 32768;  // MSZIP's block and history size
-
-// Thrown inside the reader only; ReadXFile turns it into the message.
-struct ParseError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void Fail(const std::string& where, const std::string& what) {
-  throw ParseError(where.empty() ? what : where + ": " + what);
-}
-
-// File text quoted in a message: short, and plain ASCII whatever the file holds.
-std::string Printable(std::string_view text) {
-  constexpr std::size_t kMax = 40;
-  std::string out;
-  for (const char c : text.substr(0, kMax)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-  if (text.size() > kMax) out += "...";
-  return out;
-}
-
-std::uint32_t Dword(std::span<const std::byte> bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | std::to_integer<std::uint32_t>(bytes[at + i]);
-  return value;
-}
-std::uint16_t Word(std::span<const std::byte> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[at]) |
-                                    std::to_integer<unsigned>(bytes[at + 1]) << 8);
-}
-
-// Values beyond a float's range would make the narrowing undefined; NaN has no place in a model.
-bool FitsFloat(double value) {
-  return std::isfinite(value) && std::fabs(value) <= FLT_MAX;
-}
-
-// ---- tokens ---------------------------------------------------------------------------------
-
-enum class Tok { End, Name, String, Integer, Float, Guid, OBrace, CBrace, Separator, Template, Other };
-
-struct Token {
-  Tok kind = Tok::End;
-  std::string_view text;  // a name, a string's contents, or how the token is spelled
-  std::int64_t integer = 0;
-  double real = 0;
-};
-
-std::string Describe(const Token& t) {
-  switch (t.kind) {
-    case Tok::End:
-      return "the end of the data";
-    case Tok::Name:
-      return "'" + Printable(t.text) + "'";
-    case Tok::String:
-      return "the string \"" + Printable(t.text) + "\"";
-    case Tok::Integer:
-      return "the number " + std::to_string(t.integer);
-    case Tok::Float: {
-      if (!t.text.empty()) return "the number " + Printable(t.text);
-      char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%g", t.real);
-      return std::string("the number ") + buffer;
-    }
-    case Tok::Guid:
-      return "a GUID";
-    case Tok::Template:
-      return "'template'";
-    default:
-      return "'" + Printable(t.text) + "'";
-  }
-}
-
-// Text and binary data read as one stream of tokens; numbers come one at a time.
-class Lexer {
- public:
-  virtual ~Lexer() = default;
-  virtual Token Next() = 0;
-  // Where the last token starts.
-  virtual std::string Where() const = 0;
-  // At least as many numbers as the rest of the data can hold, to check a count before allocating.
-  virtual std::uint64_t NumbersLeft() const = 0;
-};
-
-class TextLexer final : public Lexer {
- public:
-  TextLexer(std::span<const std::byte> bytes, std::string suffix)
-      : text_(reinterpret_cast<const char*>(bytes.data()), bytes.size()), suffix_(std::move(suffix)) {}
-
-  Token Next() override {
-    SkipSpaceAndComments();
-    tokenLine_ = line_;
-    if (pos_ == text_.size()) return {};
-    const char c = text_[pos_];
-    switch (c) {
-      case '{':
-        return Single(Tok::OBrace);
-      case '}':
-        return Single(Tok::CBrace);
-      case ',':
-      case ';':
-        return Single(Tok::Separator);
-      case '[':
-      case ']':
-      case '(':
-      case ')':
-        return Single(Tok::Other);
-      case '<':
-        return Enclosed(Tok::Guid, '>', "a GUID");
-      case '"':
-        return Enclosed(Tok::String, '"', "a string");
-      default:
-        break;
-    }
-    if (!IsWordChar(c)) {
-      char what[48];
-      std::snprintf(what, sizeof what, "unexpected byte 0x%02X", static_cast<unsigned char>(c));
-      Fail(Where(), what);
-    }
-    const std::size_t start = pos_;
-    while (pos_ < text_.size() && IsWordChar(text_[pos_])) ++pos_;
-    return Classify(text_.substr(start, pos_ - start));
-  }
-
-  std::string Where() const override { return "line " + std::to_string(tokenLine_) + suffix_; }
-  // Two numbers need at least one byte between them.
-  std::uint64_t NumbersLeft() const override { return (text_.size() - pos_ + 1) / 2; }
-
- private:
-  static bool IsWordChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return std::isalnum(u) || c == '_' || c == '-' || c == '+' || c == '.' || u >= 0x80;
-  }
-
-  void SkipSpaceAndComments() {
-    while (pos_ < text_.size()) {
-      const char c = text_[pos_];
-      if (c == '\n') {
-        ++line_;
-        ++pos_;
-      } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-        ++pos_;
-      } else if (c == '#' || (c == '/' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '/')) {
-        while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
-      } else {
-        return;
-      }
-    }
-  }
-
-  Token Single(Tok kind) {
-    Token t{kind, text_.substr(pos_, 1)};
-    ++pos_;
-    return t;
-  }
-
-  Token Enclosed(Tok kind, char close, const char* what) {
-    const std::size_t end = text_.find(close, pos_ + 1);
-    if (end == std::string_view::npos) Fail(Where(), std::string(what) + " is never closed");
-    Token t{kind, text_.substr(pos_ + 1, end - pos_ - 1)};
-    for (const char c : t.text) line_ += c == '\n';
-    pos_ = end + 1;
-    return t;
-  }
-
-  Token Classify(std::string_view word) {
-    const auto first = static_cast<unsigned char>(word[0]);
-    if (std::isalpha(first) || first == '_' || first >= 0x80) return {Tok::Name, word};
-    std::string_view digits = word;
-    if (digits[0] == '+') digits.remove_prefix(1);
-    const char* end = digits.data() + digits.size();
-    Token t{Tok::Integer, word};
-    const auto integral = std::from_chars(digits.data(), end, t.integer);
-    if (integral.ec == std::errc() && integral.ptr == end) {
-      t.real = static_cast<double>(t.integer);
-      return t;
-    }
-    const auto real = std::from_chars(digits.data(), end, t.real);
-    if (real.ec == std::errc::result_out_of_range || (real.ec == std::errc() && !FitsFloat(t.real)))
-      Fail(Where(), "the number " + Printable(word) + " is out of range");
-    if (real.ec != std::errc() || real.ptr != end) Fail(Where(), "'" + Printable(word) + "' is not a number");
-    t.kind = Tok::Float;
-    return t;
-  }
-
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int line_ = 1;
-  int tokenLine_ = 1;
-  std::string suffix_;
-};
-
-// The binary encoding: 16-bit token codes, with counted names, strings and number lists.
-class BinaryLexer final : public Lexer {
- public:
-  BinaryLexer(std::span<const std::byte> bytes, std::size_t floatBytes, std::size_t offset,
-              std::string suffix)
-      : bytes_(bytes), floatBytes_(floatBytes), offset_(offset), suffix_(std::move(suffix)) {}
-
-  Token Next() override {
-    for (;;) {
-      tokenPos_ = pos_;
-      if (listLeft_ > 0) return ListElement();
-      if (pos_ == bytes_.size()) return {};
-      Need(2, "a token");
-      const std::uint16_t code = Word(bytes_, pos_);
-      pos_ += 2;
-      switch (code) {
-        case 1:
-          return {Tok::Name, Counted("a name")};
-        case 2: {
-          Token t{Tok::String, Counted("a string")};
-          Need(4, "the end of a string");
-          const std::uint32_t terminator = Dword(bytes_, pos_);
-          pos_ += 4;
-          if (terminator != kComma && terminator != kSemicolon)
-            Fail(Where(), "a string ends in token " + std::to_string(terminator) + " instead of ';' or ','");
-          return t;
-        }
-        case 3: {
-          Need(4, "an integer");
-          Token t{Tok::Integer, {}};
-          t.integer = Dword(bytes_, pos_);
-          t.real = static_cast<double>(t.integer);
-          pos_ += 4;
-          return t;
-        }
-        case 5:
-          Need(16, "a GUID");
-          pos_ += 16;
-          return {Tok::Guid, {}};
-        case 6:
-        case 7: {
-          Need(4, "a list length");
-          const std::uint32_t count = Dword(bytes_, pos_);
-          pos_ += 4;
-          const std::size_t each = code == 6 ? 4 : floatBytes_;
-          if (count > (bytes_.size() - pos_) / each)
-            Fail(Where(), "a list of " + std::to_string(count) + " numbers runs past the end of the data");
-          floats_ = code == 7;
-          listLeft_ = count;
-          continue;  // an empty list yields nothing
-        }
-        case 10:
-          return {Tok::OBrace, "{"};
-        case 11:
-          return {Tok::CBrace, "}"};
-        case kComma:
-          return {Tok::Separator, ","};
-        case kSemicolon:
-          return {Tok::Separator, ";"};
-        case 31:
-          return {Tok::Template, "template"};
-        default:
-          if ((code >= 12 && code <= 18) || (code >= 40 && code <= 52)) return {Tok::Other, kSpelling[code]};
-          Fail(Where(), "unknown token " + std::to_string(code));
-      }
-    }
-  }
-
-  std::string Where() const override { return "byte " + std::to_string(offset_ + tokenPos_) + suffix_; }
-  std::uint64_t NumbersLeft() const override { return listLeft_ + (bytes_.size() - pos_) / 4; }
-
- private:
-  static constexpr std::uint32_t kComma = 19;
-  static constexpr std::uint32_t kSemicolon = 20;
-  static constexpr std::array<const char*, 53> kSpelling = [] {
-    std::array<const char*, 53> s{};
-    const char* punctuation[] = {"(", ")", "[", "]", "<", ">", "."};
-    for (int i = 0; i < 7; ++i) s[12 + i] = punctuation[i];
-    const char* types[] = {"WORD",   "DWORD", "FLOAT",  "DOUBLE",  "CHAR",    "UCHAR", "SWORD",
-                           "SDWORD", "void",  "string", "unicode", "cstring", "array"};
-    for (int i = 0; i < 13; ++i) s[40 + i] = types[i];
-    return s;
-  }();
-
-  void Need(std::size_t count, const char* what) const {
-    if (bytes_.size() - pos_ < count)
-      Fail(Where(), std::string(what) + " is cut short by the end of the data");
-  }
-
-  std::string_view Counted(const char* what) {
-    Need(4, what);
-    const std::uint32_t length = Dword(bytes_, pos_);
-    pos_ += 4;
-    Need(length, what);
-    const std::string_view text(reinterpret_cast<const char*>(bytes_.data()) + pos_, length);
-    pos_ += length;
-    return text;
-  }
-
-  Token ListElement() {
-    --listLeft_;
-    Token t;
-    if (!floats_) {
-      t.kind = Tok::Integer;
-      t.integer = Dword(bytes_, pos_);
-      t.real = static_cast<double>(t.integer);
-      pos_ += 4;
-      return t;
-    }
-    t.kind = Tok::Float;
-    if (floatBytes_ == 4) {
-      const std::uint32_t bits = Dword(bytes_, pos_);
-      float value;
-      std::memcpy(&value, &bits, sizeof value);
-      t.real = value;
-    } else {
-      const std::uint64_t bits = Dword(bytes_, pos_) | std::uint64_t{Dword(bytes_, pos_ + 4)} << 32;
-      std::memcpy(&t.real, &bits, sizeof t.real);
-    }
-    pos_ += floatBytes_;
-    if (!FitsFloat(t.real)) Fail(Where(), "a number is infinite, not a number or out of a float's range");
-    return t;
-  }
-
-  std::span<const std::byte> bytes_;
-  std::size_t floatBytes_;
-  std::size_t offset_;
-  std::string suffix_;
-  std::size_t pos_ = 0;
-  std::size_t tokenPos_ = 0;
-  std::uint32_t listLeft_ = 0;
-  bool floats_ = false;
-};
-
-// ---- MSZIP decompression --------------------------------------------------------------------
-
-class Inflater {
- public:
-  Inflater() {
-    if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) throw ParseError("zlib could not start");
-  }
-  ~Inflater() { inflateEnd(&stream_); }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  // Appends one block of `size` bytes to `out`; the block may refer back into what `out` already holds.
-  bool Block(std::span<const std::byte> packed, std::size_t size, std::vector<std::byte>* out) {
-    if (inflateReset(&stream_) != Z_OK) return false;
-    const std::size_t history = std::min(out->size(), kMaxBlockBytes);
-    if (history > 0 &&
-        inflateSetDictionary(&stream_, reinterpret_cast<const Bytef*>(out->data() + out->size() - history),
-                             static_cast<uInt>(history)) != Z_OK)
-      return false;
-    const std::size_t start = out->size();
-    out->resize(start + size);
-    stream_.next_in = reinterpret_cast<const Bytef*>(packed.data());
-    stream_.avail_in = static_cast<uInt>(packed.size());
-    stream_.next_out = reinterpret_cast<Bytef*>(out->data() + start);
-    stream_.avail_out = static_cast<uInt>(size);
-    const int result = inflate(&stream_, Z_FINISH);
-    const bool ended =
-        result == Z_STREAM_END || ((result == Z_OK || result == Z_BUF_ERROR) && stream_.avail_in == 0);
-    return ended && stream_.avail_out == 0;
-  }
-
- private:
-  z_stream stream_{};
-};
-
-// After the header: the unpacked size, then blocks of (unpacked size, packed size, "CK", deflate data).
-std::vector<std::byte> Decompress(std::span<const std::byte> body) {
-  auto where = [](std::size_t pos) { return "byte " + std::to_string(kHeaderBytes + pos); };
-  if (body.size() < 4) Fail("", "the compressed data has no size");
-  const std::uint32_t total = Dword(body, 0);
-  if (total > kMaxXDecompressedBytes + kHeaderBytes)
-    Fail("", "the compressed model claims " + std::to_string(total) + " bytes, more than a model may have (" +
-                 std::to_string(kMaxXDecompressedBytes >> 20) + " MB)");
-  std::vector<std::byte> out;
-  Inflater inflater;
-  std::size_t pos = 4;
-  for (int block = 0; pos < body.size(); ++block) {
-    if (body.size() - pos < 6) Fail(where(pos), "a compressed block header is cut short");
-    const std::size_t size = Word(body, pos);
-    const std::size_t packed = Word(body, pos + 2);
-    if (size == 0 || size > kMaxBlockBytes)
-      Fail(where(pos), "compressed block " + std::to_string(block) + " claims " + std::to_string(size) +
-                           " bytes; a block holds 1 to 32768");
-    if (packed < 2 || packed > body.size() - pos - 4)
-      Fail(where(pos), "compressed block " + std::to_string(block) + " runs past the end of the file");
-    if (body[pos + 4] != std::byte{'C'} || body[pos + 5] != std::byte{'K'})
-      Fail(where(pos), "compressed block " + std::to_string(block) + " does not start with \"CK\"");
-    if (out.size() + size > kMaxXDecompressedBytes)
-      Fail(where(pos), "the compressed model unpacks to more than " +
-                           std::to_string(kMaxXDecompressedBytes >> 20) + " MB");
-    if (!inflater.Block(body.subspan(pos + 6, packed - 2), size, &out))
-      Fail(where(pos), "compressed block " + std::to_string(block) + " is damaged");
-    pos += 4 + packed;
-  }
-  // Writers differ on whether the size counts the 16-byte header.
-  if (out.size() != total && out.size() + kHeaderBytes != total)
-    Fail("", "the compressed model unpacks to " + std::to_string(out.size()) +
-                 " bytes, but its header says " + std::to_string(total));
-  return out;
-}
+constexpr int kMaxDepth = 64;  // of nested objects
 
 // ---- the object reader ------------------------------------------------------------------------
 
@@ -923,6 +525,8 @@ XModel Parser::Build() const {
   return model;
 }
 
+// ---- the header and the encodings -------------------------------------------------------------
+
 XModel Read(std::span<const std::byte> bytes) {
   if (bytes.size() < kHeaderBytes) Fail("", "too short for a .x file header");
   const std::string_view header(reinterpret_cast<const char*>(bytes.data()), kHeaderBytes);
@@ -936,38 +540,29 @@ XModel Read(std::span<const std::byte> bytes) {
   const std::size_t floatBytes = floatSize == "0032" ? 4 : 8;
   const auto body = bytes.subspan(kHeaderBytes);
 
-  const auto parse = [](Lexer& lexer) {
-    Parser parser(lexer);
+  const auto parse = [](std::unique_ptr<Lexer> lexer) {
+    Parser parser(*lexer);
     parser.ReadAll();
     return parser.Build();
   };
-  if (format == "txt ") {
-    TextLexer lexer(body, "");
-    return parse(lexer);
-  }
-  if (format == "bin ") {
-    BinaryLexer lexer(body, floatBytes, kHeaderBytes, "");
-    return parse(lexer);
-  }
+  if (format == "txt ") return parse(MakeTextLexer(body, ""));
+  if (format == "bin ") return parse(MakeBinaryLexer(body, floatBytes, kHeaderBytes, ""));
   if (format == "tzip" || format == "bzip") {
-    const std::vector<std::byte> data = Decompress(body);
-    if (format == "tzip") {
-      TextLexer lexer(data, " of the decompressed data");
-      return parse(lexer);
-    }
-    BinaryLexer lexer(data, floatBytes, 0, " of the decompressed data");
-    return parse(lexer);
+    const std::vector<std::byte> data = InflateMsZip(body);
+    if (format == "tzip") return parse(MakeTextLexer(data, " of the decompressed data"));
+    return parse(MakeBinaryLexer(data, floatBytes, 0, " of the decompressed data"));
   }
   Fail("", "unknown .x format '" + Printable(format) + "' (txt, bin, tzip or bzip)");
 }
 
 }  // namespace
+}  // namespace xfile
 
 std::optional<XModel> ReadXFile(std::span<const std::byte> bytes, std::string* error) {
   std::string why;
   try {
-    return Read(bytes);
-  } catch (const ParseError& e) {
+    return xfile::Read(bytes);
+  } catch (const xfile::ParseError& e) {
     why = e.what();
   } catch (const std::bad_alloc&) {
     why = "the model does not fit in memory";

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/gfx/gl/vertex_attribute.h"
+
 namespace gfx {
 
 namespace {
@@ -91,20 +93,8 @@ GLuint BatchStream::VertexArray(const VertexLayout& layout, UINT stride, int mat
   glBindVertexArray(vao);
   glBindBuffer(GL_ARRAY_BUFFER, vertices_.name);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_.name);
-  const auto gs = static_cast<GLsizei>(stride);
-  auto attribute = [&](GLuint index, int at, GLint size, GLenum type, GLboolean normalized) {
-    if (at < 0) return;
-    glEnableVertexAttribArray(index);
-    glVertexAttribPointer(index, size, type, normalized, gs,
-                          reinterpret_cast<const void*>(std::uintptr_t(at)));
-  };
-  attribute(0, layout.position, 3, GL_FLOAT, GL_FALSE);
-  attribute(1, layout.normal, 3, GL_FLOAT, GL_FALSE);
-  attribute(2, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);  // D3DCOLOR is ARGB in a word
-  attribute(3, layout.texcoord, 2, GL_FLOAT, GL_FALSE);
-  if (matrixOffset >= 0)
-    for (int column = 0; column < 4; ++column)
-      attribute(4 + column, matrixOffset + column * 16, 4, GL_FLOAT, GL_FALSE);
+  PointVertexAttributes(layout, stride, 0);
+  if (matrixOffset >= 0) PointMatrixAttribute(static_cast<std::uintptr_t>(matrixOffset), stride);
   formats_.push_back({layout, stride, matrixOffset, vao});
   return vao;
 }

@@ -30,7 +30,7 @@ class BatchStream {
   };
   // Copies vertices and indices (if any) in and binds the vertex array of the format: the layout's
   // attributes at their offsets inside stride, and with matrixOffset >= 0 a 4x4 matrix per
-  // vertex there (attributes 4 to 7). *boundVao follows what is bound.
+  // vertex there (VertexAttribute::kMatrix). *boundVao follows what is bound.
   Placement Write(std::span<const std::byte> vertices, UINT stride, std::span<const std::uint32_t> indices,
                   const VertexLayout& layout, int matrixOffset, GLuint* boundVao);
   // Deletes the GL objects; the context must be current.

@@ -1,191 +1,176 @@
 #include "platform/gfx/gl/draw_batch.h"
 
-#include <algorithm>
-#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "platform/gfx/gl/gl_device.h"
+#include "platform/gfx/gl/gl_enums.h"
 
 namespace gfx {
 
 namespace {
 
-constexpr UINT kMatrixBytes = 16 * sizeof(float);
-
-void TransformPoint(float* p, const D3DXMATRIX& w) {
-  const float x = p[0], y = p[1], z = p[2];
-  for (int i = 0; i < 3; ++i) p[i] = x * w.m[0][i] + y * w.m[1][i] + z * w.m[2][i] + w.m[3][i];
+const D3DXMATRIX& Identity() {
+  static const D3DXMATRIX identity = [] {
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    return m;
+  }();
+  return identity;
 }
 
-void TransformNormal(float* n, const float c[3][3], bool renormalise) {
-  const float x = n[0], y = n[1], z = n[2];
-  for (int i = 0; i < 3; ++i) n[i] = x * c[0][i] + y * c[1][i] + z * c[2][i];
-  if (!renormalise) return;
-  const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  if (length > 0.0f)
-    for (int i = 0; i < 3; ++i) n[i] /= length;
+// Whether the fixed-function pipeline can take a world matrix as a CPU transform of
+// positions: an affine one only (the last column 0, 0, 0, 1).
+bool Affine(const D3DXMATRIX& world) {
+  return world.m[0][3] == 0.0f && world.m[1][3] == 0.0f && world.m[2][3] == 0.0f && world.m[3][3] == 1.0f;
 }
 
 }  // namespace
 
-bool NormalMatrix(const D3DXMATRIX& world, float c[3][3]) {
-  const auto& m = world.m;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
-      c[i][j] = m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1];
+Batcher::Batcher(GlDevice& device) : device_(device) {
+  const char* noBatch = std::getenv("PE_NO_BATCH");
+  enabled_ = !(noBatch && std::string_view(noBatch) == "1");
+}
+
+bool Batcher::Batchable(D3DPRIMITIVETYPE type, UINT count) const {
+  if (!enabled_) return false;
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return false;
+  if (count >= kDirectDrawVertices) return false;
+  // The fixed-function pipeline's world goes onto the vertices as a 3D point transform.
+  return device_.effect_ || Affine(device_.World());
+}
+
+// ---- the key ----------------------------------------------------------------------------------
+
+BatchKey Batcher::CurrentKey(bool perVertex) const {
+  static constexpr D3DRENDERSTATETYPE kStates[] = {
+      D3DRS_ZENABLE,          D3DRS_ZWRITEENABLE, D3DRS_ZFUNC,
+      D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,     D3DRS_DESTBLEND,
+      D3DRS_BLENDOP,          D3DRS_CULLMODE,     D3DRS_FILLMODE,
+      D3DRS_ALPHATESTENABLE,  D3DRS_ALPHAFUNC,    D3DRS_ALPHAREF,
+      D3DRS_LIGHTING,         D3DRS_COLORVERTEX,  D3DRS_DIFFUSEMATERIALSOURCE,
+      D3DRS_NORMALIZENORMALS, D3DRS_AMBIENT};
+  static constexpr D3DSAMPLERSTATETYPE kSamplerStates[] = {
+      D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER, D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV};
+  static constexpr D3DTEXTURESTAGESTATETYPE kStageStates[] = {
+      D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
+  static_assert(std::size(kStates) == std::tuple_size_v<decltype(BatchKey::renderStates)>);
+  const GlDevice& d = device_;
+  BatchKey key;
+  key.program = d.effect_ ? d.effect_->Program(d.technique_, perVertex) : nullptr;
+  for (std::size_t i = 0; i < std::size(kStates); ++i) key.renderStates[i] = d.RenderState(kStates[i]);
+  for (DWORD unit = 0; unit < 2; ++unit)
+    for (std::size_t i = 0; i < std::size(kSamplerStates); ++i)
+      key.samplers[unit * std::size(kSamplerStates) + i] = d.SamplerState(unit, kSamplerStates[i]);
+  for (std::size_t i = 0; i < std::size(kStageStates); ++i) key.stage[i] = d.StageState(0, kStageStates[i]);
+  key.textures = {d.GetTexture(0), d.GetTexture(1)};
+  key.layout = d.Layout();
+  key.stride = d.StreamStride();
+  if (d.effect_) return key;
+  key.view = d.View();
+  key.projection = d.Projection();
+  if (!d.RenderState(D3DRS_LIGHTING)) return key;
+  const D3DLIGHT9& light = d.Light(0);
+  const D3DMATERIAL9& mat = d.Material();
+  key.lighting = {light.Direction.x, light.Direction.y, light.Direction.z, light.Diffuse.r, light.Diffuse.g,
+                  light.Diffuse.b,   light.Diffuse.a,   light.Ambient.r,   light.Ambient.g, light.Ambient.b,
+                  light.Ambient.a,   mat.Diffuse.r,     mat.Diffuse.g,     mat.Diffuse.b,   mat.Diffuse.a,
+                  mat.Ambient.r,     mat.Ambient.g,     mat.Ambient.b,     mat.Ambient.a,   mat.Emissive.r,
+                  mat.Emissive.g,    mat.Emissive.b,    mat.Emissive.a};
+  key.lightEnabled = d.LightEnabled(0);
+  return key;
+}
+
+int Batcher::DifferingParameter(int skip) {
+  const auto& parameters = device_.effect_->Parameters();
+  int found = -1;
+  std::size_t offset = 0;
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    const auto& p = parameters[i];
+    const std::size_t at = std::exchange(offset, offset + p.values.size());
+    if (static_cast<int>(i) == skip || revisions_[i] == p.revision) continue;
+    if (std::memcmp(&values_[at], p.values.data(), p.values.size() * sizeof(float)) == 0) {
+      revisions_[i] = p.revision;  // set back to the same values
+      continue;
     }
-  const float det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
-  if (std::fabs(det) < 1e-12f) return false;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) c[i][j] /= det;
-  return true;
+    if (found != -1) return -2;
+    found = static_cast<int>(i);
+  }
+  return found;
 }
 
-bool DrawBatch::Affine(const D3DXMATRIX& world) {
-  return world.m[0][3] == 0.0f && world.m[1][3] == 0.0f && world.m[2][3] == 0.0f && world.m[3][3] == 1.0f;
+// ---- gathering ----------------------------------------------------------------------------------
+
+void Batcher::Gather(const BatchGeometry::Source& drawn) {
+  GlEffect* effect = device_.effect_;
+  const std::size_t technique = device_.technique_;
+  int perVertex = effect ? effect->PerVertexParameter(technique) : -1;
+  BatchKey key = CurrentKey(perVertex >= 0);
+  const bool sameState = !geometry_.Empty() && key == key_;
+  const int differing =
+      sameState && effect ? DifferingParameter(geometry_.PerVertexMatrix() ? perVertex : -1) : -1;
+  if (!sameState || differing != -1 || geometry_.Vertices().size() >= kMaxBytes) {
+    // Draws of an effect that differ in one matrix alone (a world matrix) can share a run
+    // once the effect reads that matrix from the vertices.
+    if (differing >= 0 && perVertex < 0 &&
+        effect->TakePerVertex(technique, static_cast<std::size_t>(differing))) {
+      perVertex = differing;
+      key.program = effect->Program(technique, true);
+    }
+    device_.FlushBatch();
+    Start(key, perVertex >= 0);
+  }
+
+  BatchGeometry::Source source = drawn;
+  if (geometry_.PerVertexMatrix()) {
+    source.matrix = effect->Parameters()[static_cast<std::size_t>(perVertex)].values.data();
+  } else if (!effect) {
+    // Vertices already in world space (trails) are copied as they are.
+    if (!(device_.World() == Identity())) source.world = &device_.World();
+    source.transformNormals = device_.RenderState(D3DRS_LIGHTING) != FALSE;
+  }
+  geometry_.Append(source);
 }
 
-void DrawBatch::Begin(const BatchKey& key, bool perVertexMatrix, bool cullsNothing) {
-  Clear();
+void Batcher::Start(const BatchKey& key, bool perVertex) {
+  GlEffect* effect = device_.effect_;
+  GlProgram* program = effect ? effect->Program(device_.technique_, perVertex) : &device_.ffProgram_;
+  device_.ApplyState(program, Identity());
+  if (effect) {
+    values_.clear();
+    revisions_.clear();
+    for (const auto& p : effect->Parameters()) {
+      values_.insert(values_.end(), p.values.begin(), p.values.end());
+      revisions_.push_back(p.revision);
+    }
+  }
   key_ = key;
-  perVertexMatrix_ = perVertexMatrix;
-  cullsNothing_ = cullsNothing;
-  stride_ = key.stride + (perVertexMatrix ? kMatrixBytes : 0);
+  geometry_.Begin(key.layout, key.stride, perVertex, device_.RenderState(D3DRS_CULLMODE) == D3DCULL_NONE);
 }
 
-void DrawBatch::Clear() {
-  vertexBytes_ = 0;
-  indexCount_ = 0;
-  draws_ = 0;
-  chained_ = false;
-}
+// ---- drawing ------------------------------------------------------------------------------------
 
-std::byte* DrawBatch::VertexRoom(std::size_t bytes) {
-  if (vertexBytes_ + bytes > vertices_.size())
-    vertices_.resize(std::max(2 * vertices_.size(), vertexBytes_ + bytes));
-  std::byte* at = vertices_.data() + vertexBytes_;
-  vertexBytes_ += bytes;
-  return at;
-}
-
-std::uint32_t* DrawBatch::IndexRoom(std::size_t count) {
-  if (indexCount_ + count > indices_.size())
-    indices_.resize(std::max(2 * indices_.size(), indexCount_ + count));
-  std::uint32_t* at = indices_.data() + indexCount_;
-  indexCount_ += count;
-  return at;
-}
-
-void DrawBatch::Append(const Source& source) {
-  const UINT vertexCount = static_cast<UINT>(source.bytes.size() / key_.stride);
-  if (chained_ && Chainable(source)) {
-    Chain(source, vertexCount);
-    return;
-  }
-  if (chained_) {
-    // A draw that cannot join: the chain so far is listed as the one strip it is.
-    chained_ = false;
-    AppendTriangles(first_, 0);
-  }
-  const auto base = static_cast<std::uint32_t>(vertexBytes_ / stride_);
-  AppendVertices(source, vertexCount);
-  if (++draws_ == 1 && !source.indices) {
-    first_ = Source{};
-    first_.type = source.type;
-    first_.count = source.count;
-    chained_ = Chainable(source);
-    return;
-  }
-  if (draws_ == 2 && indexCount_ == 0) AppendTriangles(first_, 0);
-  AppendTriangles(source, base - source.lowestIndex);
-}
-
-bool DrawBatch::Chainable(const Source& source) const {
-  return cullsNothing_ && !source.indices && source.type == D3DPT_TRIANGLESTRIP &&
-         source.count >= kChainTriangles + 2;
-}
-
-void DrawBatch::Chain(const Source& source, UINT vertexCount) {
-  // The last vertex so far and the first of this strip, each drawn twice: the four triangles
-  // across the join have no area, whichever way round they turn.
-  const std::size_t last = vertexBytes_ - stride_;
-  VertexRoom(stride_);
-  std::memcpy(vertices_.data() + last + stride_, vertices_.data() + last, stride_);
-  const std::size_t first = vertexBytes_;
-  VertexRoom(stride_);
-  AppendVertices(source, vertexCount);
-  std::memcpy(vertices_.data() + first, vertices_.data() + first + stride_, stride_);
-  ++draws_;
-  first_.count = static_cast<UINT>(vertexBytes_ / stride_);
-}
-
-void DrawBatch::AppendVertices(const Source& source, UINT vertexCount) {
-  const UINT inStride = key_.stride;
-  std::byte* out = VertexRoom(std::size_t{vertexCount} * stride_);
-  const std::byte* in = source.bytes.data();
-  if (stride_ == inStride) {
-    std::memcpy(out, in, std::size_t{vertexCount} * inStride);
+void Batcher::Flush(GLuint* boundVao) {
+  const auto placement =
+      stream_.Write(geometry_.Vertices(), geometry_.Stride(), geometry_.Indices(), key_.layout,
+                    geometry_.PerVertexMatrix() ? static_cast<int>(key_.stride) : -1, boundVao);
+  if (geometry_.Unindexed()) {
+    const auto count = static_cast<GLsizei>(geometry_.Vertices().size() / geometry_.Stride());
+    glDrawArrays(PrimitiveMode(geometry_.UnindexedType()), placement.baseVertex, count);
   } else {
-    for (UINT i = 0; i < vertexCount; ++i) {
-      std::memcpy(out + std::size_t{i} * stride_, in + std::size_t{i} * inStride, inStride);
-      std::memcpy(out + std::size_t{i} * stride_ + inStride, source.matrix, kMatrixBytes);
-    }
+    glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(geometry_.Indices().size()), GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
   }
-  if (!source.world) return;
-
-  const VertexLayout& layout = key_.layout;
-  float normal[3][3];
-  const bool normals = source.transformNormals && layout.normal >= 0;
-  const bool renormalise = normals && !NormalMatrix(*source.world, normal);
-  for (UINT i = 0; i < vertexCount; ++i) {
-    std::byte* v = out + std::size_t{i} * stride_;
-    float values[3];
-    std::memcpy(values, v + layout.position, sizeof values);
-    TransformPoint(values, *source.world);
-    std::memcpy(v + layout.position, values, sizeof values);
-    if (!normals) continue;
-    std::memcpy(values, v + layout.normal, sizeof values);
-    TransformNormal(values, normal, renormalise);
-    std::memcpy(v + layout.normal, values, sizeof values);
-  }
+  geometry_.Clear();
 }
 
-void DrawBatch::AppendTriangles(const Source& source, std::uint32_t base) {
-  const std::uint32_t* indices = source.indices;
-  const UINT count = source.count;
-  if (count < 3) return;
-  auto at = [&](UINT i) { return base + (indices ? indices[i] : i); };
-  switch (source.type) {
-    case D3DPT_TRIANGLESTRIP: {
-      // Every other triangle of a strip runs the other way round; swapping its first two
-      // vertices keeps all of them facing as the strip does, so culling sees the same faces.
-      std::uint32_t* out = IndexRoom(3 * std::size_t{count - 2});
-      for (UINT i = 0; i + 2 < count; ++i, out += 3) {
-        const bool odd = i & 1;
-        out[0] = at(odd ? i + 1 : i);
-        out[1] = at(odd ? i : i + 1);
-        out[2] = at(i + 2);
-      }
-      break;
-    }
-    case D3DPT_TRIANGLEFAN: {
-      std::uint32_t* out = IndexRoom(3 * std::size_t{count - 2});
-      for (UINT i = 1; i + 1 < count; ++i, out += 3) {
-        out[0] = at(0);
-        out[1] = at(i);
-        out[2] = at(i + 1);
-      }
-      break;
-    }
-    default: {
-      std::uint32_t* out = IndexRoom(count / 3 * std::size_t{3});
-      for (UINT i = 0; i + 2 < count; i += 3, out += 3) {
-        out[0] = at(i);
-        out[1] = at(i + 1);
-        out[2] = at(i + 2);
-      }
-      break;
-    }
-  }
+void Batcher::Destroy() {
+  geometry_.Clear();
+  stream_.Destroy();
 }
 
 }  // namespace gfx

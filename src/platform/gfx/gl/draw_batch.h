@@ -1,25 +1,30 @@
 #pragma once
-// Consecutive draws that would leave the same state on the GL device, gathered into one
-// vertex and index list so they go to GL as one draw. The vertices are copied when the
-// draw is made (the scene rewrites a buffer right after drawing it), with the world
-// transform applied here, and strips and fans become lists that keep their winding.
+// The GL device's batching: which draws may join the ones just before them, and the run
+// they make. A draw joins when everything its picture depends on but its vertices and its
+// world matrix equals, by value, what the run started with (the scene sets and restores
+// states around every single draw); its vertices are copied, its world matrix applied on
+// the CPU or carried per vertex. The run goes to GL as one draw when the state changes, when
+// it has grown large, or when the device needs the picture or the GL context.
+
+#include <epoxy/gl.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "platform/gfx/d3dx_math.h"
+#include "platform/gfx/gl/batch_geometry.h"
+#include "platform/gfx/gl/batch_stream.h"
 #include "platform/gfx/vertex_layout.h"
 
 namespace gfx {
 
+class GlDevice;
 class Texture;
 struct GlProgram;
 
-// Everything a draw's picture depends on apart from its vertices and its world matrix,
-// compared by value: the scene sets and restores states around every draw.
+// Everything a draw's picture depends on apart from its vertices and its world matrix.
 struct BatchKey {
   const GlProgram* program = nullptr;  // an effect's; null for the fixed-function pipeline
   std::array<DWORD, 17> renderStates{};
@@ -36,77 +41,50 @@ struct BatchKey {
   bool operator==(const BatchKey&) const = default;
 };
 
-// The matrix that takes normals through a world transform: the inverse transpose of its
-// upper 3x3, as row vectors (n' = n * normal). A flattened (singular) world has no inverse:
-// the cofactor matrix keeps the direction, and the result is false so the caller
-// renormalises.
-bool NormalMatrix(const D3DXMATRIX& world, float normal[3][3]);
-
-class DrawBatch {
+// Reads the device's Direct3D state at each draw handed to it and applies it to GL when a
+// run starts.
+class Batcher {
  public:
-  // Bytes a batch may gather before it is drawn, so one upload never grows without bound.
-  static constexpr std::size_t kMaxBytes = 2u << 20;
+  // On unless PE_NO_BATCH=1 is set when the device is made.
+  explicit Batcher(GlDevice& device);
+  Batcher(const Batcher&) = delete;
+  Batcher& operator=(const Batcher&) = delete;
 
-  // Strips of at least so many triangles drawn without culling are joined into one strip (two
-  // repeated vertices make four triangles without area between them) instead of listed.
-  static constexpr UINT kChainTriangles = 8;
-
-  // Starts gathering draws of this key. With a per-vertex matrix, 16 floats follow each
-  // vertex: the matrix an effect would otherwise take as a uniform. Without culling, long
-  // strips may be chained.
-  void Begin(const BatchKey& key, bool perVertexMatrix, bool cullsNothing);
-  void Clear();
-  bool Empty() const { return draws_ == 0; }
-  const BatchKey& Key() const { return key_; }
-  bool PerVertexMatrix() const { return perVertexMatrix_; }
-  UINT Stride() const { return stride_; }
-  std::span<const std::byte> Vertices() const { return {vertices_.data(), vertexBytes_}; }
-  std::span<const std::uint32_t> Indices() const { return {indices_.data(), indexCount_}; }
-  // A batch of one unindexed draw, or of strips chained into one, keeps its primitive and has
-  // no indices: it goes to GL as it came, sparing the index list and its upload (trails).
-  bool Unindexed() const { return draws_ > 0 && indexCount_ == 0 && (draws_ == 1 || chained_); }
-  D3DPRIMITIVETYPE UnindexedType() const { return first_.type; }
-  bool Full() const { return vertexBytes_ >= kMaxBytes; }
-
-  // Where a draw's vertices come from and how they are placed.
-  struct Source {
-    std::span<const std::byte> bytes;  // the vertices drawn, first one at the start
-    D3DPRIMITIVETYPE type;
-    UINT count;                              // vertices (or indices, when indexed) drawn
-    const std::uint32_t* indices = nullptr;  // less lowestIndex, relative to the first vertex of bytes
-    std::uint32_t lowestIndex = 0;
-    const D3DXMATRIX* world = nullptr;  // applied to positions; null keeps them
-    bool transformNormals = false;      // lighting reads them: inverse transpose
-    const float* matrix = nullptr;      // the per-vertex matrix, when the batch has one
-  };
-  void Append(const Source& source);
-
-  // Whether the fixed-function pipeline can take a world matrix as a CPU transform of
-  // positions: an affine one only (the last column 0, 0, 0, 1).
-  static bool Affine(const D3DXMATRIX& world);
+  void SetEnabled(bool on) { enabled_ = on; }
+  bool Enabled() const { return enabled_; }
+  // Whether a draw of this type and so many vertices (or indices) can join a run with the
+  // device's state as it is.
+  bool Batchable(D3DPRIMITIVETYPE type, UINT count) const;
+  // Adds a draw to the run; one whose state differs from the run's has the device draw the
+  // run first and starts the next.
+  void Gather(const BatchGeometry::Source& source);
+  bool Empty() const { return geometry_.Empty(); }
+  // Sends the run to GL as one draw and empties it; the context must be current and the
+  // run not empty. *boundVao follows the vertex array bound.
+  void Flush(GLuint* boundVao);
+  // Drops the run and deletes the GL objects; the context must be current.
+  void Destroy();
 
  private:
-  void AppendVertices(const Source& source, UINT vertexCount);
-  bool Chainable(const Source& source) const;
-  void Chain(const Source& source, UINT vertexCount);
-  void AppendTriangles(const Source& source, std::uint32_t base);
+  // A draw this large costs more to copy than a draw call of its own.
+  static constexpr UINT kDirectDrawVertices = 4096;
+  // Bytes a run may gather before it is drawn, so one upload never grows without bound.
+  static constexpr std::size_t kMaxBytes = 2u << 20;
 
-  // Room for so many more bytes and indices; the storage only grows, and is written before
-  // it is read, so growing never clears it.
-  std::byte* VertexRoom(std::size_t bytes);
-  std::uint32_t* IndexRoom(std::size_t count);
+  BatchKey CurrentKey(bool perVertex) const;
+  // Which effect parameter differs from the run's values, skipping the per-vertex one: its
+  // index, -1 for none, -2 for more than one.
+  int DifferingParameter(int skip);
+  void Start(const BatchKey& key, bool perVertex);
 
+  GlDevice& device_;
+  bool enabled_ = true;
   BatchKey key_;
-  std::size_t draws_ = 0;
-  Source first_{};  // the first draw, while its triangles are not listed yet
-  bool perVertexMatrix_ = false;
-  bool cullsNothing_ = false;
-  bool chained_ = false;  // every draw so far is a long strip, all of them joined into one
-  UINT stride_ = 0;
-  std::vector<std::byte> vertices_;
-  std::size_t vertexBytes_ = 0;
-  std::vector<std::uint32_t> indices_;
-  std::size_t indexCount_ = 0;
+  BatchGeometry geometry_;
+  BatchStream stream_;
+  // The run's effect parameters, as their values and revisions when it started.
+  std::vector<float> values_;
+  std::vector<std::uint64_t> revisions_;
 };
 
 }  // namespace gfx

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "platform/gfx/d3d_types.h"
+#include "platform/gfx/gl/vertex_attribute.h"
 
 namespace gfx {
 
@@ -31,13 +32,12 @@ std::string TextureStageConstantsGlsl() {
                         PE_GLSL_CONSTANT(D3DTA_TFACTOR)});
 }
 
+// The program reads its vertices as aPosition, aNormal, aColor and aTexCoord.
+constexpr const char* kInputPrefix = "a";
+
 // Matrices arrive as Direct3D's row-major arrays, which GLSL reads as their transposes,
 // so M * v here equals Direct3D's v * M. Depth is remapped from 0..1 to GL's -1..1.
 const char* kVertexSource = R"(
-layout(location = 0) in vec3 aPosition;
-layout(location = 1) in vec3 aNormal;
-layout(location = 2) in vec4 aColor;
-layout(location = 3) in vec2 aTexCoord;
 uniform mat4 uWvp;
 uniform mat3 uNormalMatrix;
 uniform ivec4 uLightFlags;
@@ -167,10 +167,7 @@ GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std:
   const GLuint program = glCreateProgram();
   glAttachShader(program, vs);
   glAttachShader(program, fs);
-  glBindAttribLocation(program, 0, "aPosition");
-  glBindAttribLocation(program, 1, "aNormal");
-  glBindAttribLocation(program, 2, "aColor");
-  glBindAttribLocation(program, 3, "aTexCoord");
+  BindVertexInputs(program, kInputPrefix);
   glLinkProgram(program);
   glDeleteShader(vs);
   glDeleteShader(fs);
@@ -187,7 +184,7 @@ GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std:
 }
 
 bool FixedFunctionProgram::Build(std::string* log) {
-  const std::string vertex = std::string("#version 330 core\n") + kVertexSource;
+  const std::string vertex = "#version 330 core\n" + VertexInputsGlsl(kInputPrefix) + kVertexSource;
   const std::string fragment =
       std::string("#version 330 core\n") + AlphaTestGlsl() + TextureStageConstantsGlsl() + kFragmentSource;
   program = CompileProgram(vertex.c_str(), fragment.c_str(), log);

@@ -1,13 +1,12 @@
 #include "platform/gfx/gl/gl_device.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string_view>
-#include <tuple>
 #include <utility>
+
+#include "platform/gfx/gl/gl_enums.h"
+#include "platform/gfx/gl/vertex_attribute.h"
 
 namespace gfx {
 
@@ -76,107 +75,6 @@ class GlTexture final : public Texture {
   GLuint name_;
 };
 
-GLenum CompareFunction(DWORD f) {
-  switch (f) {
-    case D3DCMP_NEVER:
-      return GL_NEVER;
-    case D3DCMP_LESS:
-      return GL_LESS;
-    case D3DCMP_EQUAL:
-      return GL_EQUAL;
-    case D3DCMP_LESSEQUAL:
-      return GL_LEQUAL;
-    case D3DCMP_GREATER:
-      return GL_GREATER;
-    case D3DCMP_NOTEQUAL:
-      return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL:
-      return GL_GEQUAL;
-    default:
-      return GL_ALWAYS;
-  }
-}
-
-GLenum BlendFactor(DWORD f) {
-  switch (f) {
-    case D3DBLEND_ZERO:
-      return GL_ZERO;
-    case D3DBLEND_ONE:
-      return GL_ONE;
-    case D3DBLEND_SRCCOLOR:
-      return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR:
-      return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA:
-      return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA:
-      return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA:
-      return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA:
-      return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR:
-      return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR:
-      return GL_ONE_MINUS_DST_COLOR;
-    default:
-      return GL_ONE;
-  }
-}
-
-GLenum BlendEquation(DWORD op) {
-  switch (op) {
-    case D3DBLENDOP_SUBTRACT:
-      return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT:
-      return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN:
-      return GL_MIN;
-    case D3DBLENDOP_MAX:
-      return GL_MAX;
-    default:
-      return GL_FUNC_ADD;
-  }
-}
-
-GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return GL_POINTS;
-    case D3DPT_LINELIST:
-      return GL_LINES;
-    case D3DPT_LINESTRIP:
-      return GL_LINE_STRIP;
-    case D3DPT_TRIANGLELIST:
-      return GL_TRIANGLES;
-    case D3DPT_TRIANGLESTRIP:
-      return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN:
-      return GL_TRIANGLE_FAN;
-  }
-  return GL_TRIANGLES;
-}
-
-GLint AddressMode(DWORD mode) {
-  switch (mode) {
-    case D3DTADDRESS_MIRROR:
-      return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP:
-      return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER:
-      return GL_CLAMP_TO_BORDER;
-    default:
-      return GL_REPEAT;
-  }
-}
-
-GLint MinFilter(DWORD min, DWORD mip) {
-  const bool linear = min == D3DTEXF_LINEAR;
-  if (mip == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-  if (mip == D3DTEXF_LINEAR) return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-  return linear ? GL_LINEAR : GL_NEAREST;
-}
-
 void Toggle(GLenum cap, bool on, bool* applied) {
   if (*applied == on) return;
   if (on) {
@@ -216,24 +114,11 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, std::string* erro
   return device;
 }
 
-namespace {
-const D3DXMATRIX& Identity() {
-  static const D3DXMATRIX identity = [] {
-    D3DXMATRIX m;
-    D3DXMatrixIdentity(&m);
-    return m;
-  }();
-  return identity;
-}
-}  // namespace
-
 GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, UINT width, UINT height)
     : Device(width, height), window_(window), context_(context) {
   for (D3DXMATRIX* m : {&appliedWorld_, &appliedView_, &appliedProjection_})
     for (auto& row : m->m)
       for (float& v : row) v = std::numeric_limits<float>::quiet_NaN();
-  const char* noBatch = std::getenv("PE_NO_BATCH");
-  batching_ = !(noBatch && std::string_view(noBatch) == "1");
 }
 
 bool GlDevice::Setup(std::string* error) {
@@ -269,9 +154,8 @@ bool GlDevice::Setup(std::string* error) {
 }
 
 GlDevice::~GlDevice() {
-  batch_.Clear();
   EnsureCurrent();
-  stream_.Destroy();
+  batcher_.Destroy();
   arena_.Clear();
   glDeleteSamplers(2, samplers_.data());
   glDeleteTextures(1, &whiteTexture_);
@@ -291,7 +175,14 @@ void GlDevice::EnsureCurrent() {
 
 void GlDevice::SetBatching(bool on) {
   FlushBatch();
-  batching_ = on;
+  batcher_.SetEnabled(on);
+}
+
+void GlDevice::FlushBatch() {
+  if (batcher_.Empty()) return;
+  EnsureCurrent();
+  batcher_.Flush(&boundVao_);
+  ++glDraws_;
 }
 
 std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
@@ -351,8 +242,8 @@ HRESULT GlDevice::Clear(DWORD, const void*, DWORD flags, D3DCOLOR color, float z
   MakeCurrent();
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
-    glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f, (color & 0xff) / 255.0f,
-                 ((color >> 24) & 0xff) / 255.0f);
+    const D3DXCOLOR c(color);
+    glClearColor(c.r, c.g, c.b, c.a);
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & D3DCLEAR_ZBUFFER) {
@@ -411,11 +302,11 @@ HRESULT GlDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<
 }
 
 HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {
-  if (batching_ && Batchable(type, vertexCount)) {
+  if (batcher_.Batchable(type, vertexCount)) {
     const UINT stride = StreamStride();
     const auto bytes = StreamBuffer()->Bytes().subspan(StreamOffset() + std::size_t{startVertex} * stride,
                                                        std::size_t{vertexCount} * stride);
-    Gather({.bytes = bytes, .type = type, .count = vertexCount});
+    batcher_.Gather({.bytes = bytes, .type = type, .count = vertexCount});
     return S_OK;
   }
   FlushBatch();
@@ -427,16 +318,21 @@ HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT verte
   return S_OK;
 }
 
-HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) {
-  if (batching_ && Batchable(type, indexCount)) {
+HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount,
+                                    IndexBuffer::Bounds bounds) {
+  if (batcher_.Batchable(type, indexCount)) {
     // Only the vertices the indices reach are copied.
     const std::uint32_t* indices = Indices()->Indices().data() + startIndex;
-    const auto [lowest, highest] = std::minmax_element(indices, indices + indexCount);
     const UINT stride = StreamStride();
     const std::size_t first =
-        StreamOffset() + (std::size_t{static_cast<UINT>(baseVertex)} + *lowest) * stride;
-    const auto bytes = StreamBuffer()->Bytes().subspan(first, (std::size_t{*highest} - *lowest + 1) * stride);
-    Gather({.bytes = bytes, .type = type, .count = indexCount, .indices = indices, .lowestIndex = *lowest});
+        StreamOffset() + (std::size_t{static_cast<UINT>(baseVertex)} + bounds.lowest) * stride;
+    const auto bytes =
+        StreamBuffer()->Bytes().subspan(first, (std::size_t{bounds.highest} - bounds.lowest + 1) * stride);
+    batcher_.Gather({.bytes = bytes,
+                     .type = type,
+                     .count = indexCount,
+                     .indices = indices,
+                     .lowestIndex = bounds.lowest});
     return S_OK;
   }
   FlushBatch();
@@ -448,133 +344,6 @@ HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT 
                            static_cast<GLint>(first) + baseVertex);
   ++glDraws_;
   return S_OK;
-}
-
-// ---- batching ----------------------------------------------------------------------------------------
-
-bool GlDevice::Batchable(D3DPRIMITIVETYPE type, UINT count) const {
-  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return false;
-  // A draw this large costs more to copy than a draw call of its own.
-  if (count >= kDirectDrawVertices) return false;
-  // The fixed-function pipeline's world goes onto the vertices as a 3D point transform.
-  return effect_ || DrawBatch::Affine(World());
-}
-
-BatchKey GlDevice::CurrentKey(bool perVertex) const {
-  static constexpr D3DRENDERSTATETYPE kStates[] = {
-      D3DRS_ZENABLE,          D3DRS_ZWRITEENABLE, D3DRS_ZFUNC,
-      D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,     D3DRS_DESTBLEND,
-      D3DRS_BLENDOP,          D3DRS_CULLMODE,     D3DRS_FILLMODE,
-      D3DRS_ALPHATESTENABLE,  D3DRS_ALPHAFUNC,    D3DRS_ALPHAREF,
-      D3DRS_LIGHTING,         D3DRS_COLORVERTEX,  D3DRS_DIFFUSEMATERIALSOURCE,
-      D3DRS_NORMALIZENORMALS, D3DRS_AMBIENT};
-  static constexpr D3DSAMPLERSTATETYPE kSamplerStates[] = {
-      D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER, D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV};
-  static constexpr D3DTEXTURESTAGESTATETYPE kStageStates[] = {
-      D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
-  static_assert(std::size(kStates) == std::tuple_size_v<decltype(BatchKey::renderStates)>);
-  BatchKey key;
-  key.program = effect_ ? effect_->Program(technique_, perVertex) : nullptr;
-  for (std::size_t i = 0; i < std::size(kStates); ++i) key.renderStates[i] = RenderState(kStates[i]);
-  for (DWORD unit = 0; unit < 2; ++unit)
-    for (std::size_t i = 0; i < std::size(kSamplerStates); ++i)
-      key.samplers[unit * std::size(kSamplerStates) + i] = SamplerState(unit, kSamplerStates[i]);
-  for (std::size_t i = 0; i < std::size(kStageStates); ++i) key.stage[i] = StageState(0, kStageStates[i]);
-  key.textures = {GetTexture(0), GetTexture(1)};
-  key.layout = Layout();
-  key.stride = StreamStride();
-  if (effect_) return key;
-  key.view = View();
-  key.projection = Projection();
-  if (!RenderState(D3DRS_LIGHTING)) return key;
-  const D3DLIGHT9& light = Light(0);
-  const D3DMATERIAL9& mat = Material();
-  key.lighting = {light.Direction.x, light.Direction.y, light.Direction.z, light.Diffuse.r, light.Diffuse.g,
-                  light.Diffuse.b,   light.Diffuse.a,   light.Ambient.r,   light.Ambient.g, light.Ambient.b,
-                  light.Ambient.a,   mat.Diffuse.r,     mat.Diffuse.g,     mat.Diffuse.b,   mat.Diffuse.a,
-                  mat.Ambient.r,     mat.Ambient.g,     mat.Ambient.b,     mat.Ambient.a,   mat.Emissive.r,
-                  mat.Emissive.g,    mat.Emissive.b,    mat.Emissive.a};
-  key.lightEnabled = LightEnabled(0);
-  return key;
-}
-
-void GlDevice::Gather(const DrawBatch::Source& drawn) {
-  int perVertex = effect_ ? effect_->PerVertexParameter(technique_) : -1;
-  BatchKey key = CurrentKey(perVertex >= 0);
-  const bool sameState = !batch_.Empty() && key == batch_.Key();
-  const int differing =
-      sameState && effect_ ? DifferingParameter(batch_.PerVertexMatrix() ? perVertex : -1) : -1;
-  if (!sameState || differing != -1 || batch_.Full()) {
-    // Draws of an effect that differ in one matrix alone (a world matrix) can share a run
-    // once the effect reads that matrix from the vertices.
-    if (differing >= 0 && perVertex < 0 &&
-        effect_->TakePerVertex(technique_, static_cast<std::size_t>(differing))) {
-      perVertex = differing;
-      key.program = effect_->Program(technique_, true);
-    }
-    FlushBatch();
-    StartBatch(key, perVertex >= 0);
-  }
-
-  DrawBatch::Source source = drawn;
-  if (batch_.PerVertexMatrix()) {
-    source.matrix = effect_->Parameters()[static_cast<std::size_t>(perVertex)].values.data();
-  } else if (!effect_) {
-    // Vertices already in world space (trails) are copied as they are.
-    if (!(World() == Identity())) source.world = &World();
-    source.transformNormals = RenderState(D3DRS_LIGHTING) != FALSE;
-  }
-  batch_.Append(source);
-}
-
-int GlDevice::DifferingParameter(int skip) {
-  const auto& parameters = effect_->Parameters();
-  int found = -1;
-  std::size_t offset = 0;
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
-    const auto& p = parameters[i];
-    const std::size_t at = std::exchange(offset, offset + p.values.size());
-    if (static_cast<int>(i) == skip || batchRevisions_[i] == p.revision) continue;
-    if (std::memcmp(&batchValues_[at], p.values.data(), p.values.size() * sizeof(float)) == 0) {
-      batchRevisions_[i] = p.revision;  // set back to the same values
-      continue;
-    }
-    if (found != -1) return -2;
-    found = static_cast<int>(i);
-  }
-  return found;
-}
-
-void GlDevice::StartBatch(const BatchKey& key, bool perVertex) {
-  GlProgram* program = effect_ ? effect_->Program(technique_, perVertex) : &ffProgram_;
-  ApplyState(program, Identity());
-  if (effect_) {
-    batchValues_.clear();
-    batchRevisions_.clear();
-    for (const auto& p : effect_->Parameters()) {
-      batchValues_.insert(batchValues_.end(), p.values.begin(), p.values.end());
-      batchRevisions_.push_back(p.revision);
-    }
-  }
-  batch_.Begin(key, perVertex, RenderState(D3DRS_CULLMODE) == D3DCULL_NONE);
-}
-
-void GlDevice::FlushBatch() {
-  if (batch_.Empty()) return;
-  EnsureCurrent();
-  const BatchKey& key = batch_.Key();
-  const auto placement =
-      stream_.Write(batch_.Vertices(), batch_.Stride(), batch_.Indices(), key.layout,
-                    batch_.PerVertexMatrix() ? static_cast<int>(key.stride) : -1, &boundVao_);
-  if (batch_.Unindexed()) {
-    const auto count = static_cast<GLsizei>(batch_.Vertices().size() / batch_.Stride());
-    glDrawArrays(PrimitiveMode(batch_.UnindexedType()), placement.baseVertex, count);
-  } else {
-    glDrawElementsBaseVertex(GL_TRIANGLES, static_cast<GLsizei>(batch_.Indices().size()), GL_UNSIGNED_INT,
-                             reinterpret_cast<const void*>(placement.indexOffset), placement.baseVertex);
-  }
-  ++glDraws_;
-  batch_.Clear();
 }
 
 // ---- state --------------------------------------------------------------------------------------------
@@ -613,7 +382,8 @@ void GlDevice::ApplyState(GlProgram* program, const D3DXMATRIX& world) {
     ApplyLighting(ff, hasVertexColor);
     if (ff & (kDirtyStages | kDirtyTexture)) ApplyTextureStage();
   }
-  if (!hasVertexColor) glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's opaque white default
+  // Direct3D's opaque white default.
+  if (!hasVertexColor) glVertexAttrib4f(Location(VertexAttribute::kColor), 1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 void GlDevice::ApplyRenderStates() {
@@ -727,8 +497,8 @@ void GlDevice::UploadAmbient() {
   const D3DCOLOR amb = RenderState(D3DRS_AMBIENT);
   if (applied_.ambient == amb) return;
   applied_.ambient = amb;
-  glUniform4f(ff_.ambient, ((amb >> 16) & 0xff) / 255.0f, ((amb >> 8) & 0xff) / 255.0f, (amb & 0xff) / 255.0f,
-              ((amb >> 24) & 0xff) / 255.0f);
+  const D3DXCOLOR c(amb);
+  glUniform4f(ff_.ambient, c.r, c.g, c.b, c.a);
 }
 
 void GlDevice::ApplyTextureStage() {

@@ -4,12 +4,10 @@
 // whose state really changed, because scene objects set and restore states around every
 // single draw.
 //
-// Draws are batched: a draw whose state equals, by value, that of the draws just before it
-// joins them (its vertices copied, its world matrix applied on the CPU or carried per
-// vertex), and the run goes to GL as one draw when the state changes or something needs the
-// picture or the GL context (a clear, the end of the scene, a read-back, resource creation,
-// another user of the context). PE_NO_BATCH=1 at creation, or SetBatching(false), draws each
-// call on its own.
+// Draws go to the Batcher (draw_batch.h), which gathers runs of draws of equal state; the
+// device has it draw what it holds whenever something needs the picture or the GL context
+// (a clear, the end of the scene, a read-back, resource creation, another user of the
+// context). PE_NO_BATCH=1 at creation, or SetBatching(false), draws each call on its own.
 
 #include <SDL.h>
 #include <epoxy/gl.h>
@@ -20,7 +18,6 @@
 #include <string>
 
 #include "platform/gfx/device.h"
-#include "platform/gfx/gl/batch_stream.h"
 #include "platform/gfx/gl/draw_batch.h"
 #include "platform/gfx/gl/fixed_function_program.h"
 #include "platform/gfx/gl/gl_effect.h"
@@ -67,19 +64,24 @@ class GlDevice final : public Device {
 
   // Batching is on unless PE_NO_BATCH=1 was set when the device was made.
   void SetBatching(bool on);
-  bool Batching() const { return batching_; }
+  bool Batching() const { return batcher_.Enabled(); }
   // Draw calls GL has received since the device was made, batched or not.
   std::uint64_t GlDrawCount() const { return glDraws_; }
 
  protected:
   HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) override;
-  HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) override;
+  HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount,
+                            IndexBuffer::Bounds bounds) override;
   void SwapBuffers() override;
   void ResetShaders() override { effect_ = nullptr; }
   Image ReadBackBuffer() override;
   void SceneEnded() override { FlushBatch(); }
 
  private:
+  // Reads the Direct3D state at each draw, applies it when a run starts and has the device
+  // draw the run before the next.
+  friend class Batcher;
+
   // What GL currently has; compared against the Direct3D state at every draw.
   struct AppliedState {
     bool depthTest = false;
@@ -106,15 +108,7 @@ class GlDevice final : public Device {
   bool Setup(std::string* error);
   void EnsureCurrent();
 
-  // Batching.
-  static constexpr UINT kDirectDrawVertices = 4096;
-  bool Batchable(D3DPRIMITIVETYPE type, UINT count) const;
-  void Gather(const DrawBatch::Source& source);
-  BatchKey CurrentKey(bool perVertex) const;
-  // Which effect parameter differs from the batch's values, skipping the per-vertex one:
-  // its index, -1 for none, -2 for more than one.
-  int DifferingParameter(int skip);
-  void StartBatch(const BatchKey& key, bool perVertex);
+  // Draws what the batcher holds.
   void FlushBatch();
 
   // Applies what changed, uploads what changed of the stream's bytes [firstByte, endByte)
@@ -150,12 +144,7 @@ class GlDevice final : public Device {
   bool normaliseNormals_ = false;
   DWORD pendingLighting_ = 0;
 
-  bool batching_ = true;
-  DrawBatch batch_;
-  BatchStream stream_;
-  // The batch's effect parameters, as their values and revisions when it started.
-  std::vector<float> batchValues_;
-  std::vector<std::uint64_t> batchRevisions_;
+  Batcher batcher_{*this};
   std::uint64_t glDraws_ = 0;
 };
 

@@ -2,18 +2,16 @@
 
 #include "platform/gfx/gl/fixed_function_program.h"
 #include "platform/gfx/gl/gl_device.h"
+#include "platform/gfx/gl/vertex_attribute.h"
 
 namespace gfx {
 
 namespace {
 
-const char* kVertexPrelude = R"(#version 330 core
-layout(location = 0) in vec3 inPosition;
-layout(location = 1) in vec3 inNormal;
-layout(location = 2) in vec4 inColor;
-layout(location = 3) in vec2 inTexCoord;
-#define main pe_EffectMain
-)";
+// Effects read their vertices as inPosition, inNormal, inColor and inTexCoord.
+std::string VertexPrelude() {
+  return "#version 330 core\n" + VertexInputsGlsl("in") + "#define main pe_EffectMain\n";
+}
 
 // Direct3D's projection gives depth 0..1; GL clips at -1..1. Pixel centres: see SetPixelOffset.
 const char* kVertexEpilogue = R"(
@@ -63,7 +61,7 @@ std::unique_ptr<GlEffect> GlEffect::Create(GlDevice* device, EffectSource source
   const EffectSource& s = effect->Source();
   for (const auto& technique : s.techniques) {
     std::string log;
-    const std::string vertex = Assemble(kVertexPrelude, s.common, technique.vertex, kVertexEpilogue);
+    const std::string vertex = Assemble(VertexPrelude(), s.common, technique.vertex, kVertexEpilogue);
     const std::string fragment =
         Assemble(kFragmentPrelude + AlphaTestGlsl(), s.common, technique.fragment, kFragmentEpilogue);
     TechniqueProgram tp;
@@ -122,7 +120,7 @@ bool GlEffect::TakePerVertex(std::size_t technique, std::size_t parameter) {
   const EffectSource::Technique& t = s.techniques[technique];
   const std::string& name = declaration.name;
   const std::string input =
-      "layout(location = " + std::to_string(kMatrixAttribute) + ") in mat4 " + name + ";";
+      "layout(location = " + std::to_string(Location(VertexAttribute::kMatrix)) + ") in mat4 " + name + ";";
   const MatrixUniformUses common = ReplaceMatrixUniform(s.common.code, name, input);
   const MatrixUniformUses vertex = ReplaceMatrixUniform(t.vertex.code, name, input);
   const MatrixUniformUses fragment = ReplaceMatrixUniform(t.fragment.code, name, "");
@@ -135,7 +133,7 @@ bool GlEffect::TakePerVertex(std::size_t technique, std::size_t parameter) {
   vertexStage.code = vertex.code;
   std::string log;
   const bool linked =
-      Link(Assemble(kVertexPrelude, commonStage, vertexStage, kVertexEpilogue),
+      Link(Assemble(VertexPrelude(), commonStage, vertexStage, kVertexEpilogue),
            Assemble(kFragmentPrelude + AlphaTestGlsl(), s.common, t.fragment, kFragmentEpilogue),
            &tp.perVertex, &log);
   device_->ForgetProgram();

@@ -27,9 +27,6 @@ struct GlProgram {
 
 class GlEffect final : public Effect {
  public:
-  // The vertex attribute that takes a per-vertex matrix (four locations from here).
-  static constexpr GLuint kMatrixAttribute = 4;
-
   // Null with the compiler's text in *errors when a technique does not compile or link.
   static std::unique_ptr<GlEffect> Create(GlDevice* device, EffectSource source, const std::string& path,
                                           std::string* errors);

@@ -1,7 +1,8 @@
 #include "platform/gfx/gl/vertex_arena.h"
 
 #include <algorithm>
-#include <cstdint>
+
+#include "platform/gfx/gl/vertex_attribute.h"
 
 namespace gfx {
 
@@ -74,19 +75,7 @@ GLuint VertexArena::Chunk::Prepare(UINT begin, UINT end, const VertexLayout& lay
   if (layout == layout_ && stride == stride_ && remainder == remainder_) return vao_;
 
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-  auto attribute = [&](GLuint index, int at, GLint size, GLenum type, GLboolean normalized) {
-    if (at < 0) {
-      glDisableVertexAttribArray(index);
-      return;
-    }
-    glEnableVertexAttribArray(index);
-    glVertexAttribPointer(index, size, type, normalized, static_cast<GLsizei>(stride),
-                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(remainder + at)));
-  };
-  attribute(0, layout.position, 3, GL_FLOAT, GL_FALSE);
-  attribute(1, layout.normal, 3, GL_FLOAT, GL_FALSE);
-  attribute(2, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);  // D3DCOLOR is ARGB in a word
-  attribute(3, layout.texcoord, 2, GL_FLOAT, GL_FALSE);
+  PointVertexAttributes(layout, stride, remainder);
   layout_ = layout;
   stride_ = stride;
   remainder_ = remainder;

@@ -54,7 +54,8 @@ HRESULT NullDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT ver
   return S_OK;
 }
 
-HRESULT NullDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT, UINT startIndex, UINT indexCount) {
+HRESULT NullDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT, UINT startIndex, UINT indexCount,
+                                      IndexBuffer::Bounds) {
   Record(type, startIndex, indexCount, true);
   return S_OK;
 }

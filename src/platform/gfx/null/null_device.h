@@ -52,7 +52,8 @@ class NullDevice final : public Device {
 
  protected:
   HRESULT DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) override;
-  HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount) override;
+  HRESULT DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT startIndex, UINT indexCount,
+                            IndexBuffer::Bounds bounds) override;
   void SwapBuffers() override { ++presentCount_; }
   void ResetShaders() override { activeEffect_ = nullptr; }
   Image ReadBackBuffer() override;
