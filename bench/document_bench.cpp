@@ -136,11 +136,21 @@ void SaveToDisk(benchmark::State& state, Text text, const char* name) {
 }
 
 void BM_SaveParticleTextToDisk(benchmark::State& state) { SaveToDisk(state, ParticleText, "particle.txt"); }
-BENCHMARK(BM_SaveParticleTextToDisk)->ArgName("synced")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveParticleTextToDisk)
+    ->ArgName("synced")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_SaveParticleJsonToDisk(benchmark::State& state) {
   SaveToDisk(state, ParticleJsonText, "particle.json");
 }
-BENCHMARK(BM_SaveParticleJsonToDisk)->ArgName("synced")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveParticleJsonToDisk)
+    ->ArgName("synced")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -80,7 +80,8 @@ class RasterLimitFrame {
   std::unique_ptr<gfx::VertexBuffer> Prebuilt(const std::vector<gfx::SceneVertex>& vertices) {
     if (vertices.empty()) return nullptr;
     const auto bytes = static_cast<UINT>(vertices.size() * sizeof(gfx::SceneVertex));
-    auto buffer = device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, gfx::kSceneVertexFvf, D3DPOOL_MANAGED);
+    auto buffer =
+        device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, gfx::kSceneVertexFvf, D3DPOOL_MANAGED);
     void* data = nullptr;
     if (buffer && SUCCEEDED(buffer->Lock(0, 0, &data, 0))) {
       std::memcpy(data, vertices.data(), bytes);

@@ -52,7 +52,8 @@ std::vector<SourceLine> Lines(const std::string& folder) {
 std::vector<std::string> Matches(const std::vector<SourceLine>& lines, const std::regex& pattern) {
   std::vector<std::string> found;
   for (const SourceLine& line : lines)
-    if (std::regex_search(line.text, pattern)) found.push_back(line.file + ":" + std::to_string(line.number) + ": " + line.text);
+    if (std::regex_search(line.text, pattern))
+      found.push_back(line.file + ":" + std::to_string(line.number) + ": " + line.text);
   return found;
 }
 
@@ -87,7 +88,8 @@ TEST(Conventions, OnlyTheListedStaticsHoldState) {
   };
   // A static or thread-local declaration that is neither constant nor a function: what comes
   // before its initialiser holds no parenthesis.
-  const std::regex variable(R"((^|[\s;{])(static|thread_local)\s+(?!constexpr\b|const\b|inline\b)[^=;{(]*[=;{])");
+  const std::regex variable(
+      R"((^|[\s;{])(static|thread_local)\s+(?!constexpr\b|const\b|inline\b)[^=;{(]*[=;{])");
   std::vector<std::string> found;
   for (const SourceLine& line : Lines("src")) {
     if (!std::regex_search(line.text, variable)) continue;

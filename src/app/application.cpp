@@ -23,7 +23,8 @@ bool WriteScreenshots(const std::string& prefix, CManager& manager) {
   if (ok) {
     std::printf("screenshots: %s %s\n", scenePath.c_str(), editorPath.c_str());
   } else {
-    std::fprintf(stderr, "could not write the screenshots %s and %s\n", scenePath.c_str(), editorPath.c_str());
+    std::fprintf(stderr, "could not write the screenshots %s and %s\n", scenePath.c_str(),
+                 editorPath.c_str());
   }
   return ok;
 }
@@ -45,7 +46,8 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   manager->SetTitle("TEST");
   if (FAILED(manager->Init(mainWindow.get(), &system))) {
     // Frames need every service; stop here rather than run without a renderer.
-    platform::ShowMessage(platform::kWarningCaption, "初期化に失敗しました: " + manager->FailedStep() + " could not start.");
+    platform::ShowMessage(platform::kWarningCaption,
+                          "初期化に失敗しました: " + manager->FailedStep() + " could not start.");
     manager->Uninit();
     return 1;
   }
@@ -67,7 +69,8 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   FrameLoop loop(clock, system);
   loop.Run(
       [&](std::uint64_t index) {
-        if (screenshots && options.frames != 0 && index + 1 == options.frames) CapturePresents(*manager, true);
+        if (screenshots && options.frames != 0 && index + 1 == options.frames)
+          CapturePresents(*manager, true);
         manager->Update();
         manager->Draw();
       },

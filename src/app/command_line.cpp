@@ -7,7 +7,8 @@ const char* CommandLine::Usage() {
          "  DOCUMENT             an effect document (.json or .txt) to open at start\n"
          "  --frames N           quit after N frames (the pointer first plays the effect at frame 150,\n"
          "                       then every Emission Interval frames: --frames 180 shows it playing)\n"
-         "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png (700x1000)\n"
+         "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png "
+         "(700x1000)\n"
          "  --help               show this text\n";
 }
 

@@ -25,8 +25,8 @@ HRESULT CRenderer::Init(platform::Window* mainWindow) {
 }
 
 void CRenderer::Draw() {
-  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0), 1.0f,
-                 0);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0),
+                 1.0f, 0);
   if (SUCCEEDED(device_->BeginScene())) {
     CObject::DrawAll();
     device_->EndScene();

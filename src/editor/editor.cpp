@@ -94,7 +94,8 @@ bool CEditor::Update(bool show, bool showAnother) {
     ImGui::SetNextWindowSize(ImVec2(400.0f, 400.0f), ImGuiCond_Once);
   }
   CManager* manager = CManager::GetInstance();
-  if (std::exchange(firstUpdate_, false) && manager->GetPointer()) PointerHidden = manager->IsPointerVisible();
+  if (std::exchange(firstUpdate_, false) && manager->GetPointer())
+    PointerHidden = manager->IsPointerVisible();
 
   // The selected effect reaches the table every frame, shown or not.
   if (TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size())) {
@@ -130,7 +131,8 @@ bool CEditor::Update(bool show, bool showAnother) {
   if (IconButton(Widgets, IconTexture("ICON_PARTICLE"), "ICON_PARTICLE", ImVec2(100.0f, 100.0f)))
     ShowParticles = !ShowParticles;
   ImGui::SameLine();
-  if (IconButton(Widgets, IconTexture("ICON_SOUND"), "ICON_SOUND", ImVec2(100.0f, 100.0f))) ShowSounds = !ShowSounds;
+  if (IconButton(Widgets, IconTexture("ICON_SOUND"), "ICON_SOUND", ImVec2(100.0f, 100.0f)))
+    ShowSounds = !ShowSounds;
   ShowPanelWindows();
   ui::Checkbox("Another Window", &showAnother);
   ImGui::End();

@@ -20,11 +20,13 @@ constexpr std::array<Row, 1> kRandomValueRow{{
 }};
 
 constexpr std::array<Row, 1> kSpinRow{{
-    {{"Rotate", RowKind::kDragFloat, 0.01f, 0, 10}, [](MeshParams& m, EmissionParams&) { return Floats(m.RotateValue); }},
+    {{"Rotate", RowKind::kDragFloat, 0.01f, 0, 10},
+     [](MeshParams& m, EmissionParams&) { return Floats(m.RotateValue); }},
 }};
 
 constexpr std::array<Row, 1> kEmissiveRow{{
-    {{"Emissive", RowKind::kDragFloat, 0.01f, 0, 2}, [](MeshParams& m, EmissionParams&) { return Floats(m.Emissive); }},
+    {{"Emissive", RowKind::kDragFloat, 0.01f, 0, 2},
+     [](MeshParams& m, EmissionParams&) { return Floats(m.Emissive); }},
 }};
 
 constexpr std::array<Row, 2> kRandomColorRows{{

@@ -22,7 +22,8 @@ std::vector<std::string> ModelNames() {
 
 void SyncedCombo(int& selection, int& field, std::span<const char* const> labels, const char* label) {
   selection = field;
-  ComboList(selection, std::vector<std::string>(labels.begin(), labels.end()), label, [&] { field = selection; });
+  ComboList(selection, std::vector<std::string>(labels.begin(), labels.end()), label,
+            [&] { field = selection; });
 }
 
 void NameCombo(int& selection, std::string& field, const std::vector<std::string>& names, const char* label) {

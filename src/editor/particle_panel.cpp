@@ -36,7 +36,9 @@ constexpr std::array<Row, 2> kSpinRows{{
     {{"RotateValue", RowKind::kDragFloat, 0.01f, -10, 10},
      [](BillboardParams& b, EmissionParams&) { return Floats(b.RotateValue); }},
     {{"RandomRotateValue", RowKind::kDragFloat2, 0.01f, -10, 10},
-     [](BillboardParams& b, EmissionParams&) { return Floats(b.RandomRotateValueMax, b.RandomRotateValueMin); }},
+     [](BillboardParams& b, EmissionParams&) {
+       return Floats(b.RandomRotateValueMax, b.RandomRotateValueMin);
+     }},
 }};
 
 constexpr PanelRow kTrailWidthRow{"TrailWidth", RowKind::kDragFloat, 0.01f, 0, 0};

@@ -59,7 +59,8 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
     SoundTrack& track = list[i];
     // A sound the catalog lacks shows by name, with nothing selected.
     int choice = IndexOf(names, track.TrackSound);
-    ComboList(choice, names, "TrackSound", [&] { track.TrackSound = NameAt(names, choice); }, track.TrackSound);
+    ComboList(
+        choice, names, "TrackSound", [&] { track.TrackSound = NameAt(names, choice); }, track.TrackSound);
     ui::DragInt("Start", &track.Start, 1.0f, 0, 0, "%d");
     ImGui::TreePop();
   }

@@ -10,13 +10,15 @@ namespace {
 using PhysicsRow = BoundRow<PhysicsParams>;
 
 constexpr std::array<PhysicsRow, 2> kBounceRows{{
-    {{"BounceFactor", RowKind::kDragFloat, 0.01f, 0, 1}, [](PhysicsParams& p) { return Floats(p.BounceFactor); }},
+    {{"BounceFactor", RowKind::kDragFloat, 0.01f, 0, 1},
+     [](PhysicsParams& p) { return Floats(p.BounceFactor); }},
     {{"ElasticityCoefficient", RowKind::kDragFloat, 0.01f, 0, 2},
      [](PhysicsParams& p) { return Floats(p.ElasticityCoefficient); }},
 }};
 
 constexpr std::array<PhysicsRow, 2> kAirRows{{
-    {{"VectorFactor", RowKind::kDragFloat, 0.01f, 0, 10}, [](PhysicsParams& p) { return Floats(p.VectorFactor); }},
+    {{"VectorFactor", RowKind::kDragFloat, 0.01f, 0, 10},
+     [](PhysicsParams& p) { return Floats(p.VectorFactor); }},
     {{"DragCoefficient", RowKind::kDragFloat, 0.01f, 0, 2},
      [](PhysicsParams& p) { return Floats(p.DragCoefficient); }},
 }};

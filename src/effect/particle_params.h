@@ -17,12 +17,13 @@ enum LockPosition : int { Lock_None = 0, Lock_X, Lock_Y, Lock_Z, Lock_XY, Lock_X
 enum PhysicsType : int { PHYSICS_NONE = 0, PHYSICS_BOUNCE = 1, PHYSICS_AIR = 2 };
 
 inline constexpr std::array<const char*, 2> kParticleTypeLabels = {"Object_Billboard", "Object_Mesh"};
-inline constexpr std::array<const char*, 4> kBehaviorLabels = {"Behavior_None", "Behavior_Circle", "Behavior_Sphere",
-                                                               "Behavior_Rotate"};
+inline constexpr std::array<const char*, 4> kBehaviorLabels = {"Behavior_None", "Behavior_Circle",
+                                                               "Behavior_Sphere", "Behavior_Rotate"};
 inline constexpr std::array<const char*, 2> kRandomCreateLabels = {"Default", "Random_Circle"};
 inline constexpr std::array<const char*, 7> kLockPositionLabels = {"Lock_None", "Lock_X",  "Lock_Y", "Lock_Z",
                                                                    "Lock_XY",   "Lock_XZ", "Lock_YZ"};
-inline constexpr std::array<const char*, 3> kPhysicsTypeLabels = {"PHYSICS_NONE", "PHYSICS_BOUNCE", "PHYSICS_AIR"};
+inline constexpr std::array<const char*, 3> kPhysicsTypeLabels = {"PHYSICS_NONE", "PHYSICS_BOUNCE",
+                                                                  "PHYSICS_AIR"};
 
 // ---- records ---------------------------------------------------------------------------------------
 

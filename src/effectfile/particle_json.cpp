@@ -17,7 +17,9 @@ using SortedJson = nlohmann::json;
 
 SortedJson Number(float value) { return static_cast<double>(value); }
 
-SortedJson Vector(const D3DXVECTOR3& v) { return {{"X", Number(v.x)}, {"Y", Number(v.y)}, {"Z", Number(v.z)}}; }
+SortedJson Vector(const D3DXVECTOR3& v) {
+  return {{"X", Number(v.x)}, {"Y", Number(v.y)}, {"Z", Number(v.z)}};
+}
 
 SortedJson Colour(const D3DXCOLOR& c) {
   return {{"R", Number(c.r)}, {"G", Number(c.g)}, {"B", Number(c.b)}, {"A", Number(c.a)}};
@@ -26,8 +28,9 @@ SortedJson Colour(const D3DXCOLOR& c) {
 // The fixed nested-array form: the type, then the bounce and air pairs.
 SortedJson Physics(const PhysicsParams& p) {
   SortedJson type = SortedJson::array({"Type", p.PhysicsType});
-  SortedJson bounce = SortedJson::array({"Bounce", SortedJson::array({"BounceFactor", Number(p.BounceFactor)}),
-                                         SortedJson::array({"Coefficient", Number(p.ElasticityCoefficient)})});
+  SortedJson bounce =
+      SortedJson::array({"Bounce", SortedJson::array({"BounceFactor", Number(p.BounceFactor)}),
+                         SortedJson::array({"Coefficient", Number(p.ElasticityCoefficient)})});
   SortedJson air = SortedJson::array({"Air", SortedJson::array({"VectorFactor", Number(p.VectorFactor)}),
                                       SortedJson::array({"Coefficient", Number(p.DragCoefficient)})});
   return SortedJson::array({type, bounce, air});
@@ -121,7 +124,9 @@ const Json& Member(const Json& object, const char* key) {
 }
 
 // Null, or an object or array without elements: the field takes its type's default.
-bool Absent(const Json& value) { return value.is_null() || ((value.is_object() || value.is_array()) && value.empty()); }
+bool Absent(const Json& value) {
+  return value.is_null() || ((value.is_object() || value.is_array()) && value.empty());
+}
 
 // Halfway between the largest float and the next power of two: what lies beyond rounds to
 // infinity, which the writer could only store as null.
@@ -134,7 +139,8 @@ float ToFloat(const Json& value, const char* key, const char* member = nullptr) 
   const double d = value.get<double>();
   if (!(std::fabs(d) < kFloatLimit))
     throw std::out_of_range(std::string("\"") + key + "\"" +
-                            (member ? std::string(" \"") + member + "\"" : "") + " is out of the range of a float");
+                            (member ? std::string(" \"") + member + "\"" : "") +
+                            " is out of the range of a float");
   return static_cast<float>(d);
 }
 

@@ -81,7 +81,8 @@ D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3
       const float rho = radius * Sin(phi);
       const float distortion = RandomRange(distortionMax, distortionMin);
       const float theta = distortion * (static_cast<float>(i) * (2.0f * D3DX_PI)) / (Sqrt(5.0f) + 1.0f);
-      return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation, rho * Sin(theta) * attenuation};
+      return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation,
+              rho * Sin(theta) * attenuation};
     }
     default:
       return spawnVelocity_;  // an unknown behaviour repeats the last direction given
@@ -173,7 +174,9 @@ void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
   }
 }
 
-D3DXVECTOR3 CParticleEmitter::GetPos() { return particles_.empty() ? lastPos_ : particles_.front()->GetPos(); }
+D3DXVECTOR3 CParticleEmitter::GetPos() {
+  return particles_.empty() ? lastPos_ : particles_.front()->GetPos();
+}
 
 void CParticleEmitter::DropExpired() {
   // Out of its grid at once: the particles updated after the emitter in this frame no longer

@@ -2,8 +2,8 @@
 // A ribbon behind a moving parent (a billboard or mesh particle): every update pushes the
 // parent's position onto the head of a triangle strip of at most 1,022 counted vertices,
 // moves the older ones back by a pair, recolours them along a ramp and lets their alpha
-// fade (the ones already faded past showing are left where they are). It is a scene object of its own; its parent feeds it, stops and hides it while the
-// parent waits, and ends it when the parent ends.
+// fade (the ones already faded past showing are left where they are). It is a scene object of its own; its
+// parent feeds it, stops and hides it while the parent waits, and ends it when the parent ends.
 
 #include <algorithm>
 #include <memory>

@@ -72,7 +72,8 @@ std::unique_ptr<Window> HeadlessWindowSystem::CreateWindow(const std::string& ti
   return std::make_unique<HeadlessWindow>(this, ++windowsMade_, title, clientWidth, clientHeight);
 }
 
-std::unique_ptr<InterfaceBackend> HeadlessWindowSystem::CreateInterfaceBackend(Window* window, gfx::Device* device) {
+std::unique_ptr<InterfaceBackend> HeadlessWindowSystem::CreateInterfaceBackend(Window* window,
+                                                                               gfx::Device* device) {
   if (!window) return nullptr;
   return std::make_unique<HeadlessInterfaceBackend>(*this, window->Id(), device, window->ClientWidth(),
                                                     window->ClientHeight());

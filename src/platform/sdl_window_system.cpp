@@ -115,7 +115,8 @@ std::unique_ptr<SdlWindowSystem> SdlWindowSystem::Create(std::string* error) {
 
 SdlWindowSystem::~SdlWindowSystem() { SDL_Quit(); }
 
-std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const std::string& title, int clientWidth, int clientHeight) {
+std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const std::string& title, int clientWidth,
+                                                      int clientHeight) {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -124,8 +125,8 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const std::string& title, 
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
   // Windows start hidden and are shown once everything is set up, as the start-up order says.
   const SDL_Point at = NextWindowPosition(clientWidth, clientHeight);
-  SDL_Window* window =
-      SDL_CreateWindow(title.c_str(), at.x, at.y, clientWidth, clientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_Window* window = SDL_CreateWindow(title.c_str(), at.x, at.y, clientWidth, clientHeight,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!window) return nullptr;
   return std::make_unique<SdlGlWindow>(window, title, clientWidth, clientHeight);
 }
@@ -141,7 +142,8 @@ SDL_Point SdlWindowSystem::NextWindowPosition(int width, int height) {
   return {left, screen.y};
 }
 
-std::unique_ptr<InterfaceBackend> SdlWindowSystem::CreateInterfaceBackend(Window* window, gfx::Device* device) {
+std::unique_ptr<InterfaceBackend> SdlWindowSystem::CreateInterfaceBackend(Window* window,
+                                                                          gfx::Device* device) {
   if (!window) return nullptr;
   // Every device this system makes is a GL device.
   return SdlGlInterfaceBackend::Create(*this, window->SdlWindow(), static_cast<gfx::GlDevice*>(device));
@@ -182,7 +184,8 @@ void SdlWindowSystem::Handle(const SDL_Event& event) {
     case SDL_MOUSEMOTION:
     case SDL_MOUSEWHEEL: {
       const Uint32 id = event.type == SDL_MOUSEMOTION ? event.motion.windowID : event.wheel.windowID;
-      auto it = std::find_if(motion_.begin(), motion_.end(), [&](const PendingMotion& p) { return p.windowId == id; });
+      auto it = std::find_if(motion_.begin(), motion_.end(),
+                             [&](const PendingMotion& p) { return p.windowId == id; });
       if (it == motion_.end()) it = motion_.insert(motion_.end(), PendingMotion{id, {}});
       if (event.type == SDL_MOUSEMOTION) {
         it->motion.x += event.motion.xrel;

@@ -38,7 +38,8 @@ class InterfaceBackend;
 
 class WindowSystem : public EventSource {
  public:
-  virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) = 0;
+  virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth,
+                                               int clientHeight) = 0;
   // The interface library's platform and renderer back ends on the window and its device,
   // fed with that window's events only. Needs the library's context; null on failure.
   virtual std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device) = 0;

@@ -31,7 +31,9 @@ class DepthLimit : public nlohmann::json_sax<Json> {
   bool start_array(std::size_t) override { return Enter(); }
   bool end_array() override { return Leave(); }
   // A syntax error is raised, with the library's own message, by the reading that follows.
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
   bool TooDeep() const { return tooDeep_; }
 
  private:

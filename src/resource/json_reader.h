@@ -42,7 +42,8 @@ class CatalogProblems {
 // The entries of a catalog's keyword, in file order. A missing file or keyword is an empty
 // catalog; a file that does not parse, or a keyword that is not a list, is reported and
 // gives no entries.
-std::vector<Json> CatalogEntries(const std::string& path, const std::string& keyword, CatalogProblems* problems);
+std::vector<Json> CatalogEntries(const std::string& path, const std::string& keyword,
+                                 CatalogProblems* problems);
 // The same walk over a catalog's text held in memory.
 std::vector<Json> ParseCatalogEntries(std::string_view text, const std::string& keyword,
                                       CatalogProblems* problems);

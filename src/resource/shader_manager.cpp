@@ -21,7 +21,8 @@ std::vector<std::string> Names(const Json& entry, const std::string& key) {
   std::vector<std::string> names;
   const auto found = entry.find(key);
   if (found == entry.end() || found->is_null()) return names;
-  for (std::size_t k = 0; k < found->size(); ++k) names.push_back(found->at(key + std::to_string(k)).get<std::string>());
+  for (std::size_t k = 0; k < found->size(); ++k)
+    names.push_back(found->at(key + std::to_string(k)).get<std::string>());
   return names;
 }
 
@@ -48,14 +49,16 @@ void CShaderManager::Load(const std::string& catalogPath) {
        ReadCatalog(CatalogEntries(catalogPath, "SHADER", &problems), &problems)) {
     std::unique_ptr<gfx::Effect> effect;
     std::string errors;
-    if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors))) platform::ShowMessage(platform::kWarningCaption, errors);
+    if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors)))
+      platform::ShowMessage(platform::kWarningCaption, errors);
     gfx::Effect* kept = effect.get();
     // The first entry of a label wins; a later one is compiled and dropped.
     if (!effects_.try_emplace(label, std::move(effect)).second) kept = effects_[label].get();
     for (const auto& name : techniques)
       techniques_.try_emplace(label + "_" + name, kept ? kept->GetTechniqueByName(name.c_str()) : nullptr);
     for (const auto& name : parameters)
-      parameters_.try_emplace(label + "_" + name, kept ? kept->GetParameterByName(nullptr, name.c_str()) : nullptr);
+      parameters_.try_emplace(label + "_" + name,
+                              kept ? kept->GetParameterByName(nullptr, name.c_str()) : nullptr);
   }
 }
 

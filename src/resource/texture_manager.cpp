@@ -31,7 +31,8 @@ gfx::Texture* CTextureManager::GetTexture(bool childDevice, const std::string& l
     if (device) it->second = device->CreateTextureFromFile(entry->second, &why);
     // Said once and never in a modal box: this happens in the middle of a preview.
     if (!it->second)
-      platform::ReportNotice("texture \"" + label + "\": cannot load the image " + entry->second + ": " + why);
+      platform::ReportNotice("texture \"" + label + "\": cannot load the image " + entry->second + ": " +
+                             why);
   }
   return it->second.get();
 }

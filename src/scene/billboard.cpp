@@ -24,7 +24,8 @@ D3DXMATRIX SceneTransform(D3DTRANSFORMSTATETYPE state) {
 }  // namespace
 
 HRESULT CBillboard::Init() {
-  look_->vertexBuffer = SceneDevice()->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
+  look_->vertexBuffer =
+      SceneDevice()->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
   verticesStale_ = true;
   WriteVertices();
   if (!look_->shaderLabel.empty()) {
@@ -151,7 +152,8 @@ void CBillboard::Draw() {
   gfx::Device* device = SceneDevice();
   WriteVertices();
   if (look_->blendMode == kBlendAdd || look_->blendMode == kBlendSubtract) {
-    device->SetRenderState(D3DRS_BLENDOP, look_->blendMode == kBlendAdd ? D3DBLENDOP_ADD : D3DBLENDOP_REVSUBTRACT);
+    device->SetRenderState(D3DRS_BLENDOP,
+                           look_->blendMode == kBlendAdd ? D3DBLENDOP_ADD : D3DBLENDOP_REVSUBTRACT);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
   }

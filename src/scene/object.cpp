@@ -28,7 +28,8 @@ void CObject::UpdateAll() {
       object = next;
     }
     // Objects the tail's Update created were not visited, but are purged like the rest.
-    for (CObject* object = last ? last->next_ : nullptr; object; object = object->next_) walked.push_back(object);
+    for (CObject* object = last ? last->next_ : nullptr; object; object = object->next_)
+      walked.push_back(object);
     PurgeWalked(lists, priority);
   }
 }

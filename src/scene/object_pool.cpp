@@ -66,7 +66,8 @@ void* ObjectPool::Allocate(std::size_t size, Arena arena) {
   } else {
     if (c.slabs.empty() || c.next == c.slotsPerSlab) {
       c.slotsPerSlab = std::max<std::size_t>(1, kSlabBytes / slot);
-      c.slabs.push_back(Slab(static_cast<std::byte*>(::operator new[](kSlabBytes, std::align_val_t{kSlabBytes}))));
+      c.slabs.push_back(
+          Slab(static_cast<std::byte*>(::operator new[](kSlabBytes, std::align_val_t{kSlabBytes}))));
       madvise(c.slabs.back().get(), kSlabBytes, MADV_HUGEPAGE);
       PE_POISON(c.slabs.back().get(), c.slotsPerSlab * slot);
       c.next = 0;

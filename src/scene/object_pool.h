@@ -37,5 +37,6 @@ using PoolPtr = std::unique_ptr<T, PoolDeleter<T>>;
 template <typename T>
 PoolPtr<T> MakePooled() {
   static_assert(alignof(T) <= ObjectPool::kSlotAlignment);
-  return PoolPtr<T>(std::construct_at(static_cast<T*>(ObjectPool::Allocate(sizeof(T), ObjectPool::Arena::kApart))));
+  return PoolPtr<T>(
+      std::construct_at(static_cast<T*>(ObjectPool::Allocate(sizeof(T), ObjectPool::Arena::kApart))));
 }

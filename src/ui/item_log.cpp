@@ -24,8 +24,8 @@ const LoggedItem* ItemLog::Find(std::string_view label, std::string_view window)
 }
 
 int ItemLog::Count(std::string_view label) const {
-  return static_cast<int>(
-      std::count_if(items_.begin(), items_.end(), [&](const LoggedItem& item) { return item.label == label; }));
+  return static_cast<int>(std::count_if(items_.begin(), items_.end(),
+                                        [&](const LoggedItem& item) { return item.label == label; }));
 }
 
 void LogLastItem(std::string_view label, std::string_view kind) {

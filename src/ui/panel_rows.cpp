@@ -11,8 +11,8 @@ constexpr const char* kFloatFormat = "%.3f";
 bool DrawRow(WidgetState& widgets, const PanelRow& row, const RowFields& fields) {
   switch (row.kind) {
     case RowKind::kDragInt:
-      return ui::DragInt(row.label, fields.integer, row.speed, static_cast<int>(row.min), static_cast<int>(row.max),
-                         "%d");
+      return ui::DragInt(row.label, fields.integer, row.speed, static_cast<int>(row.min),
+                         static_cast<int>(row.max), "%d");
     case RowKind::kCheckbox:
       return ui::Checkbox(row.label, fields.flag);
     default:

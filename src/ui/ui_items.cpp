@@ -45,7 +45,9 @@ bool Begin(const char* name, bool* open, ImGuiWindowFlags flags) {
   return visible;
 }
 
-bool Button(const char* label, const ImVec2& size) { return Logged(ImGui::Button(label, size), label, "Button"); }
+bool Button(const char* label, const ImVec2& size) {
+  return Logged(ImGui::Button(label, size), label, "Button");
+}
 
 bool InvisibleButton(const char* id, const ImVec2& size, const char* logLabel) {
   return Logged(ImGui::InvisibleButton(id, size), logLabel, "InvisibleButton");
@@ -55,7 +57,9 @@ bool InputText(const char* label, char* buffer, std::size_t size) {
   return Logged(ImGui::InputText(label, buffer, size), label, "InputText");
 }
 
-bool Checkbox(const char* label, bool* value) { return Logged(ImGui::Checkbox(label, value), label, "Checkbox"); }
+bool Checkbox(const char* label, bool* value) {
+  return Logged(ImGui::Checkbox(label, value), label, "Checkbox");
+}
 
 // The step buttons are logged too, as label + "/-" and label + "/+", where the library puts them.
 bool InputInt(const char* label, int* value, int step, int stepFast) {
@@ -65,8 +69,10 @@ bool InputInt(const char* label, int* value, int step, int stepFast) {
     const float field = std::max(1.0f, ImGui::CalcItemWidth() - (button + inner) * 2.0f);
     const std::string window = ImGui::GetCurrentWindowRead()->Name;
     const float minus = at.x + field + inner, plus = minus + button + inner;
-    log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button), "Button"});
-    log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button), "Button"});
+    log->Add({window, std::string(label) + "/-", ImVec2(minus, at.y), ImVec2(minus + button, at.y + button),
+              "Button"});
+    log->Add({window, std::string(label) + "/+", ImVec2(plus, at.y), ImVec2(plus + button, at.y + button),
+              "Button"});
   }
   const FrameLog frame;
   return frame(ImGui::InputInt(label, value, step, stepFast), label, "InputInt");
@@ -100,7 +106,9 @@ bool CollapsingHeader(const char* label) {
   return Logged(ImGui::CollapsingHeader(label), label, "CollapsingHeader");
 }
 
-bool Selectable(const char* label, bool selected) { return Logged(ImGui::Selectable(label, selected), label, "Selectable"); }
+bool Selectable(const char* label, bool selected) {
+  return Logged(ImGui::Selectable(label, selected), label, "Selectable");
+}
 
 bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label, "MenuItem"); }
 
@@ -121,7 +129,8 @@ bool BeginCombo(const char* label, const char* preview) {
   if (ItemLog* log = ItemLog::Installed()) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
     log->Add({ImGui::GetCurrentWindowRead()->Name, label, at,
-              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight()), "Combo", preview ? preview : ""});
+              ImVec2(at.x + ImGui::CalcItemWidth(), at.y + ImGui::GetFrameHeight()), "Combo",
+              preview ? preview : ""});
   }
   return ImGui::BeginCombo(label, preview);
 }

@@ -32,8 +32,8 @@ bool Selectable(const char* label, bool selected);
 bool MenuItem(const char* label);
 bool BeginMenu(const char* label);
 bool BeginCombo(const char* label, const char* preview);
-bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags, const ImVec2& size = ImVec2(0, 0),
-                 const char* kind = "ColorButton");
+bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags,
+                 const ImVec2& size = ImVec2(0, 0), const char* kind = "ColorButton");
 // The library's list box with the default height (up to 7 rows), each entry a logged row.
 bool ListBox(const char* label, int* current, std::span<const std::string> entries);
 

@@ -169,7 +169,8 @@ bool PalettePicker(WidgetState& state, float* colour) {
     ImGui::PushID(n);
     if (n % 8 != 0) ImGui::SameLine(0.0f, ImGui::GetStyle().ItemSpacing.y);
     const bool clicked = ImGui::ColorButton(
-        "##palette", p, ImGuiColorEditFlags_NoAlpha | ImGuiColorEditFlags_NoPicker | ImGuiColorEditFlags_NoTooltip,
+        "##palette", p,
+        ImGuiColorEditFlags_NoAlpha | ImGuiColorEditFlags_NoPicker | ImGuiColorEditFlags_NoTooltip,
         ImVec2(20, 20));
     ui::LogLastItem("##palette" + std::to_string(n));
     if (clicked) {

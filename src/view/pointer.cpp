@@ -25,7 +25,8 @@ HRESULT CPointer::Init() {
   // Without a "SPHERE" model the pointer still moves, but has nothing to draw.
   if (CModelManager* models = CManager::GetInstance()->GetModelManager()) {
     const ModelInfo model = models->GetModel("SPHERE");
-    if (model.Mesh) parts_.push_back({model.Mesh, model.Materials, model.NumMaterials, model.VtxMax, model.VtxMin});
+    if (model.Mesh)
+      parts_.push_back({model.Mesh, model.Materials, model.NumMaterials, model.VtxMax, model.VtxMin});
   }
   scale_ = {1.0f, 1.0f, 1.0f};
   return S_OK;

@@ -278,18 +278,21 @@ TEST_F(EditorWindow, MouseOverWindowReportsTheLastWindowBuilt) {
   ASSERT_TRUE(Shown("Particles"));
   const ui::LoggedItem main = Find("Hello, world!"), particles = Find("Particles");
   // A spot of the main window outside "Particles", and one of "Particles" outside the main window.
-  const ImVec2 mainOnly(main.min.x + 4, main.max.y - 4), particlesOnly(particles.max.x - 8, particles.max.y - 8);
+  const ImVec2 mainOnly(main.min.x + 4, main.max.y - 4),
+      particlesOnly(particles.max.x - 8, particles.max.y - 8);
   ASSERT_TRUE(Inside(main, mainOnly) && !Inside(particles, mainOnly));
   ASSERT_TRUE(Inside(particles, particlesOnly) && !Inside(main, particlesOnly));
   MoveMouse(mainOnly);
   Frame();
-  EXPECT_FALSE(Editor()->MouseOverWindow) << "the main window counted though \"Particles\" was built after it";
+  EXPECT_FALSE(Editor()->MouseOverWindow)
+      << "the main window counted though \"Particles\" was built after it";
   MoveMouse(particlesOnly);
   Frame();
   EXPECT_TRUE(Editor()->MouseOverWindow);
 
   // "Particles" covers the sound icon: drag it down by its title bar first.
-  Drag(ImVec2(particles.Centre().x, particles.min.y + 8), ImVec2(particles.Centre().x, particles.min.y + 408));
+  Drag(ImVec2(particles.Centre().x, particles.min.y + 8),
+       ImVec2(particles.Centre().x, particles.min.y + 408));
   Click("ICON_SOUND");
   ASSERT_TRUE(Shown("Sounds"));
   const ImVec2 particlesNow(Find("Particles").max.x - 8, Find("Particles").max.y - 8);
@@ -317,7 +320,8 @@ TEST_F(EditorWindow, AnotherWindowOpensAndItsCloseButtonEndsIt) {
   ASSERT_TRUE(Shown("Another Window", "Another Window"));
   // The close button sits at the right end of the title bar.
   const ui::LoggedItem window = Find("Another Window", "Another Window");
-  ClickAt(ImVec2(window.max.x - ImGui::GetFrameHeight() * 0.5f - 2.0f, window.min.y + ImGui::GetFrameHeight() * 0.5f));
+  ClickAt(ImVec2(window.max.x - ImGui::GetFrameHeight() * 0.5f - 2.0f,
+                 window.min.y + ImGui::GetFrameHeight() * 0.5f));
   EXPECT_FALSE(Editor()->ShowAnother);
 }
 
@@ -412,7 +416,8 @@ TEST_F(FileMenu, MalformedDocumentChangesNothingAndSaysWhy) {
     platform::ScopedMessageRecorder messages;
     ChooseFileMenu(entry);
     ASSERT_EQ(messages.Messages().size(), 1u) << entry;
-    EXPECT_NE(messages.Messages()[0].text.find("particle."), std::string::npos) << messages.Messages()[0].text;
+    EXPECT_NE(messages.Messages()[0].text.find("particle."), std::string::npos)
+        << messages.Messages()[0].text;
     EXPECT_EQ(Editor()->Effects, effects) << entry;
     EXPECT_EQ(Tags(), (std::vector<std::string>{"Begin", "Fire"})) << entry;
     EXPECT_EQ(Editor()->GetTag(), "Fire") << entry;
@@ -443,8 +448,11 @@ TEST_F(FileMenu, WhatIsNoDocumentIsRefusedAndFailsTheRun) {
   };
   const Case cases[] = {
       {"", " is not a particle text document: no \"Tag\" line"},
-      {ParticleJsonText({{"Smoke", {CEditor::BeginDefinition()}}}), " is not a particle text document: no \"Tag\" line"},
-      {"\x7f" "ELF\x02\x01\x01\nTag : x\n\x03\x04>\n\x01\n", " is not a particle text document: 3 of 4 lines are not particle text lines"},
+      {ParticleJsonText({{"Smoke", {CEditor::BeginDefinition()}}}),
+       " is not a particle text document: no \"Tag\" line"},
+      {"\x7f"
+       "ELF\x02\x01\x01\nTag : x\n\x03\x04>\n\x01\n",
+       " is not a particle text document: 3 of 4 lines are not particle text lines"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -468,8 +476,9 @@ TEST_F(FileMenu, WhatIsNoDocumentIsRefusedAndFailsTheRun) {
     platform::ScopedMessageRecorder messages;
     EXPECT_FALSE(Editor()->OpenDocument(path));
     ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, path + ": the effects could not be loaded: the file holds 314572800 "
-                                                  "bytes, more than the 268435456 (256 MB) a document may hold");
+    EXPECT_EQ(messages.Messages()[0].text, path +
+                                               ": the effects could not be loaded: the file holds 314572800 "
+                                               "bytes, more than the 268435456 (256 MB) a document may hold");
     unchanged(name);
   }
 }

@@ -52,14 +52,19 @@ const std::vector<DragRow> kBillboardCreateRows = {
 };
 
 const std::vector<DragRow> kBillboardMovementRows = {
-    {"Velocity", "DragFloat2", 0.001, -300, 300, [](P& d) { return Fs{&d.Billboard.Velocity.x, &d.Billboard.Velocity.z}; }},
+    {"Velocity", "DragFloat2", 0.001, -300, 300,
+     [](P& d) {
+       return Fs{&d.Billboard.Velocity.x, &d.Billboard.Velocity.z};
+     }},
     {"UpVector", "DragFloat", 0.01, 0, 100, [](P& d) { return Fs{&d.Billboard.Velocity.y}; }},
     {"MoveAttenuation", "DragFloat", 0.001, 0, 10, [](P& d) { return Fs{&d.Billboard.VelocityAttenuation}; }},
     {"FallDelay", "DragInt", 1, 0, 60, [](P& d) { return Fs{&d.Billboard.FallDelay}; }},
     {"Weight", "DragFloat", 0.001, -100, 100, [](P& d) { return Fs{&d.Billboard.Weight}; }},
     {"Radius", "DragFloat", 0.01, -360, 360, [](P& d) { return Fs{&d.Emission.Radius}; }},
     {"RandomWeight", "DragFloat2", 0.001, -0.5, 0.5,
-     [](P& d) { return Fs{&d.Billboard.RandomWeightMax, &d.Billboard.RandomWeightMin}; }},
+     [](P& d) {
+       return Fs{&d.Billboard.RandomWeightMax, &d.Billboard.RandomWeightMin};
+     }},
     {"RandomVelocityMin", "DragFloat3", 0.001, -10, 10,
      [](P& d) {
        auto& v = d.Billboard.RandomVelocityMin;
@@ -106,28 +111,45 @@ const std::vector<DragRow> kBounceRows = {
 
 const std::vector<DragRow> kAirRows = {
     {"VectorFactor", "DragFloat", 0.01, 0, 10, [](P& d) { return Fs{&d.Emission.Physics.VectorFactor}; }},
-    {"DragCoefficient", "DragFloat", 0.01, 0, 2, [](P& d) { return Fs{&d.Emission.Physics.DragCoefficient}; }},
+    {"DragCoefficient", "DragFloat", 0.01, 0, 2,
+     [](P& d) { return Fs{&d.Emission.Physics.DragCoefficient}; }},
 };
 
 // ---- the mesh panel's drags --------------------------------------------------------------------------
 
 const std::vector<DragRow> kMeshRows = {
-    {"UVMovement", "DragFloat2", 0.001, -2, 2, [](P& d) { return Fs{&d.Mesh.UVMovement[0], &d.Mesh.UVMovement[1]}; }},
+    {"UVMovement", "DragFloat2", 0.001, -2, 2,
+     [](P& d) {
+       return Fs{&d.Mesh.UVMovement[0], &d.Mesh.UVMovement[1]};
+     }},
     {"DelayStartTime", "DragInt", 1, 0, 3000, [](P& d) { return Fs{&d.Mesh.DelayStartTime}; }},
     {"PosOffset", "DragFloat3", 0.1, -500, 500,
-     [](P& d) { return Fs{&d.Mesh.PosOffset.x, &d.Mesh.PosOffset.y, &d.Mesh.PosOffset.z}; }},
+     [](P& d) {
+       return Fs{&d.Mesh.PosOffset.x, &d.Mesh.PosOffset.y, &d.Mesh.PosOffset.z};
+     }},
     {"CreateRange", "DragFloat", 0.01, 0, 100, [](P& d) { return Fs{&d.Mesh.CreateRange}; }},
     {"Altitude", "DragFloat", 1, 0, 800, [](P& d) { return Fs{&d.Mesh.Altitude}; }},
-    {"Velocity", "DragFloat2", 0.001, -300, 300, [](P& d) { return Fs{&d.Mesh.Velocity.x, &d.Mesh.Velocity.z}; }},
+    {"Velocity", "DragFloat2", 0.001, -300, 300,
+     [](P& d) {
+       return Fs{&d.Mesh.Velocity.x, &d.Mesh.Velocity.z};
+     }},
     {"UpVector", "DragFloat", 0.01, 0, 100, [](P& d) { return Fs{&d.Mesh.Velocity.y}; }},
     {"MoveAttenuation", "DragFloat", 0.001, 0, 10, [](P& d) { return Fs{&d.Mesh.VelocityAttenuation}; }},
     {"FallDelay", "DragInt", 1, 0, 60, [](P& d) { return Fs{&d.Mesh.FallDelay}; }},
     {"Weight", "DragFloat", 0.001, -100, 100, [](P& d) { return Fs{&d.Mesh.Weight}; }},
     {"Radius", "DragFloat", 0.01, -360, 360, [](P& d) { return Fs{&d.Emission.Radius}; }},
-    {"RandomValue", "DragFloat2", 0.001, -0.5, 0.5, [](P& d) { return Fs{&d.Mesh.RandomValueMin, &d.Mesh.RandomValueMax}; }},
-    {"Scale", "DragFloat3", 0.1, 0, 100, [](P& d) { return Fs{&d.Mesh.Scale.x, &d.Mesh.Scale.y, &d.Mesh.Scale.z}; }},
+    {"RandomValue", "DragFloat2", 0.001, -0.5, 0.5,
+     [](P& d) {
+       return Fs{&d.Mesh.RandomValueMin, &d.Mesh.RandomValueMax};
+     }},
+    {"Scale", "DragFloat3", 0.1, 0, 100,
+     [](P& d) {
+       return Fs{&d.Mesh.Scale.x, &d.Mesh.Scale.y, &d.Mesh.Scale.z};
+     }},
     {"ScalingValue", "DragFloat3", 0.01, -5, 5,
-     [](P& d) { return Fs{&d.Mesh.Scaling.x, &d.Mesh.Scaling.y, &d.Mesh.Scaling.z}; }},
+     [](P& d) {
+       return Fs{&d.Mesh.Scaling.x, &d.Mesh.Scaling.y, &d.Mesh.Scaling.z};
+     }},
     {"Rotate", "DragFloat", 0.01, 0, 10, [](P& d) { return Fs{&d.Mesh.RotateValue}; }},
     {"ColorAttenuation", "DragFloat", 0.01, 0, 10, [](P& d) { return Fs{&d.Mesh.ColorAttenuation}; }},
     {"Emissive", "DragFloat", 0.01, 0, 2, [](P& d) { return Fs{&d.Mesh.Emissive}; }},
@@ -139,7 +161,10 @@ const std::vector<DragRow> kMeshRows = {
 const std::vector<DragRow> kMeshRotateRows = {
     {"RotateAngle", "DragFloat", 0.01, -100, 100, [](P& d) { return Fs{&d.Mesh.RotateAngle}; }},
     {"RotateRadius", "DragFloat", 0.001, -5, 5, [](P& d) { return Fs{&d.Mesh.RotateRadius}; }},
-    {"RandomRotate", "DragFloat2", 0.01, -100, 100, [](P& d) { return Fs{&d.Mesh.RandomRotateMin, &d.Mesh.RandomRotateMax}; }},
+    {"RandomRotate", "DragFloat2", 0.01, -100, 100,
+     [](P& d) {
+       return Fs{&d.Mesh.RandomRotateMin, &d.Mesh.RandomRotateMax};
+     }},
 };
 
 // ---- the fixture ---------------------------------------------------------------------------------------
@@ -287,24 +312,52 @@ void AllMeshRows(ParticleParams& d) {
   d.Mesh.RandomColor = true;
 }
 
-// ---- every row ---------------------------------------------------------------------------------------------
+// ---- every row
+// ---------------------------------------------------------------------------------------------
 
 TEST_F(ParticlePanel, BillboardRowsComeInOrderWithTheirWidgets) {
   Show(AllBillboardRows);
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"ObjectType", "Combo"},         {"Texture", "Combo"},           {"Create", "CollapsingHeader"},
-      {"DelayStartTime", "DragInt"},   {"AddSeparateDelay", "DragInt"}, {"PosOffset", "DragFloat3"},
-      {"RandomBehavior", "Combo"},     {"CreateRange", "DragFloat"},   {"Altitude", "DragFloat"},
-      {"LockPos", "Combo"},            {"Movement", "CollapsingHeader"}, {"ParticleBehavior", "Combo"},
-      {"Velocity", "DragFloat2"},      {"UpVector", "DragFloat"},      {"MoveAttenuation", "DragFloat"},
-      {"FallDelay", "DragInt"},        {"Weight", "DragFloat"},        {"Radius", "DragFloat"},
-      {"Random", "Checkbox"},          {"RandomWeight", "DragFloat2"}, {"RandomVelocityMin", "DragFloat3"},
-      {"RandomVelocityMax", "DragFloat3"}, {"Use Physics", "Checkbox"}, {"Scale", "DragFloat3"},
-      {"ScalingValue", "DragFloat3"},  {"RotateValue", "DragFloat"},   {"RandomRotateValue", "DragFloat2"},
-      {"Color", "ColorField"},         {"DestColor", "ColorField"},    {"ColorAttenuation", "DragFloat"},
-      {"Plot", "CollapsingHeader"},    {"Quantity", "InputInt"},        {"PopTime", "DragInt"},         {"Use Trail", "Checkbox"},
-      {"TrailWidth", "DragFloat"},     {"UseTrailTexture", "Checkbox"}, {"TrailTexture", "Combo"},
-      {"SeparateTrailColors", "Checkbox"}, {"BeginTrailColor", "ColorField"}, {"EndTrailColor", "ColorField"},
+      {"ObjectType", "Combo"},
+      {"Texture", "Combo"},
+      {"Create", "CollapsingHeader"},
+      {"DelayStartTime", "DragInt"},
+      {"AddSeparateDelay", "DragInt"},
+      {"PosOffset", "DragFloat3"},
+      {"RandomBehavior", "Combo"},
+      {"CreateRange", "DragFloat"},
+      {"Altitude", "DragFloat"},
+      {"LockPos", "Combo"},
+      {"Movement", "CollapsingHeader"},
+      {"ParticleBehavior", "Combo"},
+      {"Velocity", "DragFloat2"},
+      {"UpVector", "DragFloat"},
+      {"MoveAttenuation", "DragFloat"},
+      {"FallDelay", "DragInt"},
+      {"Weight", "DragFloat"},
+      {"Radius", "DragFloat"},
+      {"Random", "Checkbox"},
+      {"RandomWeight", "DragFloat2"},
+      {"RandomVelocityMin", "DragFloat3"},
+      {"RandomVelocityMax", "DragFloat3"},
+      {"Use Physics", "Checkbox"},
+      {"Scale", "DragFloat3"},
+      {"ScalingValue", "DragFloat3"},
+      {"RotateValue", "DragFloat"},
+      {"RandomRotateValue", "DragFloat2"},
+      {"Color", "ColorField"},
+      {"DestColor", "ColorField"},
+      {"ColorAttenuation", "DragFloat"},
+      {"Plot", "CollapsingHeader"},
+      {"Quantity", "InputInt"},
+      {"PopTime", "DragInt"},
+      {"Use Trail", "Checkbox"},
+      {"TrailWidth", "DragFloat"},
+      {"UseTrailTexture", "Checkbox"},
+      {"TrailTexture", "Combo"},
+      {"SeparateTrailColors", "Checkbox"},
+      {"BeginTrailColor", "ColorField"},
+      {"EndTrailColor", "ColorField"},
   };
   std::vector<std::string> labels;
   for (const auto& [label, kind] : expected) labels.push_back(label);
@@ -342,12 +395,42 @@ TEST_F(ParticlePanel, BehaviourAndPhysicsRowsKeepTheirBoundsAndSpeeds) {
 
 TEST_F(ParticlePanel, MeshRowsComeInOrderAndKeepTheirBoundsAndSpeeds) {
   Show(AllMeshRows);
-  const std::vector<std::string> order = {
-      "EnableShader", "Model",  "Use Texture", "Texture", "UVMovement", "Use MaskTexture", "MaskTexture",
-      "Create",       "DelayStartTime", "PosOffset", "RandomPos", "CreateRange", "Altitude", "Movement",
-      "ParticleBehavior", "Velocity", "UpVector", "MoveAttenuation", "FallDelay", "Weight", "Radius", "Random",
-      "RandomValue",  "Scale", "ScalingValue", "Rotate", "Color", "DestColor", "ColorAttenuation", "Emissive",
-      "RandomColor",  "RandomColorMin", "RandomColorMax", "Quantity", "PopTime", "Use Trail"};
+  const std::vector<std::string> order = {"EnableShader",
+                                          "Model",
+                                          "Use Texture",
+                                          "Texture",
+                                          "UVMovement",
+                                          "Use MaskTexture",
+                                          "MaskTexture",
+                                          "Create",
+                                          "DelayStartTime",
+                                          "PosOffset",
+                                          "RandomPos",
+                                          "CreateRange",
+                                          "Altitude",
+                                          "Movement",
+                                          "ParticleBehavior",
+                                          "Velocity",
+                                          "UpVector",
+                                          "MoveAttenuation",
+                                          "FallDelay",
+                                          "Weight",
+                                          "Radius",
+                                          "Random",
+                                          "RandomValue",
+                                          "Scale",
+                                          "ScalingValue",
+                                          "Rotate",
+                                          "Color",
+                                          "DestColor",
+                                          "ColorAttenuation",
+                                          "Emissive",
+                                          "RandomColor",
+                                          "RandomColorMin",
+                                          "RandomColorMax",
+                                          "Quantity",
+                                          "PopTime",
+                                          "Use Trail"};
   EXPECT_EQ(DrawnInOrder(order), order);
   for (const char* absent : {"Distortion", "Use Physics", "AddSeparateDelay", "RandomBehavior", "LockPos"})
     EXPECT_FALSE(Shown(absent, kWindow)) << absent;
@@ -454,7 +537,8 @@ TEST_F(ParticlePanel, VelocityAlsoSetsTheRandomVelocitysHorizontalPart) {
   EXPECT_EQ(b.RandomVelocity, D3DXVECTOR3(before.x, 8, before.z)) << "UpVector moves only the velocity's y";
 }
 
-// ---- counts and lifetimes ----------------------------------------------------------------------------------
+// ---- counts and lifetimes
+// ----------------------------------------------------------------------------------
 
 TEST_F(ParticlePanel, QuantityIsCorrectedToTheLimitsOfTheShownDefinition) {
   Show([](ParticleParams& d) { d.Emission.UsePhysics = true; });

@@ -219,7 +219,8 @@ TEST_F(ParticleJsonTest, ReadsEachKeyTolerantlyAndParticleTypeStrictly) {
   const auto same = [](ParticleParams&) {};
   const Case cases[] = {
       {R"({"ParticleType":0})", 0, same},
-      {R"({"ParticleType":0,"PosOffset":{},"Velocity":[],"Scale":null,"Color":{},"DestColor":[],"TextureTag":[]})",
+      {R"({"ParticleType":0,"PosOffset":{},"Velocity":[],"Scale":null,"Color":{},"DestColor":[],)"
+       R"("TextureTag":[]})",
        0, same},
       {R"({"ParticleType":0,"PopTime":2.9,"Quantity":true,"Weight":3,"Trail":true,"UseRandom":null})", 0,
        [](ParticleParams& p) {

@@ -422,8 +422,9 @@ TEST_F(ParticleTextTest, DocumentOverTheSizeLimitIsRefusedBeforeItIsRead) {
   const std::string path = Sparse("particle.txt", std::uint64_t{300} << 20);
   const EffectTable before{{"A", {SparkSet()}}};
   EXPECT_EQ(RefusedLoad(Folder(), before),
-            path + ": the effects could not be loaded: the file holds 314572800 bytes, more than the 268435456 "
-                   "(256 MB) a document may hold");
+            path +
+                ": the effects could not be loaded: the file holds 314572800 bytes, more than the 268435456 "
+                "(256 MB) a document may hold");
 }
 
 TEST_F(ParticleTextTest, BackupHoldsThePreviousDocument) {

@@ -176,7 +176,8 @@ class WholeStrip {
       const DWORD alpha = Pack(static_cast<float>(v_[j - 2].color >> 24) / 255.0f - 0.005f);
       const float u = static_cast<float>(j) / static_cast<float>(count_);
       auto along = [u](float a, float b) { return a + (b - a) * u * 3.0f; };
-      v_[j].color = alpha << 24 | Rgb({along(head_.r, ramp_.r), along(head_.g, ramp_.g), along(head_.b, ramp_.b), 0});
+      v_[j].color =
+          alpha << 24 | Rgb({along(head_.r, ramp_.r), along(head_.g, ramp_.g), along(head_.b, ramp_.b), 0});
     }
     D3DXVECTOR3 point, side(0.0f, width_, 0.0f);
     D3DXVec3TransformCoord(&point, &side, &parent_);
@@ -192,7 +193,9 @@ class WholeStrip {
   const Vertex& operator[](int j) const { return v_[static_cast<std::size_t>(j)]; }
 
  private:
-  static DWORD Pack(float f) { return f >= 1.0f ? 255 : !(f > 0.0f) ? 0 : static_cast<DWORD>(f * 255.0f + 0.5f); }
+  static DWORD Pack(float f) {
+    return f >= 1.0f ? 255 : !(f > 0.0f) ? 0 : static_cast<DWORD>(f * 255.0f + 0.5f);
+  }
   static DWORD Rgb(const D3DXCOLOR& c) { return Pack(c.r) << 16 | Pack(c.g) << 8 | Pack(c.b); }
   std::vector<Vertex> v_;
   D3DXMATRIX parent_;

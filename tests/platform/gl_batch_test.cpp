@@ -246,8 +246,8 @@ TEST_F(GlBatchTest, LongStripsJoinIntoOneStripOnlyWhenNothingIsCulled) {
     const D3DCOLOR color = D3DCOLOR_ARGB(255, 60 + 8 * i, 200 - 6 * i, 120);
     std::vector<Vertex> v;
     for (int k = 0; k < vertices; ++k)
-      v.push_back({direction * (static_cast<float>(k) * 0.3f - 2.0f), (k & 1) ? 0.8f : -0.8f, 0, 0, 0, -1, color,
-                   0, 0});
+      v.push_back({direction * (static_cast<float>(k) * 0.3f - 2.0f), (k & 1) ? 0.8f : -0.8f, 0, 0, 0, -1,
+                   color, 0, 0});
     ribbons.push_back({Buffer(v), static_cast<UINT>(vertices - 2)});
   }
   gfx::VertexBuffer* quad = Quad(D3DCOLOR_ARGB(0, 250, 250, 0));

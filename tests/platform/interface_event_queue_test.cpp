@@ -30,7 +30,8 @@ std::vector<std::string> Frame(platform::InterfaceEventQueue& queue) {
   queue.DeliverFrame([&](const SDL_Event& e) {
     if (e.type == SDL_TEXTINPUT) seen.push_back(std::string("t:").append(e.text.text));
     if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP)
-      seen.push_back(std::string(e.type == SDL_KEYDOWN ? "+" : "-").append(SDL_GetScancodeName(e.key.keysym.scancode)));
+      seen.push_back(
+          std::string(e.type == SDL_KEYDOWN ? "+" : "-").append(SDL_GetScancodeName(e.key.keysym.scancode)));
     if (e.type == SDL_MOUSEBUTTONDOWN) seen.push_back("click");
   });
   return seen;

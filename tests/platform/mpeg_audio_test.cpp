@@ -34,8 +34,15 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 
 // An ID3v2.4 tag of `size` bytes after its header (synchsafe), optionally with a footer.
 Bytes Id3(std::size_t size, bool footer = false, std::uint8_t sizeByte0 = 0) {
-  const Bytes header = {'I', 'D', '3', 4, 0, static_cast<std::uint8_t>(footer ? 0x10 : 0), sizeByte0,
-                        static_cast<std::uint8_t>(size >> 14 & 0x7F), static_cast<std::uint8_t>(size >> 7 & 0x7F),
+  const Bytes header = {'I',
+                        'D',
+                        '3',
+                        4,
+                        0,
+                        static_cast<std::uint8_t>(footer ? 0x10 : 0),
+                        sizeByte0,
+                        static_cast<std::uint8_t>(size >> 14 & 0x7F),
+                        static_cast<std::uint8_t>(size >> 7 & 0x7F),
                         static_cast<std::uint8_t>(size & 0x7F)};
   const Bytes footerBytes = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, 0};
   return Join({header, Bytes(size, 0), footer ? footerBytes : Bytes()});

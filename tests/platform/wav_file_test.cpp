@@ -17,7 +17,8 @@ void PutU32(Bytes& out, std::uint32_t v) {
 // A chunk as a file holds it: type, stated size, data (and the pad byte of an odd size).
 Bytes Chunk(const char* type, const Bytes& data, std::int64_t statedSize = -1, bool pad = true) {
   Bytes out(type, type + 4);
-  PutU32(out, statedSize < 0 ? static_cast<std::uint32_t>(data.size()) : static_cast<std::uint32_t>(statedSize));
+  PutU32(out,
+         statedSize < 0 ? static_cast<std::uint32_t>(data.size()) : static_cast<std::uint32_t>(statedSize));
   out.insert(out.end(), data.begin(), data.end());
   if (pad && (data.size() & 1u)) out.push_back(0);
   return out;
@@ -103,13 +104,14 @@ TEST(WavFile, ChunksInAnyOrderWithPaddingAndLongFormatsLoad) {
 }
 
 // A format record: tag, channels, rate, block align, then what follows the first 16 bytes.
-audio::WavFile WavWith(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t blockAlign,
-                       std::size_t dataBytes, const Bytes& extension = {}) {
-  Bytes f = {static_cast<std::uint8_t>(tag), static_cast<std::uint8_t>(tag >> 8), static_cast<std::uint8_t>(channels),
-             static_cast<std::uint8_t>(channels >> 8)};
+audio::WavFile WavWith(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
+                       std::uint16_t blockAlign, std::size_t dataBytes, const Bytes& extension = {}) {
+  Bytes f = {static_cast<std::uint8_t>(tag), static_cast<std::uint8_t>(tag >> 8),
+             static_cast<std::uint8_t>(channels), static_cast<std::uint8_t>(channels >> 8)};
   PutU32(f, rate);
   PutU32(f, rate * blockAlign);
-  f.insert(f.end(), {static_cast<std::uint8_t>(blockAlign), static_cast<std::uint8_t>(blockAlign >> 8), 16, 0});
+  f.insert(f.end(),
+           {static_cast<std::uint8_t>(blockAlign), static_cast<std::uint8_t>(blockAlign >> 8), 16, 0});
   f.insert(f.end(), extension.begin(), extension.end());
   const auto read = audio::ReadWav(Riff({Chunk("fmt ", f), Chunk("data", Bytes(dataBytes, 0))}));
   EXPECT_EQ(read.error, audio::WavError::kNone);
@@ -132,7 +134,8 @@ TEST(WavFile, PlayingLengthComesFromTheFormatBeforeAnythingIsDecoded) {
   // Extensible formats count by their sub-format.
   Bytes extensible = {22, 0, 0xF9, 0x01, 0, 0, 0, 0, 0x11, 0};
   extensible.resize(24, 0);
-  EXPECT_DOUBLE_EQ(*audio::PlaySeconds(WavWith(0xFFFE, 1, 22050, 256, 256 * 10, extensible)), 10 * 505 / 22050.0);
+  EXPECT_DOUBLE_EQ(*audio::PlaySeconds(WavWith(0xFFFE, 1, 22050, 256, 256 * 10, extensible)),
+                   10 * 505 / 22050.0);
 }
 
 }  // namespace

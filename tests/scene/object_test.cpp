@@ -85,8 +85,8 @@ TEST_F(RegistryTest, LevelsAreVisitedInAscendingOrder) {
   new Probe("four", &log_, 4);
   CObject::UpdateAll();
   CObject::DrawAll();
-  EXPECT_EQ(log_, (std::vector<std::string>{"update zero", "update two", "update four", "draw zero", "draw two",
-                                            "draw four"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"update zero", "update two", "update four", "draw zero",
+                                            "draw two", "draw four"}));
 }
 
 TEST_F(RegistryTest, PurgeKeepsListsConsistentWhateverIsRemoved) {
@@ -214,7 +214,8 @@ TEST_F(RegistryTest, StoppedObjectsAreDrawnNotUpdatedAndHiddenOnesTheReverse) {
   hidden->Show();
   CObject::UpdateAll();
   CObject::DrawAll();
-  EXPECT_EQ(log_, (std::vector<std::string>{"update stopped", "update hidden", "draw stopped", "draw hidden"}));
+  EXPECT_EQ(log_,
+            (std::vector<std::string>{"update stopped", "update hidden", "draw stopped", "draw hidden"}));
 }
 
 // Additive objects in a row draw particles first, then trails, each in list order; any
@@ -239,8 +240,8 @@ TEST_F(RegistryTest, RunsOfAdditiveObjectsDrawParticlesThenTrailsAndOthersKeepTh
   t1->Hide();
   p1->onDraw = [t1] { t1->Show(); };
   CObject::DrawAll();
-  EXPECT_EQ(log_, (std::vector<std::string>{"draw p1", "draw p2", "draw t1", "draw t2", "draw mesh", "draw p3",
-                                            "draw t3", "draw p4", "draw t4"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"draw p1", "draw p2", "draw t1", "draw t2", "draw mesh",
+                                            "draw p3", "draw t3", "draw p4", "draw t4"}));
   log_.clear();
   p1->onDraw = [t1] { t1->Hide(); };
   CObject::DrawAll();

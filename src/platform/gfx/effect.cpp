@@ -6,7 +6,8 @@
 namespace gfx {
 
 Effect::Effect(EffectSource source) : source_(std::move(source)) {
-  for (std::size_t i = 0; i < source_.techniques.size(); ++i) techniques_.push_back({source_.techniques[i].name, i});
+  for (std::size_t i = 0; i < source_.techniques.size(); ++i)
+    techniques_.push_back({source_.techniques[i].name, i});
   for (const auto& declaration : source_.parameters) {
     Parameter parameter{declaration, {}, 0};
     parameter.values.assign(std::size_t{declaration.FloatsPerElement()} * declaration.count, 0.0f);

@@ -19,8 +19,8 @@ MaterialBuffer::MaterialBuffer(std::vector<D3DMATERIAL9> materials, std::vector<
   }
 }
 
-Mesh::Mesh(Device* device, DWORD fvf, std::unique_ptr<VertexBuffer> vertices, std::unique_ptr<IndexBuffer> indices,
-           std::vector<Subset> subsets)
+Mesh::Mesh(Device* device, DWORD fvf, std::unique_ptr<VertexBuffer> vertices,
+           std::unique_ptr<IndexBuffer> indices, std::vector<Subset> subsets)
     : device_(device),
       fvf_(fvf),
       vertices_(std::move(vertices)),
@@ -47,8 +47,9 @@ constexpr DWORD kMeshFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 
 }  // namespace
 
-HRESULT D3DXLoadMeshFromX(const std::string& path, DWORD, Device* device, std::unique_ptr<MaterialBuffer>* materials,
-                          DWORD* numMaterials, std::unique_ptr<Mesh>* mesh, std::string* error) {
+HRESULT D3DXLoadMeshFromX(const std::string& path, DWORD, Device* device,
+                          std::unique_ptr<MaterialBuffer>* materials, DWORD* numMaterials,
+                          std::unique_ptr<Mesh>* mesh, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = path + ": " + why;
     return E_FAIL;
@@ -94,7 +95,8 @@ HRESULT D3DXLoadMeshFromX(const std::string& path, DWORD, Device* device, std::u
 
   *numMaterials = static_cast<DWORD>(records.size());
   *materials = std::make_unique<MaterialBuffer>(std::move(records), std::move(textureFiles));
-  *mesh = std::make_unique<Mesh>(device, kMeshFvf, std::move(vertexBuffer), std::move(indexBuffer), std::move(subsets));
+  *mesh = std::make_unique<Mesh>(device, kMeshFvf, std::move(vertexBuffer), std::move(indexBuffer),
+                                 std::move(subsets));
   return S_OK;
 }
 

@@ -34,8 +34,8 @@ class Mesh {
     DWORD faceCount;
   };
 
-  Mesh(Device* device, DWORD fvf, std::unique_ptr<VertexBuffer> vertices, std::unique_ptr<IndexBuffer> indices,
-       std::vector<Subset> subsets);
+  Mesh(Device* device, DWORD fvf, std::unique_ptr<VertexBuffer> vertices,
+       std::unique_ptr<IndexBuffer> indices, std::vector<Subset> subsets);
 
   DWORD GetFVF() const { return fvf_; }
   DWORD GetNumVertices() const { return vertices_->Length() / VertexLayout::FromFVF(fvf_).stride; }

@@ -72,7 +72,9 @@ void HeadlessInterfaceBackend::Apply(const SDL_Event& event) {
       break;
     }
     case SDL_TEXTINPUT: io.AddInputCharactersUTF8(event.text.text); break;
-    case SDL_MOUSEMOTION: io.MousePos = ImVec2(static_cast<float>(event.motion.x), static_cast<float>(event.motion.y)); break;
+    case SDL_MOUSEMOTION:
+      io.MousePos = ImVec2(static_cast<float>(event.motion.x), static_cast<float>(event.motion.y));
+      break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       // SDL numbers left, middle, right; the library left, right, middle.

@@ -21,7 +21,8 @@ std::unique_ptr<SdlGlInterfaceBackend> SdlGlInterfaceBackend::Create(WindowSyste
   return backend;
 }
 
-SdlGlInterfaceBackend::SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::GlDevice* device)
+SdlGlInterfaceBackend::SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId,
+                                             gfx::GlDevice* device)
     : InterfaceBackend(system, windowId), device_(device) {}
 
 SdlGlInterfaceBackend::~SdlGlInterfaceBackend() {

@@ -17,7 +17,8 @@ struct GlslConstant {
 
 std::string GlslConstants(std::initializer_list<GlslConstant> constants) {
   std::string glsl;
-  for (const GlslConstant& c : constants) glsl += "const int " + std::string(c.name) + " = " + std::to_string(c.value) + ";\n";
+  for (const GlslConstant& c : constants)
+    glsl += "const int " + std::string(c.name) + " = " + std::to_string(c.value) + ";\n";
   return glsl;
 }
 
@@ -104,7 +105,8 @@ void main() {
   vec4 color = vColor;
   if (uColorOp.x != D3DTOP_DISABLE) {  // a disabled first stage passes the diffuse colour through
     color.rgb = Combine(uColorOp.x, Arg(uColorOp.y, tex), Arg(uColorOp.z, tex)).rgb;
-    if (uAlphaOp.x != D3DTOP_DISABLE) color.a = Combine(uAlphaOp.x, Arg(uAlphaOp.y, tex), Arg(uAlphaOp.z, tex)).a;
+    if (uAlphaOp.x != D3DTOP_DISABLE)
+      color.a = Combine(uAlphaOp.x, Arg(uAlphaOp.y, tex), Arg(uAlphaOp.z, tex)).a;
   }
   if (!pe_AlphaPasses(uAlphaTest.x, int(floor(color.a * 255.0 + 0.5)), uAlphaTest.y)) discard;
   outColor = color;
@@ -131,9 +133,10 @@ GLuint CompileStage(GLenum type, const char* source, std::string* log) {
 
 const std::string& AlphaTestGlsl() {
   static const std::string glsl =
-      GlslConstants({PE_GLSL_CONSTANT(D3DCMP_NEVER), PE_GLSL_CONSTANT(D3DCMP_LESS), PE_GLSL_CONSTANT(D3DCMP_EQUAL),
-                     PE_GLSL_CONSTANT(D3DCMP_LESSEQUAL), PE_GLSL_CONSTANT(D3DCMP_GREATER),
-                     PE_GLSL_CONSTANT(D3DCMP_NOTEQUAL), PE_GLSL_CONSTANT(D3DCMP_GREATEREQUAL)}) +
+      GlslConstants({PE_GLSL_CONSTANT(D3DCMP_NEVER), PE_GLSL_CONSTANT(D3DCMP_LESS),
+                     PE_GLSL_CONSTANT(D3DCMP_EQUAL), PE_GLSL_CONSTANT(D3DCMP_LESSEQUAL),
+                     PE_GLSL_CONSTANT(D3DCMP_GREATER), PE_GLSL_CONSTANT(D3DCMP_NOTEQUAL),
+                     PE_GLSL_CONSTANT(D3DCMP_GREATEREQUAL)}) +
       R"(
 bool pe_AlphaPasses(int func, int value, int ref) {
   if (func == D3DCMP_NEVER) return false;

@@ -36,7 +36,8 @@ const char* kFragmentEpilogue = R"(
 #undef main
 void main() {
   pe_EffectMain();
-  if (!pe_AlphaPasses(pe_AlphaTest.x, int(floor(clamp(FragColor.a, 0.0, 1.0) * 255.0 + 0.5)), pe_AlphaTest.y)) discard;
+  if (!pe_AlphaPasses(pe_AlphaTest.x, int(floor(clamp(FragColor.a, 0.0, 1.0) * 255.0 + 0.5)), pe_AlphaTest.y))
+    discard;
 }
 )";
 

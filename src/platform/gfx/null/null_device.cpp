@@ -44,7 +44,8 @@ std::unique_ptr<VertexBuffer> NullDevice::CreateVertexBuffer(UINT length, DWORD,
   return std::make_unique<MemoryVertexBuffer>(length, fvf);
 }
 
-std::unique_ptr<Texture> NullDevice::CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
+std::unique_ptr<Texture> NullDevice::CreateTexture(UINT width, UINT height,
+                                                   std::span<const std::uint8_t> rgba) {
   if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return nullptr;
   return std::make_unique<Texture>(width, height);
 }

@@ -29,8 +29,10 @@ class NullDevice final : public Device {
   NullDevice(UINT backBufferWidth, UINT backBufferHeight) : Device(backBufferWidth, backBufferHeight) {}
 
   HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
-  std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) override;
-  std::unique_ptr<Texture> CreateTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba) override;
+  std::unique_ptr<VertexBuffer> CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
+                                                   D3DPOOL pool) override;
+  std::unique_ptr<Texture> CreateTexture(UINT width, UINT height,
+                                         std::span<const std::uint8_t> rgba) override;
   std::unique_ptr<IndexBuffer> CreateIndexBuffer(UINT count) override {
     return count ? std::make_unique<IndexBuffer>(count) : nullptr;
   }
