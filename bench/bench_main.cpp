@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/source_tree.h"
 #include "targets.h"
 
 namespace {
@@ -74,7 +75,7 @@ std::string Figure(double value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string figuresPath, baselinePath = PE_SOURCE_DIR "/bench/baseline.json";
+  std::string figuresPath, baselinePath = SourcePath("bench/baseline.json");
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
