@@ -10,6 +10,7 @@
 #include "app/manager.h"
 #include "editor/editor.h"
 #include "platform/window_system.h"
+#include "support/source_tree.h"
 
 // The CPU time of this thread alone: the software renderer's own threads are not counted.
 inline double ThreadCpuSeconds() {
@@ -23,7 +24,7 @@ inline double ThreadCpuSeconds() {
 class BenchScene {
  public:
   explicit BenchScene(platform::WindowSystem& system) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(PE_SOURCE_DIR);
+    std::filesystem::current_path(SourceDir());
     window_ = system.CreateWindow("TEST", 1280, 720);
     ok_ = window_ && SUCCEEDED(CManager::GetInstance()->Init(window_.get(), &system));
     if (ok_) CManager::GetInstance()->GetEditor()->EmissionInterval = 0;

@@ -11,6 +11,7 @@
 #include "app/manager.h"
 #include "editor/editor.h"
 #include "platform/headless_window_system.h"
+#include "support/source_tree.h"
 
 #include "bench_support.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 void BM_EditorFrameWithPanelsOpen(benchmark::State& state) {
   const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(PE_SOURCE_DIR);
+  std::filesystem::current_path(SourceDir());
   platform::HeadlessWindowSystem system;
   auto window = system.CreateWindow("TEST", 1280, 720);
   CManager* manager = CManager::GetInstance();

@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "platform/audio/mp3_decoder.h"
+#include "support/source_tree.h"
 
 namespace {
 
 std::vector<std::uint8_t> LongMp3() {
   constexpr std::size_t kInfoFrameBytes = 208;
-  std::ifstream in(std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3", std::ios::binary);
+  std::ifstream in(SourcePath("Data/SOUND/loop.mp3"), std::ios::binary);
   const std::vector<std::uint8_t> sample((std::istreambuf_iterator<char>(in)),
                                          std::istreambuf_iterator<char>());
   std::vector<std::uint8_t> out(sample.begin(), sample.begin() + kInfoFrameBytes);

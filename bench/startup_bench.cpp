@@ -20,6 +20,7 @@
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
+#include "support/source_tree.h"
 #include "view/camera.h"
 #include "view/pointer.h"
 
@@ -27,7 +28,7 @@ namespace {
 
 void BM_StartUpToFirstFrame(benchmark::State& state) {
   const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(PE_SOURCE_DIR);
+  std::filesystem::current_path(SourceDir());
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     std::string error;

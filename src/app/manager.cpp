@@ -62,7 +62,7 @@ CManager* CManager::GetInstance() {
   return instance.get();
 }
 
-HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
+HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* instance, Services services) {
   // What the frame loop shares across objects starts afresh with every start-up.
   Shared().ResetForStart();
   ReportMissingDataFolder();
@@ -91,7 +91,7 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   soundManager_ = std::make_unique<CSoundManager>();
   soundManager_->LoadCatalog();
   // An editor without a speaker still edits: the sound manager stays silent.
-  if (FAILED(soundManager_->Init(mainWindow)))
+  if (services.soundOutput && FAILED(soundManager_->Init(mainWindow)))
     platform::ReportNotice("sound is off: " + soundManager_->OutputProblem());
 
   light_ = std::make_unique<CLight>();

@@ -30,9 +30,21 @@ class CManager {
  public:
   static CManager* GetInstance();
 
+  // What a start opens besides the windows and devices. A run that never plays a sound (most
+  // tests of the scene and the interface) goes without the sound output: opening the audio
+  // device, decoding every sound and closing the device again are most of what its start
+  // costs. The sound catalog is read either way; without the output the sound manager stays
+  // silent, and no notice says so.
+  struct Services {
+    bool soundOutput = true;
+  };
+
   // Creates the services in start-up order; -1 at the first one that fails, leaving the
   // ones made so far in place for Uninit.
-  HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance);
+  HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance, Services services);
+  HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
+    return Init(mainWindow, instance, Services{});
+  }
   void Update();
   void Draw();
   // Releases everything in order and destroys the singleton.

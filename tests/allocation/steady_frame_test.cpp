@@ -82,6 +82,9 @@ void operator delete[](void* p, std::size_t) noexcept {
 // without the item log that other interface tests keep.
 class SteadyFrame : public EditorTest {
  protected:
+  // The editor as a user runs it, sound output and all.
+  SteadyFrame() : EditorTest({.soundOutput = true}) {}
+
   void SetUp() override {
     EditorTest::SetUp();
     log_.reset();

@@ -7,19 +7,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/gfx/image.h"
+#include "support/source_tree.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 // Runs the editor from a working folder (the repository root holds the sample data).
-int RunEditor(const std::string& arguments, const std::string& folder = PE_SOURCE_DIR) {
-  const std::string command = "cd '" + folder + "' && SDL_AUDIODRIVER=dummy '" + std::string(PE_EDITOR_BINARY) +
-                              "' " + arguments + " >/dev/null 2>&1";
+int RunEditor(const std::string& arguments, const std::string& folder = SourceDir()) {
+  const std::string command = "cd '" + folder + "' && SDL_AUDIODRIVER=dummy '" + EditorBinary() + "' " +
+                              arguments + " >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -32,13 +33,6 @@ int RunCapturing(const std::string& command, std::string* output) {
   while (fgets(buffer, sizeof buffer, pipe)) *output += buffer;
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-fs::path ScratchDirectory(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("particle-editor-" + name + "-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
 }
 
 struct Rgb {
@@ -56,7 +50,9 @@ gfx::Image Scene(const fs::path& dir, int frames) {
 }
 
 TEST(EndToEndTest, SixtyFramesShowTheFloorFromTheStartViewInPacedFrames) {
-  const fs::path dir = ScratchDirectory("frames");
+  TempFolder folder;
+  folder.KeepIfFailed();
+  const fs::path& dir = folder.Dir();
   const auto start = std::chrono::steady_clock::now();
   const gfx::Image scene = Scene(dir, 60);
   const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -81,11 +77,12 @@ TEST(EndToEndTest, SixtyFramesShowTheFloorFromTheStartViewInPacedFrames) {
   // is the black clear colour.
   for (const auto& [x, y] : {std::pair{5, 5}, std::pair{1275, 715}, std::pair{640, 150}, std::pair{640, 338}})
     EXPECT_EQ(At(scene, x, y).r + At(scene, x, y).g + At(scene, x, y).b, 0) << x << "," << y;
-  fs::remove_all(dir);
 }
 
 TEST(EndToEndTest, TheFirstEmissionGlowsAtThePointerForFiftyFrames) {
-  const fs::path dir = ScratchDirectory("emission");
+  TempFolder folder;
+  folder.KeepIfFailed();
+  const fs::path& dir = folder.Dir();
   // The pointer emits "Begin" every 150 frames: five white FLARE quads, half-size 10, additive.
   const gfx::Image before = Scene(dir, 140);
   const gfx::Image glowing = Scene(dir, 160);
@@ -105,14 +102,14 @@ TEST(EndToEndTest, TheFirstEmissionGlowsAtThePointerForFiftyFrames) {
   EXPECT_EQ(At(glowing, 640, 330).r, 0) << "above the glow is the black sky";
   // Fifty active frames later the particles have died.
   EXPECT_NEAR(At(after, 640, 358).r, 57, 3);
-  fs::remove_all(dir);
 }
 
 TEST(EndToEndTest, WithoutDataTheProgramSaysWhereItLookedAndShowsAnEmptyBlackScene) {
-  const fs::path dir = ScratchDirectory("empty");
+  const TempFolder folder;
+  const fs::path& dir = folder.Dir();
   std::string output;
-  ASSERT_EQ(RunCapturing("cd '" + dir.string() + "' && SDL_AUDIODRIVER=dummy '" PE_EDITOR_BINARY "' --frames 3 --screenshot '" +
-                             (dir / "p").string() + "'",
+  ASSERT_EQ(RunCapturing("cd '" + dir.string() + "' && SDL_AUDIODRIVER=dummy '" + EditorBinary() +
+                             "' --frames 3 --screenshot '" + (dir / "p").string() + "'",
                          &output),
             0)
       << output;
@@ -125,7 +122,6 @@ TEST(EndToEndTest, WithoutDataTheProgramSaysWhereItLookedAndShowsAnEmptyBlackSce
       ASSERT_EQ(p[0] + p[1] + p[2], 0) << "at " << x << "," << y;
       ASSERT_EQ(p[3], 255);
     }
-  fs::remove_all(dir);
 }
 
 TEST(EndToEndTest, CommandLineErrorsAndHelp) {
@@ -137,8 +133,10 @@ TEST(EndToEndTest, CommandLineErrorsAndHelp) {
 // SDL would fall back to a driver that draws nowhere; the editor refuses instead.
 TEST(EndToEndTest, WithoutADisplayTheProgramSaysSoAndFails) {
   std::string output;
-  EXPECT_EQ(RunCapturing("cd '" PE_SOURCE_DIR "' && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "
-                         "XDG_RUNTIME_DIR=/nonexistent '" PE_EDITOR_BINARY "' --frames 5",
+  EXPECT_EQ(RunCapturing("cd '" + SourceDir() +
+                             "' && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "
+                             "XDG_RUNTIME_DIR=/nonexistent '" +
+                             EditorBinary() + "' --frames 5",
                          &output),
             1)
       << output;
@@ -146,18 +144,17 @@ TEST(EndToEndTest, WithoutADisplayTheProgramSaysSoAndFails) {
 }
 
 TEST(EndToEndTest, DocumentThatIsNoneFailsAnAutomatedRunAndSaysWhy) {
-  const fs::path dir = ScratchDirectory("not-a-document");
-  const fs::path document = dir / "effects.txt";
-  std::ofstream(document) << R"({"PARTICLE":[{"DataTag":"Begin","Object":[]}]})" << '\n';
+  const TempFolder folder;
+  const std::string json = R"({"PARTICLE":[{"DataTag":"Begin","Object":[]}]})";
+  const std::string document = folder.Write("effects.txt", json + "\n");
   std::string output;
-  EXPECT_EQ(RunCapturing("cd '" PE_SOURCE_DIR "' && SDL_AUDIODRIVER=dummy '" PE_EDITOR_BINARY "' --frames 2 '" +
-                             document.string() + "'",
+  EXPECT_EQ(RunCapturing("cd '" + SourceDir() + "' && SDL_AUDIODRIVER=dummy '" + EditorBinary() +
+                             "' --frames 2 '" + document + "'",
                          &output),
             1)
       << output;
-  EXPECT_NE(output.find(document.string() + " is not a particle text document: no \"Tag\" line"), std::string::npos)
+  EXPECT_NE(output.find(document + " is not a particle text document: no \"Tag\" line"), std::string::npos)
       << output;
-  fs::remove_all(dir);
 }
 
 TEST(EndToEndTest, UnwritableScreenshotPathIsAnErrorNotASilentSuccess) {

@@ -15,12 +15,8 @@
 
 #include "scene/shared_state.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
-
-#include <filesystem>
 #include <fstream>
 
 #include "app/application.h"
@@ -29,6 +25,7 @@
 #include "platform/headless_window_system.h"
 #include "platform/message_sink.h"
 #include "support/scoped_audio_driver.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -36,12 +33,16 @@ class ManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     mainWindow_ = system_.CreateWindow("TEST", 1280, 720);
-    ASSERT_EQ(CManager::GetInstance()->Init(mainWindow_.get(), &system_), S_OK);
+    ASSERT_EQ(Start(), S_OK);
   }
   void TearDown() override {
     if (initialised_) CManager::GetInstance()->Uninit();
   }
 
+  // No test here listens: the start leaves out the sound output, most of what it costs.
+  HRESULT Start() {
+    return CManager::GetInstance()->Init(mainWindow_.get(), &system_, {.soundOutput = false});
+  }
   void Frame() {
     CManager::GetInstance()->Update();
     CManager::GetInstance()->Draw();
@@ -144,7 +145,7 @@ TEST_F(ManagerTest, EveryStartDrawsTheSamePlacementSequence) {
   Shared().placement.Next();
   Shared().emissionCounter = 7;
   CManager::GetInstance()->Uninit();
-  ASSERT_EQ(CManager::GetInstance()->Init(mainWindow_.get(), &system_), S_OK);
+  ASSERT_EQ(Start(), S_OK);
   // The classic 15-bit sequence seeded with 0.
   for (int expected : {38, 7719, 21238, 2437, 8855}) EXPECT_EQ(Shared().placement.Next(), expected);
   EXPECT_EQ(Shared().emissionCounter, 0);
@@ -190,11 +191,10 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
   platform::SteadyClock clock;
   CommandLine options;
   options.frames = 2;
-  const auto folder = std::filesystem::temp_directory_path() / ("pe-run-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
+  const TempFolder folder;
   EffectTable effects;
   effects["Rain"] = {CEditor::BeginDefinition()};
-  options.document = (folder / "rain.json").string();
+  options.document = folder.Path("rain.json");
   std::ofstream(options.document) << ParticleJsonText(effects);
   {
     platform::ScopedMessageRecorder messages;
@@ -202,7 +202,7 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
     EXPECT_TRUE(messages.Messages().empty());
   }
   // An unreadable number, and texts that are no particle text document at all.
-  options.document = (folder / "broken.txt").string();
+  options.document = folder.Path("broken.txt");
   for (const std::string& text : {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), ParticleJsonText(effects),
                                   std::string()}) {
     SCOPED_TRACE(text);
@@ -212,7 +212,6 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text.rfind(options.document, 0), 0u) << messages.Messages()[0].text;
   }
-  std::filesystem::remove_all(folder);
 }
 
 TEST(ManagerInitTest, WithoutSoundOutputTheEditorRunsSilentAndSaysSoOnce) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/source_tree.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -134,10 +135,11 @@ class Termination : public TempFolderTest {
  protected:
   // The editor on the display, from the repository root (the sample data).
   std::unique_ptr<Child> StartEditor(const PrivateDisplay& display, const std::vector<std::string>& arguments = {}) {
-    std::vector<std::string> argv = {PE_EDITOR_BINARY};
+    std::vector<std::string> argv = {EditorBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return std::make_unique<Child>(argv, std::vector<std::string>{"DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy"},
-                                   PE_SOURCE_DIR, Path("stderr.txt"));
+    return std::make_unique<Child>(
+        argv, std::vector<std::string>{"DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy"}, SourceDir(),
+        Path("stderr.txt"));
   }
   std::string Said() const { return ReadFile(Path("stderr.txt")); }
 };

@@ -12,6 +12,8 @@ namespace {
 
 class SoundPanel : public EditorTest {
  protected:
+  SoundPanel() : EditorTest({.soundOutput = true}) {}
+
   void SetUp() override {
     EditorTest::SetUp();
     Click("ICON_SOUND");

@@ -4,7 +4,6 @@
 // the sanitizers.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +16,8 @@
 #include "editor/editor.h"
 #include "effectfile/particle_json.h"
 #include "effectfile/particle_text.h"
+#include "support/source_tree.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -170,7 +171,8 @@ std::optional<EffectTable> Loaded(const std::string& text, bool json) {
 }
 
 TEST(DocumentFuzzTest, DamagedJsonDocumentsReadOrThrowAndKeepHeldEffects) {
-  const fs::path file = fs::temp_directory_path() / ("document-fuzz-" + std::to_string(::getpid()) + ".json");
+  const TempFolder folder;
+  const std::string file = folder.Path("document.json");
   const EffectTable sample = SampleTable();
   const std::vector<std::string> seeds = {
       ParticleJsonText(sample),
@@ -189,7 +191,7 @@ TEST(DocumentFuzzTest, DamagedJsonDocumentsReadOrThrowAndKeepHeldEffects) {
         document = Json::parse(text);
       } else {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-        document = LoadJson(file.string());
+        document = LoadJson(file);
       }
       MergeParticleJson(document, &table);
       ++read;
@@ -210,7 +212,6 @@ TEST(DocumentFuzzTest, DamagedJsonDocumentsReadOrThrowAndKeepHeldEffects) {
       break;
     }
   }
-  fs::remove(file);
   // Both outcomes must be common, or the damage is too light or too heavy to test anything.
   EXPECT_GT(read, kIterations / 20);
   EXPECT_GT(refused, kIterations / 20);
@@ -263,7 +264,7 @@ std::string FileText(const fs::path& path) {
 // The fuzzers' seeds and every input that once broke a reader: refused with an error or read,
 // and what is read saves stably.
 TEST(DocumentFuzzTest, CommittedFuzzInputsReadOrRefuseAndSaveStably) {
-  const fs::path fuzz = fs::path(PE_SOURCE_DIR) / "fuzz";
+  const fs::path fuzz = fs::path(SourceDir()) / "fuzz";
   for (const auto& [folder, json] : {std::pair{"corpus/particle_json", true},
                                      {"crashers/particle_json", true},
                                      {"corpus/particle_text", false},

@@ -163,7 +163,7 @@ Problems ReloadedProblems(const gfx::Image& edited, const gfx::Image& reloaded, 
 
 TEST(EditorEndToEndTest, MainWindowParticlesWindowTagsAndDocuments) {
   if (const std::string problem = DisplayProblem(); !problem.empty()) GTEST_FAIL() << problem;
-  const ScratchFolder scratch("editor-e2e");
+  const ScratchFolder scratch;
   const fs::path& folder = scratch.Path();
   const fs::path files = folder / "Data" / "FILE";
   ASSERT_FALSE(fs::exists(files / "particle.json")) << "the sample data must not hold a document already";
@@ -237,7 +237,7 @@ TEST(EditorEndToEndTest, MainWindowParticlesWindowTagsAndDocuments) {
                                         << "SaveText:" << Said(reloadedProblems);
 
   // For a person to look at.
-  gfx::WritePng(reloaded, (fs::path(PE_EDITOR_BINARY).parent_path() / "editor-e2e-last.png").string());
+  gfx::WritePng(reloaded, (fs::path(EditorBinary()).parent_path() / "editor-e2e-last.png").string());
 }
 
 }  // namespace

@@ -24,6 +24,9 @@
 #include <vector>
 
 #include "platform/gfx/image.h"
+#include "support/source_tree.h"
+#include "support/temp_folder.h"
+#include "window_picture.h"
 
 namespace e2e {
 
@@ -140,10 +143,10 @@ class EditorSession {
       if (log >= 0) dup2(log, STDERR_FILENO);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
       for (const auto& [variable, value] : environment) setenv(variable.c_str(), value.c_str(), 1);
-      std::vector<const char*> argv = {PE_EDITOR_BINARY, "--screenshot", prefix_.c_str()};
+      std::vector<const char*> argv = {EditorBinary().c_str(), "--screenshot", prefix_.c_str()};
       for (const std::string& argument : arguments) argv.push_back(argument.c_str());
       argv.push_back(nullptr);
-      execv(PE_EDITOR_BINARY, const_cast<char* const*>(argv.data()));
+      execv(argv[0], const_cast<char* const*>(argv.data()));
       _exit(98);
     }
     window_ = FindWindow();
@@ -219,7 +222,6 @@ class EditorSession {
   void Type(const std::string& text) {
     Focus();
     Run("xdotool type --delay 150 '" + text + "'");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
   void Menu(Point entry) {
     Click(kFileMenu);
@@ -275,16 +277,20 @@ class EditorSession {
 
   static std::string Where(Point at) { return std::to_string(at.x) + " " + std::to_string(at.y); }
 
-  // This process's editor window's X id, once it is mapped; empty, with the reason recorded
-  // as a test failure, when it never is.
+  // This process's editor window's X id, once it shows the interface's first frame (the main
+  // window's title bar, active); empty, with the reason recorded as a test failure, when it
+  // never does.
   std::string FindWindow() {
     for (int i = 0; i < 300; ++i) {
       // --all: by default xdotool lists the windows that meet any one of the conditions.
       const std::string id = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
                                     " --name '^Child$' 2>/dev/null | head -n 1");
       if (!id.empty()) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));  // its first frames
-        return id;
+        if (WaitUntil([&] { return Count(WindowPicture(id), kMainTitleBar, TitleGreen) > 3000; },
+                      std::chrono::seconds(30)))
+          return id;
+        ADD_FAILURE() << "the editor window never showed its main window";
+        return "";
       }
       if (const int status = Wait(std::chrono::milliseconds(100)); status >= 0) {
         ADD_FAILURE() << "the editor ended with status " << status << " before its window appeared";
@@ -336,34 +342,28 @@ class EditorSession {
   std::string window_;
 };
 
-// A copy of the sample data to run the editor in, named after the test. Removed when the test
-// passed; kept, with the editor's logs printed, when it failed, for a person to look into.
+// A copy of the sample data to run the editor in, in the test's temporary folder. Removed
+// when the test passed; kept, with the editor's logs printed, when it failed, for a person to
+// look into.
 class ScratchFolder {
  public:
-  explicit ScratchFolder(const std::string& name)
-      : path_(fs::temp_directory_path() / (name + "-" + std::to_string(getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-    fs::copy(fs::path(PE_SOURCE_DIR) / "Data", path_ / "Data", fs::copy_options::recursive);
+  ScratchFolder() {
+    folder_.KeepIfFailed();
+    fs::copy(fs::path(SourceDir()) / "Data", Path() / "Data", fs::copy_options::recursive);
   }
   ~ScratchFolder() {
-    if (!::testing::Test::HasFailure()) {
-      std::error_code ignored;
-      fs::remove_all(path_, ignored);
-      return;
-    }
-    for (const auto& entry : fs::directory_iterator(path_))
+    if (!::testing::Test::HasFailure()) return;
+    for (const auto& entry : fs::directory_iterator(Path()))
       if (entry.path().extension() == ".log")
         if (const std::string log = ReadFile(entry.path()); !log.empty())
           std::printf("---- the editor wrote to %s:\n%s\n", entry.path().filename().c_str(), log.c_str());
-    std::printf("the documents and pictures of the runs stay in %s\n", path_.c_str());
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& Path() const { return path_; }
+  const fs::path& Path() const { return folder_.Dir(); }
 
  private:
-  fs::path path_;
+  TempFolder folder_;
 };
 
 // Why xdotool cannot drive the display the test runs on; empty when it can.

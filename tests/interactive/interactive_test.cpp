@@ -16,6 +16,8 @@
 
 #include "editor_session.h"
 #include "platform/gfx/image.h"
+#include "support/source_tree.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -30,11 +32,12 @@ class EditorSession {
   explicit EditorSession(const fs::path& prefix) : log_(prefix.string() + ".log") {
     pid_ = fork();
     if (pid_ == 0) {
-      if (chdir(PE_SOURCE_DIR) != 0) _exit(99);
+      if (chdir(SourceDir().c_str()) != 0) _exit(99);
       const int log = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (log >= 0) dup2(log, STDERR_FILENO);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
-      execl(PE_EDITOR_BINARY, PE_EDITOR_BINARY, "--screenshot", prefix.c_str(), static_cast<char*>(nullptr));
+      execl(EditorBinary().c_str(), EditorBinary().c_str(), "--screenshot", prefix.c_str(),
+            static_cast<char*>(nullptr));
       _exit(98);
     }
   }
@@ -45,22 +48,25 @@ class EditorSession {
     }
   }
 
-  // This process's scene window's X id, once it is mapped; empty, with the reason recorded
-  // as a test failure, when it never is.
-  std::string SceneWindow() {
+  // The X id of this process's window of the title ("TEST", the scene, or "Child", the
+  // editor), once it is mapped; empty, with the reason recorded as a test failure, when it
+  // never is.
+  std::string MappedWindow(const std::string& title) {
     for (int i = 0; i < 200; ++i) {
       // --all: by default xdotool lists the windows that meet any one of the conditions, and
       // the editor's other window is of the same process.
       const std::string id = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
-                                    " --name '^TEST$' 2>/dev/null | head -n 1");
+                                    " --name '^" + title + "$' 2>/dev/null | head -n 1");
       if (!id.empty()) return id;
       if (const int status = Wait(100ms); status >= 0) {
-        ADD_FAILURE() << "the editor ended with status " << status << " before its scene window appeared:\n"
+        ADD_FAILURE() << "the editor ended with status " << status << " before its window " << title
+                      << " appeared:\n"
                       << Output("cat '" + log_ + "'");
         return "";
       }
     }
-    ADD_FAILURE() << "the scene window never appeared; the editor wrote:\n" << Output("cat '" + log_ + "'");
+    ADD_FAILURE() << "the window " << title << " never appeared; the editor wrote:\n"
+                  << Output("cat '" + log_ + "'");
     return "";
   }
   // Waits for the process to end; -1 on timeout.
@@ -111,9 +117,9 @@ gfx::Image Session(const fs::path& dir, const std::string& name, const std::stri
                    bool* focusKept = nullptr) {
   const fs::path prefix = dir / name;
   EditorSession editor(prefix);
-  const std::string window = editor.SceneWindow();
-  if (window.empty()) return {};
-  std::this_thread::sleep_for(1s);  // the editor window is shown after the scene window
+  const std::string window = editor.MappedWindow("TEST");
+  // The editor window is shown after the scene window, and would take the keyboard from it.
+  if (window.empty() || editor.MappedWindow("Child").empty()) return {};
   std::string chained = actions;
   for (std::size_t at = chained.find("%W"); at != std::string::npos; at = chained.find("%W"))
     chained.replace(at, 2, window);
@@ -126,7 +132,6 @@ gfx::Image Session(const fs::path& dir, const std::string& name, const std::stri
       std::printf("%s: the keyboard focus went to \"%s\" during the actions\n", name.c_str(),
                   Output("xdotool getwindowfocus getwindowname 2>&1").c_str());
   }
-  std::this_thread::sleep_for(300ms);
   Focus(window);
   Run("xdotool key Escape");
   EXPECT_EQ(editor.Wait(10s), 0) << "Escape must end the program with status 0";
@@ -171,8 +176,9 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
   if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_FAIL() << "xdotool is not installed";
   if (std::system("xdotool getdisplaygeometry >/dev/null") != 0)
     GTEST_FAIL() << "xdotool cannot reach the X display '" << (getenv("DISPLAY") ? getenv("DISPLAY") : "") << "'";
-  const fs::path dir = fs::temp_directory_path() / ("interactive-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  TempFolder folder;
+  folder.KeepIfFailed();
+  const fs::path& dir = folder.Dir();
 
   const gfx::Image still = Session(dir, "still", "");
   ASSERT_EQ(still.width, 1280);
@@ -205,7 +211,6 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
   for (int x = 470; x < 810; ++x)
     lit += wire.Pixel(x, 439)[0] > 30 || wire.Pixel(x, 440)[0] > 30 || wire.Pixel(x, 441)[0] > 30;
   EXPECT_GT(lit, 100) << "the floor's near edge remains as a line";
-  if (!HasFailure()) fs::remove_all(dir);
 }
 
 }  // namespace

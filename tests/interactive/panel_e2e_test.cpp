@@ -199,7 +199,7 @@ class PanelEndToEnd : public ::testing::Test {
   // The scene before the first emission: the floor alone.
   gfx::Image Floor() { return Run("floor", 100); }
 
-  ScratchFolder scratch_{"panel-e2e"};
+  ScratchFolder scratch_;
 };
 
 TEST_F(PanelEndToEnd, BehaviorCircleSpreadsARingOfTwentyFlaresFromThePointer) {

@@ -136,7 +136,7 @@ class PlotEndToEnd : public ::testing::Test {
   void SetUp() override {
     if (const std::string problem = DisplayProblem(); !problem.empty()) GTEST_FAIL() << problem;
   }
-  ScratchFolder scratch_{"plot-e2e"};
+  ScratchFolder scratch_;
 };
 
 TEST_F(PlotEndToEnd, CtrlClickAddsAPointThatABoxSelectsAndDeleteRemoves) {

@@ -22,7 +22,6 @@
 #include <sstream>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "editor_session.h"
@@ -323,7 +322,7 @@ Problems PictureProblems(const gfx::Image& picture) {
 
 TEST(SoundEndToEndTest, PlayButtonAndSoundTrackAreHeard) {
   if (const std::string problem = DisplayProblem(); !problem.empty()) GTEST_FAIL() << problem;
-  const ScratchFolder scratch("sound-e2e");
+  const ScratchFolder scratch;
   const fs::path& folder = scratch.Path();
 
   // 1. "Play" with TONE_440 chosen sounds the tone once.
@@ -341,7 +340,6 @@ TEST(SoundEndToEndTest, PlayButtonAndSoundTrackAreHeard) {
       editor.Click(kSoundIcon);
       editor.Click(kSoundCombo);
       editor.Click(kToneInCombo);
-      std::this_thread::sleep_for(1s);
       pressed = RecordedFrames(recording);
       editor.Click(kPlayButton);
       editor.WaitUntil([&] { return RecordedFrames(recording) >= pressed + 2.2 * kRate; });
@@ -405,7 +403,7 @@ TEST(SoundEndToEndTest, PlayButtonAndSoundTrackAreHeard) {
 
   // For a person to look at.
   if (!picture.Empty())
-    gfx::WritePng(picture, (fs::path(PE_EDITOR_BINARY).parent_path() / "sound-e2e-last.png").string());
+    gfx::WritePng(picture, (fs::path(EditorBinary()).parent_path() / "sound-e2e-last.png").string());
 }
 
 }  // namespace

@@ -271,7 +271,7 @@ TEST_F(EmitterTest, MeshParticleUninitIsSafeTwiceAndBeforeOrAfterItsEmitters) {
   Emit("END", {MeshDefinition(3), Definition(1)});
   Manager()->Uninit();
   EXPECT_EQ(ObjectPool::LiveObjects(), 0u);
-  ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+  ASSERT_EQ(Start(), S_OK);
 }
 
 TEST_F(EmitterTest, EffectWithoutParticlesEndsInItsFirstUpdate) {
@@ -353,6 +353,7 @@ TEST_F(EmitterTest, PlaysTheFirstDueTrackOfTheFirstDefinitionOnce) {
 }
 
 TEST_F(EmitterTest, TheTrackIsHeardThroughTheSoundManager) {
+  StartSoundOutput();
   ParticleParams definition = Definition(1, 100);
   definition.Emission.SoundTracks = {{"TONE_440", 0}};
   CParticleEmitter* emitter = Emit("SOUND", {definition});
@@ -412,7 +413,7 @@ TEST_F(PointerEmissionTest, ZeroIntervalNeverEmitsAndANegativeOneCountsItsSize) 
 
   // Afresh, with the pointer walked off the origin first: the effect follows it.
   Manager()->Uninit();
-  ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+  ASSERT_EQ(Start(), S_OK);
   Manager()->GetEditor()->EmissionInterval = -60;
   pointer = Manager()->GetPointer();
   system_.SetKey(DIK_D, true);

@@ -2,13 +2,10 @@
 // back, the texture offset they share, and models or effects that are not there.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <utility>
@@ -16,6 +13,7 @@
 
 #include "particle/mesh_particle.h"
 #include "support/headless_scene.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -238,14 +236,12 @@ TEST_F(MeshParticleTest, UnknownModelOrMissingEffectDrawsNothingAndLeavesEverySt
     EXPECT_TRUE(RecordDraw(Spawn(m)).empty());
   }
   // A catalog whose effect has no technique named, then none at all.
-  const auto catalog =
-      std::filesystem::temp_directory_path() / ("mesh-" + std::to_string(::getpid()) + ".json");
-  std::ofstream(catalog)
-      << R"({"SHADER": [{"Label": "UVAnimation", "Path": "Data/SHADER/uv_animation.effect"}]})";
+  const TempFolder folder;
+  const std::string catalog = folder.Write(
+      "shader.json", R"({"SHADER": [{"Label": "UVAnimation", "Path": "Data/SHADER/uv_animation.effect"}]})");
   CShaderManager* shaders = Manager()->GetShaderManager();
   shaders->Uninit();
-  shaders->Load(catalog.string());
-  std::filesystem::remove(catalog);
+  shaders->Load(catalog);
   for (bool loaded : {true, false}) {
     ASSERT_EQ(UVAnimation() != nullptr, loaded);
     EXPECT_TRUE(RecordDraw(Spawn(Base(true))).empty());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gfx/effect_source.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ TEST(EffectUniforms, LongFilesParseWithoutDeepRecursion) {
 
 TEST(EffectUniforms, FuzzCrashersParseOrAreRefusedWithAReason) {
   int count = 0;
-  for (const auto& entry : fs::directory_iterator(PE_SOURCE_DIR "/fuzz/crashers/effect")) {
+  for (const auto& entry : fs::directory_iterator(SourcePath("fuzz/crashers/effect"))) {
     SCOPED_TRACE(entry.path().filename().string());
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -115,8 +116,8 @@ TEST(EffectUniforms, FuzzCrashersParseOrAreRefusedWithAReason) {
   EXPECT_GE(count, 1);
 
   std::string error;
-  const auto overflow = gfx::EffectSource::Load(
-      PE_SOURCE_DIR "/fuzz/crashers/effect/effect-regex-stack-overflow.effect", &error);
+  const auto overflow =
+      gfx::EffectSource::Load(SourcePath("fuzz/crashers/effect/effect-regex-stack-overflow.effect"), &error);
   ASSERT_TRUE(overflow) << error;
   EXPECT_EQ(Describe(*overflow), (std::vector<std::string>{"x float 1"}));
 }

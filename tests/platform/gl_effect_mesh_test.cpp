@@ -13,6 +13,7 @@
 #include "platform/message_sink.h"
 #include "resource/shader_manager.h"
 #include "support/gl_window_suite.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ TEST_F(GlEffectMeshTest, MeshSubsetsDrawTheirOwnFacesInTheirMaterials) {
 
 TEST_F(GlEffectMeshTest, SampleEffectsCompileAndNameWhatTheObjectsAskFor) {
   const fs::path previous = fs::current_path();
-  fs::current_path(PE_SOURCE_DIR);
+  fs::current_path(SourceDir());
   platform::ScopedMessageRecorder messages;
   CShaderManager shaders(device_.get());
   shaders.Load();

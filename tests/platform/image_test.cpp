@@ -2,7 +2,6 @@
 // every other file is refused with a reason before a decoder can be misled by it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,13 +12,15 @@
 
 #include "platform/gfx/image.h"
 #include "platform/gfx/null/null_device.h"
+#include "support/source_tree.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-const fs::path kSeeds = PE_SOURCE_DIR "/fuzz/corpus/image";
+const fs::path kSeeds = SourcePath("fuzz/corpus/image");
 
 std::span<const std::byte> View(const Bytes& bytes) {
   return std::as_bytes(std::span(bytes));
@@ -179,7 +180,7 @@ TEST(DecodeImage, EveryCutOfAGoodFileIsDecodedOrRefused) {
 // Inputs that broke the previous decoder (stb_image) under coverage-guided fuzzing.
 TEST(DecodeImage, FuzzCrashersAreRefusedOrDecoded) {
   int count = 0;
-  for (const auto& entry : fs::directory_iterator(PE_SOURCE_DIR "/fuzz/crashers/image")) {
+  for (const auto& entry : fs::directory_iterator(SourcePath("fuzz/crashers/image"))) {
     SCOPED_TRACE(entry.path().filename().string());
     std::string why;
     EXPECT_TRUE(DecodedOrRefused(gfx::DecodeImage(View(ReadFile(entry.path())), &why), why));
@@ -188,20 +189,12 @@ TEST(DecodeImage, FuzzCrashersAreRefusedOrDecoded) {
   EXPECT_GE(count, 6);
 }
 
-class ImageFileTest : public ::testing::Test {
+class ImageFileTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("image-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Copy(const std::string& seed, const std::string& name) {
     fs::copy_file(kSeeds / seed, dir_ / name);
     return (dir_ / name).string();
   }
-
-  fs::path dir_;
 };
 
 TEST_F(ImageFileTest, ReadsWithinTheSizeLimitAndSaysWhyNot) {

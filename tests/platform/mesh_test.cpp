@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/gfx/null/null_device.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -151,8 +152,8 @@ TEST_F(XFileTest, SampleModelsKeepTheirWrittenVerticesAndBounds) {
     std::unique_ptr<gfx::Mesh> mesh;
     DWORD count = 0;
     std::string error;
-    ASSERT_EQ(gfx::D3DXLoadMeshFromX(std::string(PE_SOURCE_DIR "/Data/MODEL/") + c.name, 0x110, &device_,
-                                     &materials, &count, &mesh, &error),
+    ASSERT_EQ(gfx::D3DXLoadMeshFromX(SourcePath("Data/MODEL/") + c.name, 0x110, &device_, &materials, &count,
+                                     &mesh, &error),
               S_OK)
         << error;
     ASSERT_EQ(mesh->GetNumVertices(), c.vertices);

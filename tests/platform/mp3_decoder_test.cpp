@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/sample_mp3.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ std::span<const std::uint8_t> BytesOf(const std::string& s) {
 }
 
 std::string FuzzInput(const char* path) {
-  return ReadTestFile(std::string(PE_SOURCE_DIR) + "/fuzz/" + path);
+  return ReadTestFile(SourcePath("fuzz/") + path);
 }
 
 TEST(Mp3Decoder, DecodesWholeFilesAtTheirOwnRateWhateverTheirInfoFrameClaims) {

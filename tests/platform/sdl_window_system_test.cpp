@@ -5,9 +5,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "platform/sanitizer_support.h"
+
 namespace {
 
 TEST(SdlWindowSystemTest, ScreenWideEnoughForBothWindowsShowsThemSideBySide) {
+  platform::KeepGraphicsDriversLoadedForLeakChecks();
   std::string error;
   auto system = platform::SdlWindowSystem::Create(&error);
   ASSERT_NE(system, nullptr) << "needs a display (make test runs under Xvfb): " << error;

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "platform/x_file_writer.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -383,7 +384,7 @@ std::string Slurp(const fs::path& path) {
 }
 
 TEST(XFileReaderTest, KeptCrashersAreReadOrRefusedAndSeedsRead) {
-  const fs::path crashers = fs::path(PE_SOURCE_DIR) / "fuzz/crashers/x_model";
+  const fs::path crashers = fs::path(SourceDir()) / "fuzz/crashers/x_model";
   int replayed = 0;
   for (const auto& entry : fs::directory_iterator(crashers)) {
     SCOPED_TRACE(entry.path().filename().string());
@@ -403,7 +404,7 @@ TEST(XFileReaderTest, KeptCrashersAreReadOrRefusedAndSeedsRead) {
     EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
 
-  const fs::path seeds = fs::path(PE_SOURCE_DIR) / "fuzz/corpus/x_model";
+  const fs::path seeds = fs::path(SourceDir()) / "fuzz/corpus/x_model";
   int read = 0;
   for (const auto& entry : fs::directory_iterator(seeds)) {
     std::string error;

@@ -13,6 +13,7 @@
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -87,8 +88,8 @@ TEST_F(CatalogTest, EntriesAndProblemsPerFileShape) {
 // Each manager skips the entries it cannot read, loads the rest, and tells the user once per
 // file which entries were skipped.
 TEST_F(CatalogTest, ManagersSkipMalformedEntriesWithOneMessageNamingThem) {
-  const std::string model = PE_SOURCE_DIR "/Data/MODEL/cube.x";
-  const std::string effect = PE_SOURCE_DIR "/Data/SHADER/billboard.effect";
+  const std::string model = SourcePath("Data/MODEL/cube.x");
+  const std::string effect = SourcePath("Data/SHADER/billboard.effect");
   gfx::NullDevice device(64, 64);
   struct Case {
     const char* name;

@@ -12,6 +12,7 @@
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
 #include "resource/texture_manager.h"
+#include "support/source_tree.h"
 
 namespace {
 
@@ -244,7 +245,7 @@ TEST_F(ResourceTest, TextureIsMadeOnTheDeviceOfItsFirstRequest) {
 
 TEST_F(ResourceTest, ModelsLoadOnlyDotXFilesWithTheFirstTagWinning) {
   const std::string cube = Write("cube.x", kUnitCube);
-  const std::string two = PE_SOURCE_DIR "/Data/MODEL/cube.x";  // two materials, same extent
+  const std::string two = SourcePath("Data/MODEL/cube.x");  // two materials, same extent
   platform::ScopedMessageRecorder messages;
   platform::GetNotices().Clear();
   CModelManager models(&device_);

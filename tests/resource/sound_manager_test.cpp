@@ -13,6 +13,7 @@
 #include "platform/audio/mixer.h"
 #include "platform/message_sink.h"
 #include "support/sample_mp3.h"
+#include "support/source_tree.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -38,7 +39,7 @@ class SoundManagerTest : public TempFolderTest {
     ASSERT_EQ(manager_.Init(nullptr), S_OK);
   }
   void TearDown() override { manager_.Uninit(); }
-  static std::string Sample(const char* name) { return std::string(PE_SOURCE_DIR) + "/Data/SOUND/" + name; }
+  static std::string Sample(const char* name) { return SourcePath("Data/SOUND/") + name; }
 
   CSoundManager manager_;
 };
@@ -185,7 +186,9 @@ std::string Wav8(std::uint32_t rate, std::uint16_t blockAlign, std::size_t dataB
   return file + std::string(dataBytes, '\x80');
 }
 
-std::string FuzzInput(const char* path) { return std::string(PE_SOURCE_DIR) + "/fuzz/" + path; }
+std::string FuzzInput(const char* path) {
+  return SourcePath("fuzz/") + path;
+}
 
 TEST_F(SoundManagerTest, EverySoundIsBoundedByHowLongItPlaysNotByItsFileSize) {
   Write("no_align.wav", Wav8(22050, 0, 64));

@@ -18,19 +18,24 @@
 #include "app/interface_setup.h"
 #include "app/manager.h"
 #include "editor/editor.h"
-#include "ui/item_log.h"
 #include "platform/headless_window_system.h"
+#include "support/source_tree.h"
 #include "support/temp_folder.h"
+#include "ui/item_log.h"
 
 class EditorTest : public TempFolderTest {
  protected:
+  // Only the tests that listen ask for the sound output: opening and closing the audio device
+  // is most of what a start costs.
+  explicit EditorTest(CManager::Services services = {.soundOutput = false}) : services_(services) {}
+
   void SetUp() override {
     previousDir_ = std::filesystem::current_path();
-    std::filesystem::copy(std::filesystem::path(PE_SOURCE_DIR) / "Data", dir_ / "Data",
+    std::filesystem::copy(std::filesystem::path(SourceDir()) / "Data", dir_ / "Data",
                           std::filesystem::copy_options::recursive);
     std::filesystem::current_path(dir_);
     window_ = system_.CreateWindow("TEST", 1280, 720);
-    ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+    ASSERT_EQ(Manager()->Init(window_.get(), &system_, services_), S_OK);
     ASSERT_TRUE(SetUpInterface(*Manager(), system_));
     log_ = std::make_unique<ui::ItemLog>();
     Frame();
@@ -183,6 +188,7 @@ class EditorTest : public TempFolderTest {
     Type(text);
   }
 
+  const CManager::Services services_;
   platform::HeadlessWindowSystem system_;
   std::unique_ptr<platform::Window> window_;
   std::unique_ptr<ui::ItemLog> log_;

@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/sanitizer_support.h"
 #include "platform/sdl_window_system.h"
 
 template <class Base, int kWidth, int kHeight>
 class GlWindowSuite : public Base {
  protected:
   static void SetUpTestSuite() {
+    platform::KeepGraphicsDriversLoadedForLeakChecks();
     std::string error;
     system_ = platform::SdlWindowSystem::Create(&error);
     ASSERT_NE(system_, nullptr) << "needs a display (make test runs under Xvfb): " << error;

@@ -22,7 +22,9 @@
 #include "platform/window_system.h"
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
+#include "resource/sound_manager.h"
 #include "resource/texture_manager.h"
+#include "support/source_tree.h"
 #include "view/camera.h"
 #include "view/pointer.h"
 
@@ -30,9 +32,9 @@ class HeadlessScene : public ::testing::Test {
  protected:
   void SetUp() override {
     previousDir_ = std::filesystem::current_path();
-    std::filesystem::current_path(PE_SOURCE_DIR);
+    std::filesystem::current_path(SourceDir());
     window_ = system_.CreateWindow("TEST", 1280, 720);
-    ASSERT_EQ(Manager()->Init(window_.get(), &system_), S_OK);
+    ASSERT_EQ(Start(), S_OK);
     // The pointer would add the editor's effect every 150 frames; only pointer tests want that.
     Manager()->GetEditor()->EmissionInterval = 0;
   }
@@ -40,6 +42,11 @@ class HeadlessScene : public ::testing::Test {
     Manager()->Uninit();
     std::filesystem::current_path(previousDir_);
   }
+
+  // The program's start without the sound output, which only the tests that listen open
+  // (StartSoundOutput): opening and closing the audio device is most of what a start costs.
+  HRESULT Start() { return Manager()->Init(window_.get(), &system_, {.soundOutput = false}); }
+  void StartSoundOutput() { ASSERT_EQ(Manager()->GetSoundManager()->Init(window_.get()), S_OK); }
 
   static CManager* Manager() { return CManager::GetInstance(); }
   static gfx::NullDevice* Device() {

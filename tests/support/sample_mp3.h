@@ -6,13 +6,15 @@
 #include <iterator>
 #include <string>
 
+#include "support/source_tree.h"
+
 inline std::string ReadTestFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string SampleMp3() {
-  return ReadTestFile(std::string(PE_SOURCE_DIR) + "/Data/SOUND/loop.mp3");
+  return ReadTestFile(SourcePath("Data/SOUND/loop.mp3"));
 }
 
 // The Info frame, then the sample's audio frames `loops` times over (2.06 s each).

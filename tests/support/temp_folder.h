@@ -1,19 +1,21 @@
 #pragma once
 // A folder of its own for every test, under the system's temporary directory and named
 // after the process and the test, removed afterwards: parallel tests never share files.
+// TempFolderTest is the fixture; a test with another fixture keeps a TempFolder of its own.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-class TempFolderTest : public ::testing::Test {
- protected:
-  TempFolderTest()
+class TempFolder {
+ public:
+  TempFolder()
       : dir_(std::filesystem::temp_directory_path() /
              ("particle-editor-test-" + std::to_string(::getpid()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
@@ -21,11 +23,18 @@ class TempFolderTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
-  ~TempFolderTest() override {
+  ~TempFolder() {
+    if (keepIfFailed_ && ::testing::Test::HasFailure()) {
+      std::printf("the test's files stay in %s\n", dir_.c_str());
+      return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
 
+  const std::filesystem::path& Dir() const { return dir_; }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   // Writes the bytes as the file's whole content and returns its path.
   std::string Write(const std::string& name, const std::string& bytes) const {
@@ -41,6 +50,15 @@ class TempFolderTest : public ::testing::Test {
     ::close(fd);
     return path;
   }
+  // For files that show a person what went wrong (pictures, logs): left in place, and their
+  // folder named, when the test fails.
+  void KeepIfFailed() { keepIfFailed_ = true; }
 
+ protected:
   const std::filesystem::path dir_;
+
+ private:
+  bool keepIfFailed_ = false;
 };
+
+class TempFolderTest : public ::testing::Test, public TempFolder {};
