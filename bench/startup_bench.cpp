@@ -1,7 +1,7 @@
 // Time from start-up to the first presented frame with the sample data set: windows,
 // devices, catalogs (effects compiled, models loaded), and one Update and Draw of both
-// windows with the editor interface, up to the return of their Present (which waits for the software renderer to
-// finish the picture). Target: 250 ms.
+// windows with the editor interface, up to the return of their Present (which waits for the software renderer
+// to finish the picture). Target: 250 ms.
 
 #include <benchmark/benchmark.h>
 

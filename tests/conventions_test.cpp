@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/source_tree.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -23,7 +25,7 @@ struct SourceLine {
 // Every line of the C++ sources under the folder, comments blanked out.
 std::vector<SourceLine> Lines(const std::string& folder) {
   std::vector<SourceLine> lines;
-  const fs::path root = fs::path(PE_SOURCE_DIR) / folder;
+  const fs::path root = fs::path(SourceDir()) / folder;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const std::string extension = entry.path().extension().string();
     if (extension != ".h" && extension != ".cpp") continue;
@@ -43,7 +45,7 @@ std::vector<SourceLine> Lines(const std::string& folder) {
           code += line[i];
         }
       }
-      lines.push_back({fs::relative(entry.path(), PE_SOURCE_DIR).string(), number, code});
+      lines.push_back({fs::relative(entry.path(), SourceDir()).string(), number, code});
     }
   }
   return lines;
@@ -106,6 +108,16 @@ TEST(Conventions, OnlyTheListedStaticsHoldState) {
                                           {"a.h", 6, "  static const char* const kNames[] = {\"a\"};"},
                                           {"a.h", 7, "  return static_cast<int>(x);"}};
   EXPECT_EQ(Matches(sample, variable).size(), 3u);
+}
+
+// A test's files go in the folder the shared fixture makes and removes: no test leaves
+// files behind or meets another's.
+TEST(Conventions, TemporaryFilesOnlyThroughTheSharedFixture) {
+  std::vector<std::string> found;
+  for (const std::string& hit :
+       Matches(Lines("tests"), std::regex(R"(temp_directory_path|mkstemp|mkdtemp|"/tmp\b)")))
+    if (hit.rfind("tests/support/temp_folder.h:", 0) != 0) found.push_back(hit);
+  EXPECT_EQ(Joined(found), "");
 }
 
 // Scene objects die one way: the registry reads the one flag CObject keeps.

@@ -34,8 +34,8 @@ void ReportMissingDataFolder() {
   std::error_code error;
   if (std::filesystem::is_directory(kDataFolder, error)) return;
   const std::string looked = std::filesystem::absolute(kDataFolder, error).string();
-  std::fprintf(stderr, "no data folder at %s: start the editor from the folder that holds %s\n", looked.c_str(),
-               kDataFolder);
+  std::fprintf(stderr, "no data folder at %s: start the editor from the folder that holds %s\n",
+               looked.c_str(), kDataFolder);
 }
 
 }  // namespace
@@ -130,7 +130,8 @@ void CManager::Draw() {
   renderer_->Draw();
 
   gfx::Device* child = childWindow_->GetDevice();
-  child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0), 1.0f, 0);
+  child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0),
+               1.0f, 0);
   if (SUCCEEDED(child->BeginScene())) {
     editor_->Draw();
     child->EndScene();

@@ -44,7 +44,7 @@ Rgb At(const gfx::Image& image, int x, int y) {
 }
 
 gfx::Image Scene(const fs::path& dir, int frames) {
-  const fs::path prefix = dir / ("f" + std::to_string(frames));
+  const fs::path prefix = dir / std::string("f").append(std::to_string(frames));
   EXPECT_EQ(RunEditor("--frames " + std::to_string(frames) + " --screenshot '" + prefix.string() + "'"), 0);
   return gfx::ReadImageFile(prefix.string() + "-scene.png");
 }
@@ -67,7 +67,8 @@ TEST(EndToEndTest, SixtyFramesShowTheFloorFromTheStartViewInPacedFrames) {
 
   // From (0, 100, 300) above and behind the pointer: the floor, 100 units wide, fills the
   // middle of the picture in a flat dark grey (0.25 of the light at 63 degrees: about 57).
-  for (const auto& [x, y] : {std::pair{640, 420}, std::pair{520, 430}, std::pair{760, 430}, std::pair{640, 360}}) {
+  for (const auto& [x, y] :
+       {std::pair{640, 420}, std::pair{520, 430}, std::pair{760, 430}, std::pair{640, 360}}) {
     const Rgb floor = At(scene, x, y);
     EXPECT_NEAR(floor.r, 57, 3) << x << "," << y;
     EXPECT_EQ(floor.r, floor.g);

@@ -203,8 +203,8 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
   }
   // An unreadable number, and texts that are no particle text document at all.
   options.document = folder.Path("broken.txt");
-  for (const std::string& text : {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), ParticleJsonText(effects),
-                                  std::string()}) {
+  for (const std::string& text :
+       {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), ParticleJsonText(effects), std::string()}) {
     SCOPED_TRACE(text);
     std::ofstream(options.document, std::ios::trunc) << text;
     platform::ScopedMessageRecorder messages;

@@ -117,8 +117,9 @@ class PrivateDisplay {
   const std::string& Name() const { return name_; }
   // True once a window with the title is shown on the display.
   bool WaitForWindow(const std::string& title) const {
-    const std::string command = "DISPLAY=" + name_ + " timeout 60 xdotool search --sync --onlyvisible --name '^" +
-                                title + "$' >/dev/null 2>&1";
+    const std::string command = "DISPLAY=" + name_ +
+                                " timeout 60 xdotool search --sync --onlyvisible --name '^" + title +
+                                "$' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
   }
   void Stop() {
@@ -134,7 +135,8 @@ class PrivateDisplay {
 class Termination : public TempFolderTest {
  protected:
   // The editor on the display, from the repository root (the sample data).
-  std::unique_ptr<Child> StartEditor(const PrivateDisplay& display, const std::vector<std::string>& arguments = {}) {
+  std::unique_ptr<Child> StartEditor(const PrivateDisplay& display,
+                                     const std::vector<std::string>& arguments = {}) {
     std::vector<std::string> argv = {EditorBinary()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return std::make_unique<Child>(

@@ -32,7 +32,9 @@ class SoundPanel : public EditorTest {
     Type(number);
     Tap(SDL_SCANCODE_RETURN);
   }
-  std::vector<SoundTrack>& Tracks(const std::string& tag = "Begin") { return Editor()->Effects[tag][0].Emission.SoundTracks; }
+  std::vector<SoundTrack>& Tracks(const std::string& tag = "Begin") {
+    return Editor()->Effects[tag][0].Emission.SoundTracks;
+  }
 };
 
 TEST_F(SoundPanel, StepButtonAddsTracksOfTheChosenSound) {

@@ -78,7 +78,8 @@ std::vector<std::string> JsonTags(const fs::path& path) {
   std::vector<std::string> tags;
   try {
     const Json document = ParseJson(ReadFile(path));
-    for (const Json& effect : document.at("PARTICLE")) tags.push_back(effect.at("DataTag").get<std::string>());
+    for (const Json& effect : document.at("PARTICLE"))
+      tags.push_back(effect.at("DataTag").get<std::string>());
   } catch (const std::exception&) {
     return {};
   }
@@ -93,7 +94,8 @@ Problems FreshProblems(const gfx::Image& fresh) {
   if (fresh.width != 700 || fresh.height != 1000) return {"the editor picture is not 700x1000"};
   Check(&problems, Count(fresh, kMainTitleBar, TitleGreen) > 6000,
         "no active (green) title bar along the top of the main window, (0,20)-(400,39)");
-  Check(&problems, Count(fresh, kRightOfMainWindow, TitleGreen) == 0, "the main window is wider than 400 pixels");
+  Check(&problems, Count(fresh, kRightOfMainWindow, TitleGreen) == 0,
+        "the main window is wider than 400 pixels");
   Check(&problems, Count(fresh, kBelowMainTitleBar, TitleGreen) == 0, "another window is open already");
   const struct {
     const char* what;
@@ -107,12 +109,14 @@ Problems FreshProblems(const gfx::Image& fresh) {
       {"the check box's label \"Another Window\"", {30, 327, 140, 344}},
   };
   for (const auto& label : kLabels)
-    Check(&problems, Count(fresh, label.where, TextWhite) > 40, std::string("no text where ") + label.what + " is");
+    Check(&problems, Count(fresh, label.where, TextWhite) > 40,
+          std::string("no text where ") + label.what + " is");
   // The icons are pictures: part of the square drawn, neither nothing nor a blank white square;
   // the particle icon is pale blue, the sound icon cream.
   const auto blue = [](const std::uint8_t* p) { return Drawn(p) && p[2] > p[0] + 30; };
   const auto cream = [](const std::uint8_t* p) { return Drawn(p) && p[0] > p[2] + 20; };
-  const int particle = Count(fresh, kParticleIconSquare, Drawn), sound = Count(fresh, kSoundIconSquare, Drawn);
+  const int particle = Count(fresh, kParticleIconSquare, Drawn),
+            sound = Count(fresh, kSoundIconSquare, Drawn);
   Check(&problems, particle > 800 && particle < 6000 && Count(fresh, kParticleIconSquare, blue) > 800,
         "ICON_PARTICLE is not the blue picture: " + std::to_string(particle) + " of its pixels drawn");
   Check(&problems, sound > 800 && sound < 6000 && Count(fresh, kSoundIconSquare, cream) > 800,
@@ -121,13 +125,15 @@ Problems FreshProblems(const gfx::Image& fresh) {
 }
 
 // After a new tag "Fire" was made, chosen and saved, and the Particles window opened.
-Problems EditedProblems(const gfx::Image& fresh, const gfx::Image& edited, const std::vector<std::string>& saved) {
+Problems EditedProblems(const gfx::Image& fresh, const gfx::Image& edited,
+                        const std::vector<std::string>& saved) {
   if (edited.width != fresh.width || edited.height != fresh.height) return {"the editor picture is missing"};
   Problems problems;
   Check(&problems, saved == std::vector<std::string>{"Begin", "Fire"},
         "File > SaveJson wrote the tags " + ::testing::PrintToString(saved) +
             " to Data/FILE/particle.json, not \"Begin\" and \"Fire\"");
-  Check(&problems, Differing(fresh, edited, kComboPreview) > 20, "the combo still shows \"Begin\", not \"Fire\"");
+  Check(&problems, Differing(fresh, edited, kComboPreview) > 20,
+        "the combo still shows \"Begin\", not \"Fire\"");
   // The new window takes the focus: its title bar is the green one now, below the main one.
   const Rect bar = Bounds(edited, kBelowMainTitleBar, TitleGreen);
   const int barPixels = Count(edited, kBelowMainTitleBar, TitleGreen);
@@ -143,21 +149,24 @@ Problems EditedProblems(const gfx::Image& fresh, const gfx::Image& edited, const
 // After File > LoadJson, File > SaveText, "+", File > SaveText again and the particle icon.
 Problems ReloadedProblems(const gfx::Image& edited, const gfx::Image& reloaded, const std::string& first,
                           const std::string& second, const std::string& backup) {
-  if (reloaded.width != edited.width || reloaded.height != edited.height) return {"the editor picture is missing"};
+  if (reloaded.width != edited.width || reloaded.height != edited.height)
+    return {"the editor picture is missing"};
   Problems problems;
   Check(&problems, Differing(edited, reloaded, kComboPreview) <= 4,
         "after File > LoadJson the combo does not show \"Fire\", the document's last tag");
   const std::map<std::string, int> loaded{{"Begin", 1}, {"Fire", 1}}, added{{"Begin", 1}, {"Fire", 2}};
   Check(&problems, DefinitionsByTag(first) == loaded,
-        "the first File > SaveText wrote the definitions by tag " + ::testing::PrintToString(DefinitionsByTag(first)) +
-            ", not one each for \"Begin\" and \"Fire\"");
+        "the first File > SaveText wrote the definitions by tag " +
+            ::testing::PrintToString(DefinitionsByTag(first)) + ", not one each for \"Begin\" and \"Fire\"");
   Check(&problems, DefinitionsByTag(second) == added,
         "after \"+\" File > SaveText wrote the definitions by tag " +
-            ::testing::PrintToString(DefinitionsByTag(second)) + ", not a second one for the chosen tag \"Fire\"");
+            ::testing::PrintToString(DefinitionsByTag(second)) +
+            ", not a second one for the chosen tag \"Fire\"");
   // Whole documents are long: the message tells which one the backup holds instead.
   Check(&problems, !first.empty() && backup == first,
         "Data/FILE/backup_particle.txt holds " + std::to_string(backup.size()) + " bytes" +
-            (backup == second ? ", the second save," : "") + " not the first save's " + std::to_string(first.size()));
+            (backup == second ? ", the second save," : "") + " not the first save's " +
+            std::to_string(first.size()));
   return problems;
 }
 
@@ -200,10 +209,12 @@ TEST(EditorEndToEndTest, MainWindowParticlesWindowTagsAndDocuments) {
     editedProblems = EditedProblems(fresh, edited, JsonTags(files / "particle.json"));
     if (editedProblems.empty()) break;
     if (session + 1 < kSessions)
-      std::printf("the session \"edited%d\" went wrong; trying again:%s\n", session, Said(editedProblems).c_str());
+      std::printf("the session \"edited%d\" went wrong; trying again:%s\n", session,
+                  Said(editedProblems).c_str());
   }
-  ASSERT_TRUE(editedProblems.empty()) << "after making, choosing and saving the tag \"Fire\" and clicking the "
-                                      << "particle icon:" << Said(editedProblems);
+  ASSERT_TRUE(editedProblems.empty())
+      << "after making, choosing and saving the tag \"Fire\" and clicking the "
+      << "particle icon:" << Said(editedProblems);
 
   // 4. and 5. A new run loads the document: the combo shows its last tag, "Fire", chosen, so
   // the definition "+" adds goes to "Fire". Each text save first keeps the one before it.
@@ -228,13 +239,16 @@ TEST(EditorEndToEndTest, MainWindowParticlesWindowTagsAndDocuments) {
     editor.Click(kParticleIcon);
     editor.MoveAway();
     reloaded = editor.Quit();
-    reloadedProblems = ReloadedProblems(edited, reloaded, first, second, ReadFile(files / "backup_particle.txt"));
+    reloadedProblems =
+        ReloadedProblems(edited, reloaded, first, second, ReadFile(files / "backup_particle.txt"));
     if (reloadedProblems.empty()) break;
     if (session + 1 < kSessions)
-      std::printf("the session \"reloaded%d\" went wrong; trying again:%s\n", session, Said(reloadedProblems).c_str());
+      std::printf("the session \"reloaded%d\" went wrong; trying again:%s\n", session,
+                  Said(reloadedProblems).c_str());
   }
-  EXPECT_TRUE(reloadedProblems.empty()) << "after File > LoadJson in a new run, File > SaveText, \"+\" and File > "
-                                        << "SaveText:" << Said(reloadedProblems);
+  EXPECT_TRUE(reloadedProblems.empty())
+      << "after File > LoadJson in a new run, File > SaveText, \"+\" and File > "
+      << "SaveText:" << Said(reloadedProblems);
 
   // For a person to look at.
   gfx::WritePng(reloaded, (fs::path(EditorBinary()).parent_path() / "editor-e2e-last.png").string());

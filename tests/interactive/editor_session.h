@@ -202,14 +202,15 @@ class EditorSession {
       const int dy = (to.y - from.y) * (step + 1) / 5 - (to.y - from.y) * step / 5;
       steps += " mousemove_relative -- " + std::to_string(dx) + " " + std::to_string(dy) + " sleep 0.1";
     }
-    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 3 sleep 0.3" + steps +
-        " sleep 0.5");
+    Run("xdotool mousemove --window " + window_ + " " + Where(from) + " sleep 0.4 mousedown 3 sleep 0.3" +
+        steps + " sleep 0.5");
   }
   void ReleaseRight() { Run("xdotool mouseup 3 sleep 0.5"); }
   // A left click where the pointer is, with the key (xdotool's name for it) held around it.
   void ClickHolding(const std::string& key) {
     Focus();
-    Run("xdotool keydown " + key + " sleep 0.3 mousedown 1 sleep 0.3 mouseup 1 sleep 0.3 keyup " + key + " sleep 0.5");
+    Run("xdotool keydown " + key + " sleep 0.3 mousedown 1 sleep 0.3 mouseup 1 sleep 0.3 keyup " + key +
+        " sleep 0.5");
   }
   // Turns the wheel towards the user (down the page) over the point.
   void WheelDown(Point at, int notches) {

@@ -145,7 +145,8 @@ int Differing(const gfx::Image& a, const gfx::Image& b) {
   int count = 0;
   for (int y = 400; y < a.height; ++y)
     for (int x = 0; x < a.width; ++x)
-      count += std::abs(a.Pixel(x, y)[0] - b.Pixel(x, y)[0]) + std::abs(a.Pixel(x, y)[1] - b.Pixel(x, y)[1]) > 30;
+      count +=
+          std::abs(a.Pixel(x, y)[0] - b.Pixel(x, y)[0]) + std::abs(a.Pixel(x, y)[1] - b.Pixel(x, y)[1]) > 30;
   return count;
 }
 
@@ -175,7 +176,8 @@ gfx::Image Attempt(const fs::path& dir, const std::string& name, const std::stri
 TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
   if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_FAIL() << "xdotool is not installed";
   if (std::system("xdotool getdisplaygeometry >/dev/null") != 0)
-    GTEST_FAIL() << "xdotool cannot reach the X display '" << (getenv("DISPLAY") ? getenv("DISPLAY") : "") << "'";
+    GTEST_FAIL() << "xdotool cannot reach the X display '" << (getenv("DISPLAY") ? getenv("DISPLAY") : "")
+                 << "'";
   TempFolder folder;
   folder.KeepIfFailed();
   const fs::path& dir = folder.Dir();
@@ -186,18 +188,19 @@ TEST(InteractiveTest, KeysAndMouseChangeTheSceneAndEscapeQuits) {
 
   // Walking forward carries the camera along, closer to the floor's middle: its near edge
   // slides down the screen.
-  const gfx::Image walked = Attempt(dir, "walked", "keydown w sleep 2.0 keyup w",
-                                    [&](const gfx::Image& image) { return NearEdge(image) > NearEdge(still) + 50; });
+  const gfx::Image walked =
+      Attempt(dir, "walked", "keydown w sleep 2.0 keyup w",
+              [&](const gfx::Image& image) { return NearEdge(image) > NearEdge(still) + 50; });
   ASSERT_EQ(walked.width, 1280);
   EXPECT_GT(Differing(still, walked), 5000);
   EXPECT_GT(NearEdge(walked), NearEdge(still) + 50);
 
   // A left-button drag turns the camera around the pointer: the floor's outline changes.
   // The press is near the scene window's left edge, clear of the editor window.
-  const gfx::Image dragged = Attempt(
-      dir, "dragged",
-      "mousemove --window %W 100 360 sleep 0.2 mousedown 1 sleep 0.1 mousemove_relative 150 0 sleep 0.2 mouseup 1",
-      [&](const gfx::Image& image) { return Differing(still, image) > 5000; });
+  const gfx::Image dragged = Attempt(dir, "dragged",
+                                     "mousemove --window %W 100 360 sleep 0.2 mousedown 1 sleep 0.1 "
+                                     "mousemove_relative 150 0 sleep 0.2 mouseup 1",
+                                     [&](const gfx::Image& image) { return Differing(still, image) > 5000; });
   ASSERT_EQ(dragged.width, 1280);
   EXPECT_GT(Differing(still, dragged), 5000);
 

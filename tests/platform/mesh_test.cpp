@@ -76,8 +76,8 @@ TEST_F(XFileTest, LoadsInTheFilesOwnCoordinatesWithOneSubsetPerMaterial) {
   std::unique_ptr<gfx::Mesh> mesh;
   DWORD count = 0;
   std::string error;
-  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("two.x", kTwoMaterialModel), 0x110, &device_, &materials, &count, &mesh,
-                                   &error),
+  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("two.x", kTwoMaterialModel), 0x110, &device_, &materials, &count,
+                                   &mesh, &error),
             S_OK)
       << error;
   ASSERT_EQ(count, 2u);
@@ -123,7 +123,8 @@ TEST_F(XFileTest, FirstFaceKeepsItsClockwiseWinding) {
   std::unique_ptr<gfx::MaterialBuffer> materials;
   std::unique_ptr<gfx::Mesh> mesh;
   DWORD count = 0;
-  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("two.x", kTwoMaterialModel), 0, &device_, &materials, &count, &mesh, nullptr),
+  ASSERT_EQ(gfx::D3DXLoadMeshFromX(Write("two.x", kTwoMaterialModel), 0, &device_, &materials, &count, &mesh,
+                                   nullptr),
             S_OK);
   void* data = nullptr;
   mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
@@ -188,7 +189,8 @@ TEST_F(XFileTest, BrokenFilesFailWithAReasonAndNothingElse) {
     std::unique_ptr<gfx::Mesh> mesh;
     DWORD count = 7;
     std::string error;
-    EXPECT_EQ(gfx::D3DXLoadMeshFromX(Write(c.name, c.text), 0, &device_, &materials, &count, &mesh, &error), E_FAIL);
+    EXPECT_EQ(gfx::D3DXLoadMeshFromX(Write(c.name, c.text), 0, &device_, &materials, &count, &mesh, &error),
+              E_FAIL);
     EXPECT_EQ(mesh, nullptr);
     EXPECT_EQ(materials, nullptr);
     EXPECT_EQ(count, 0u);
@@ -197,8 +199,9 @@ TEST_F(XFileTest, BrokenFilesFailWithAReasonAndNothingElse) {
   std::unique_ptr<gfx::MaterialBuffer> materials;
   std::unique_ptr<gfx::Mesh> mesh;
   DWORD count = 0;
-  EXPECT_EQ(gfx::D3DXLoadMeshFromX((dir_ / "missing.x").string(), 0, &device_, &materials, &count, &mesh, nullptr),
-            E_FAIL);
+  EXPECT_EQ(
+      gfx::D3DXLoadMeshFromX((dir_ / "missing.x").string(), 0, &device_, &materials, &count, &mesh, nullptr),
+      E_FAIL);
 }
 
 }  // namespace

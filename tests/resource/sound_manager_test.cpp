@@ -71,7 +71,8 @@ TEST_F(SoundManagerTest, LoadsWavAndMp3ByExtensionAndNamesEachFileThatFails) {
         R"(", 0], ["OGG", ")" + Path("other.ogg") + R"(", 0]])");
   EXPECT_TRUE(manager_.IsLoaded("TONE"));
   EXPECT_TRUE(manager_.IsLoaded("MP3"));
-  for (const char* tag : {"BROKEN", "MISSING", "NOT_MP3", "UPPER", "OGG"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
+  for (const char* tag : {"BROKEN", "MISSING", "NOT_MP3", "UPPER", "OGG"})
+    EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
   // ".WAV" and ".ogg" are no sounds of ours: nothing is said of them.
   ASSERT_EQ(messages.Messages().size(), 3u);
   EXPECT_EQ(messages.Messages()[0].caption, "警告！");
@@ -130,7 +131,8 @@ TEST_F(SoundManagerTest, EveryCommonWaveFormatLoads) {
   for (const Format& f : formats) {
     const std::string name = std::string(f.tag) + ".wav";
     Write(name, WavOf(f.formatTag, f.bits, f.channels, f.extensible));
-    entries += std::string(entries.size() > 1 ? "," : "") + R"([")" + f.tag + R"(", ")" + Path(name) + R"(", 0])";
+    entries +=
+        std::string(entries.size() > 1 ? "," : "") + R"([")" + f.tag + R"(", ")" + Path(name) + R"(", 0])";
   }
   platform::ScopedMessageRecorder messages;
   Start(entries + "]");
@@ -198,15 +200,16 @@ TEST_F(SoundManagerTest, EverySoundIsBoundedByHowLongItPlaysNotByItsFileSize) {
   // Loaded in the order of their tags.
   Start(R"([["A_2HZ", ")" + FuzzInput("corpus/wav/rate_2hz.wav") + R"(", 0], ["B_NO_ALIGN", ")" +
         Path("no_align.wav") + R"(", 0], ["C_NO_RATE", ")" + Path("no_rate.wav") + R"(", 0], ["D_MANY", ")" +
-        Path("many_frames.mp3") + R"(", -1], ["E_TONE", ")" + Sample("tone440.wav") + R"(", 0], ["F_MP3", ")" +
-        Sample("loop.mp3") + R"(", -1]])");
-  for (const char* tag : {"A_2HZ", "B_NO_ALIGN", "C_NO_RATE", "D_MANY"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
+        Path("many_frames.mp3") + R"(", -1], ["E_TONE", ")" + Sample("tone440.wav") +
+        R"(", 0], ["F_MP3", ")" + Sample("loop.mp3") + R"(", -1]])");
+  for (const char* tag : {"A_2HZ", "B_NO_ALIGN", "C_NO_RATE", "D_MANY"})
+    EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
   EXPECT_TRUE(manager_.IsLoaded("E_TONE"));
   EXPECT_TRUE(manager_.IsLoaded("F_MP3"));
   ASSERT_EQ(messages.Messages().size(), 4u);
   const std::string dataRead = "オーディオデータ読み込みに失敗！(2)\n";
-  EXPECT_EQ(messages.Messages()[0].text,
-            dataRead + FuzzInput("corpus/wav/rate_2hz.wav") + ": it plays 2048 s, more than the 600 s a sound may");
+  EXPECT_EQ(messages.Messages()[0].text, dataRead + FuzzInput("corpus/wav/rate_2hz.wav") +
+                                             ": it plays 2048 s, more than the 600 s a sound may");
   EXPECT_EQ(messages.Messages()[1].text,
             dataRead + Path("no_align.wav") + ": its format gives a block align or sample rate of 0");
   EXPECT_EQ(messages.Messages()[2].text,
@@ -223,7 +226,8 @@ TEST_F(SoundManagerTest, Mp3EntriesAreCheckedToBeMpegAudioBeforeAnyDecoderSeesTh
   const std::string wav512 = FuzzInput("crashers/mp3/wav_512_channels.mp3");
   platform::ScopedMessageRecorder messages;
   Start(R"([["A_MODULE", ")" + module + R"(", 0], ["B_WAV", ")" + wav512 + R"(", 0], ["C_NOISE", ")" +
-        Path("noise.mp3") + R"(", 0], ["D_TAGGED", ")" + FuzzInput("corpus/mp3/id3_tagged.mp3") + R"(", 0]])");
+        Path("noise.mp3") + R"(", 0], ["D_TAGGED", ")" + FuzzInput("corpus/mp3/id3_tagged.mp3") +
+        R"(", 0]])");
   for (const char* tag : {"A_MODULE", "B_WAV", "C_NOISE"}) EXPECT_FALSE(manager_.IsLoaded(tag)) << tag;
   ASSERT_EQ(messages.Messages().size(), 3u);
   const std::string filter = "フィルターオブジェクトを正常に追加できませんでした\n";
