@@ -32,54 +32,37 @@ int PhysicsGrid::FilingCell(const D3DXVECTOR3& at) {
 }
 
 PhysicsGrid::Id PhysicsGrid::Add(CParticle* particle) {
-  std::uint32_t index = 0;
-  if (freeSlots_.empty()) {
-    index = static_cast<std::uint32_t>(slots_.size());
-    slots_.emplace_back();
-  } else {
-    index = freeSlots_.back();
-    freeSlots_.pop_back();
-  }
-  Slot& slot = slots_[index];
-  slot.particle = particle;
-  slot.cell = FilingCell(particle->GetPos());
-  cells_[slot.cell].push_back(particle);
+  const int cell = FilingCell(particle->GetPos());
+  cells_[cell].push_back(particle);
   ++filed_;
-  return {index, slot.generation};
+  return filings_.Insert({particle, cell});
 }
 
-const PhysicsGrid::Slot* PhysicsGrid::Find(Id id) const {
-  if (id.slot >= slots_.size()) return nullptr;
-  const Slot& slot = slots_[id.slot];
-  return slot.particle && slot.generation == id.generation ? &slot : nullptr;
-}
-
-void PhysicsGrid::Unlist(const Slot& slot) {
-  std::vector<CParticle*>& cell = cells_[slot.cell];
-  const auto at = std::find(cell.begin(), cell.end(), slot.particle);
+void PhysicsGrid::Unlist(const Filing& filing) {
+  std::vector<CParticle*>& cell = cells_[filing.cell];
+  const auto at = std::find(cell.begin(), cell.end(), filing.particle);
   if (at != cell.end()) cell.erase(at);
 }
 
 void PhysicsGrid::Remove(Id id) {
-  if (!Find(id)) return;
-  Slot& slot = slots_[id.slot];
-  Unlist(slot);
-  slot = {nullptr, slot.generation + 1, -1};
-  freeSlots_.push_back(id.slot);
+  const Filing* filing = filings_.Find(id);
+  if (!filing) return;
+  Unlist(*filing);
+  filings_.Erase(id);
   --filed_;
 }
 
 void PhysicsGrid::Refile(Id id) {
-  if (!Find(id)) return;
-  Slot& slot = slots_[id.slot];
-  Unlist(slot);
-  slot.cell = FilingCell(slot.particle->GetPos());
-  cells_[slot.cell].push_back(slot.particle);
+  Filing* filing = filings_.Find(id);
+  if (!filing) return;
+  Unlist(*filing);
+  filing->cell = FilingCell(filing->particle->GetPos());
+  cells_[filing->cell].push_back(filing->particle);
 }
 
 CParticle* PhysicsGrid::Resolve(Id id) const {
-  const Slot* slot = Find(id);
-  return slot ? slot->particle : nullptr;
+  const Filing* filing = filings_.Find(id);
+  return filing ? filing->particle : nullptr;
 }
 
 std::span<CParticle* const> PhysicsGrid::Query(const D3DXVECTOR3& at) const {
@@ -89,8 +72,8 @@ std::span<CParticle* const> PhysicsGrid::Query(const D3DXVECTOR3& at) const {
 }
 
 int PhysicsGrid::CellOf(Id id) const {
-  const Slot* slot = Find(id);
-  return slot ? slot->cell : -1;
+  const Filing* filing = filings_.Find(id);
+  return filing ? filing->cell : -1;
 }
 
 std::size_t PhysicsGrid::Listings(const CParticle* particle) const {

@@ -13,6 +13,7 @@
 
 #include "effect/particle_params.h"
 #include "platform/gfx/d3dx_math.h"
+#include "scene/slot_table.h"
 
 class CParticle;
 
@@ -26,12 +27,7 @@ class PhysicsGrid {
   static constexpr float kHalfBox = 20.0f;
 
   // A filed particle, as long as it stays filed: a slot of the grid and that slot's generation.
-  struct Id {
-    static constexpr std::uint32_t kNone = ~0u;
-    std::uint32_t slot = kNone;
-    std::uint32_t generation = 0;
-    bool operator==(const Id&) const = default;
-  };
+  using Id = SlotId;
 
   PhysicsGrid();
   ~PhysicsGrid();
@@ -62,19 +58,16 @@ class PhysicsGrid {
   std::size_t Listings(const CParticle* particle) const;
 
  private:
-  struct Slot {
+  struct Filing {
     CParticle* particle = nullptr;
-    std::uint32_t generation = 0;
     int cell = -1;
   };
   static int Flatten(int x, int y, int z) { return (x * kCellsPerAxis + y) * kCellsPerAxis + z; }
   static int FilingCell(const D3DXVECTOR3& at);
-  const Slot* Find(Id id) const;
-  void Unlist(const Slot& slot);
+  void Unlist(const Filing& filing);
 
   std::unique_ptr<std::vector<CParticle*>[]> cells_;
-  std::vector<Slot> slots_;
-  std::vector<std::uint32_t> freeSlots_;
+  SlotTable<Filing> filings_;
   std::size_t filed_ = 0;
 };
 

@@ -9,18 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "scene/slot_table.h"
 
 class CParticleEmitter;
 
 class EmitterSlots {
  public:
-  struct Id {
-    static constexpr std::uint32_t kNone = ~0u;
-    std::uint32_t slot = kNone;
-    std::uint32_t generation = 0;
-    bool operator==(const Id&) const = default;
-  };
+  using Id = SlotId;
 
   Id Open(CParticleEmitter* emitter);
   // The id stops resolving and the slot is free for another emitter; an id naming nobody is
@@ -35,18 +31,14 @@ class EmitterSlots {
   // Whether the sweep of this number has begun (false for an id naming nobody).
   bool HasSwept(Id id, std::uint32_t sweep) const;
 
-  std::size_t OpenCount() const { return slots_.size() - freeSlots_.size(); }
+  std::size_t OpenCount() const { return slots_.Size(); }
 
  private:
   struct Slot {
     CParticleEmitter* emitter = nullptr;
-    std::uint32_t generation = 0;
     std::uint32_t expired = 0;  // lives run out since the last sweep
     std::uint32_t sweeps = 0;   // sweeps begun
   };
-  Slot* Find(Id id);
-  const Slot* Find(Id id) const;
 
-  std::vector<Slot> slots_;
-  std::vector<std::uint32_t> freeSlots_;
+  SlotTable<Slot> slots_;
 };
