@@ -49,4 +49,6 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_EditorFrameWithPanelsOpen", "cpu_ms_per_frame", Limit::kAtMost, 0.5, "ms"},
     {"BM_PlotOf1000Points", "cpu_ms_per_frame", Limit::kAtMost, 0.2, "ms"},
     {"BM_DecodeMp3", "x_real_time", Limit::kAtLeast, 200, "x"},
+    {"BM_UndoStep", "ms_per_step", Limit::kAtMost, 2, "ms"},
+    {"BM_EditorFrameUndoAutosave", "ms_added_per_frame", Limit::kAtMost, 0.02, "ms"},
 };

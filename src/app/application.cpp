@@ -9,6 +9,7 @@
 #include "app/interface_setup.h"
 #include "editor/editor.h"
 #include "platform/message_sink.h"
+#include "platform/termination.h"
 
 namespace {
 
@@ -60,7 +61,14 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   manager->GetChildWindow()->GetWindow()->Show();
   // A document named on the command line opens as the File menu opens one; with --frames a
   // document that could not be read, from either, makes the run fail once it is over.
-  if (!options.document.empty()) manager->GetEditor()->OpenDocument(options.document);
+  CEditor* editor = manager->GetEditor();
+  if (!options.document.empty()) editor->OpenDocument(options.document);
+  // Automated runs never ask, offer no recovery and leave autosaves alone.
+  if (options.frames == 0) {
+    editor->EnableAutosave(Autosave::DefaultFolder(), clock);
+    editor->OfferRecovery();
+    platform::SetLastWordsOnDisplayLoss([editor] { editor->SaveForRecovery(); });
+  }
 
   const bool screenshots = !options.screenshotPrefix.empty();
   // With a known last frame only that one is read back; otherwise every frame is kept.
@@ -76,8 +84,15 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
       },
       options.frames);
 
+  platform::SetLastWordsOnDisplayLoss({});
+  // Ended by a signal, the program cannot ask: unsaved work waits as an autosave.
+  if (platform::TerminationRequested()) {
+    editor->SaveForRecovery();
+  } else {
+    editor->EndSession();
+  }
   const bool written = !screenshots || WriteScreenshots(options.screenshotPrefix, *manager);
-  const bool documentsRead = !manager->GetEditor()->DocumentFailed();
+  const bool documentsRead = !editor->DocumentFailed();
   manager->Uninit();
   mainWindow.reset();
   return written && (documentsRead || options.frames == 0) ? 0 : 1;

@@ -67,6 +67,7 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   Shared().ResetForStart();
   ReportMissingDataFolder();
   mainWindow_ = mainWindow;
+  windowSystem_ = instance;
 
   const auto fail = [this](const char* step) {
     failedStep_ = step;
@@ -117,7 +118,14 @@ void CManager::Update() {
   keyboard_->Update();
   mouse_->Update();
   CObject::UpdateAll();
+  if (windowSystem_) {
+    for (const std::string& path : windowSystem_->TakeDroppedFiles()) editor_->OpenDroppedFile(path);
+    if (const auto request = windowSystem_->TakeCloseRequest(); request != platform::CloseRequest::None)
+      editor_->RequestQuit(request);
+  }
   editor_->ShowAnother = editor_->Update(editor_->ShowMain, editor_->ShowAnother);
+  // The editor decides when a request to end is answered (it may first ask about unsaved work).
+  if (windowSystem_ && editor_->QuitDecided()) windowSystem_->RequestQuit();
   camera_->Update();
 
   if (keyboard_->GetTrigger(DIK_F2)) {

@@ -96,6 +96,7 @@ class CManager {
   std::unique_ptr<EffectTable> effectTable_;
   std::unique_ptr<CEditor> editor_;
   platform::Window* mainWindow_ = nullptr;
+  platform::WindowSystem* windowSystem_ = nullptr;
   std::string title_;
   std::string failedStep_;
   bool wireframe_ = false;

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/editor.h"
@@ -53,29 +54,41 @@ float ToValue(double y) {
 }
 
 // A point's id is the cursor plus its place in the list, so a drag held while the points are
-// reordered passes to whichever point then holds that place.
-void DragPlotPoints(std::vector<ImPlotPoint>& s, int c) {
+// reordered passes to whichever point then holds that place. Whether one moved.
+bool DragPlotPoints(std::vector<ImPlotPoint>& s, int c) {
+  bool moved = false;
   for (std::size_t i = 0; i < s.size(); ++i)
-    ImPlot::DragPoint(c + static_cast<int>(i), &s[i].x, &s[i].y, kDragPointColour, kDragPointSize);
+    moved |= ImPlot::DragPoint(c + static_cast<int>(i), &s[i].x, &s[i].y, kDragPointColour, kDragPointSize);
+  return moved;
 }
 
 // One pass of the removal gesture over the points inside r. The point that moves into a removed
 // one's place waits for the next click, and the last point always stays.
-void DeletePointsInSelection(BillboardParams& b, std::vector<ImPlotPoint>& s, const ImPlotRect& r, int& c) {
+// Whether one went.
+bool DeletePointsInSelection(BillboardParams& b, std::vector<ImPlotPoint>& s, const ImPlotRect& r, int& c) {
   if (!ImGui::IsMouseClicked(ImGuiMouseButton_Left) || !ImGui::IsKeyDown(ImGui::GetKeyIndex(ImGuiKey_Delete)))
-    return;
+    return false;
+  bool removed = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!r.Contains(s[i]) || c <= 0 || s.size() <= 1) continue;
     s.erase(s.begin() + static_cast<std::ptrdiff_t>(i));
     // The definition shown may hold fewer points than the series it shows.
     if (i < b.PlotPoints.size()) b.PlotPoints.erase(b.PlotPoints.begin() + static_cast<std::ptrdiff_t>(i));
     --c;
+    removed = true;
   }
+  return removed;
 }
 
 }  // namespace
 
 void CEditor::ShowPlotEditor(BillboardParams& b) {
+  // The curve shows the definition on screen: another one shown starts the series afresh.
+  const std::pair<std::string, int> shown(TagIndex >= 0 ? Tags[TagIndex] : std::string(), ItemIndex);
+  if (Curve.Shown != shown) {
+    for (auto& series : Curve.PlotSeries) series.clear();
+    Curve.Shown = shown;
+  }
   FillPlotSeries(b);
   ComboList(Curve.ElementTypeIndex, {"Vector2", "Vector3", "Color"}, "ElementType");
   ComboList(Curve.PlotChannel, ChannelNames(Curve.ElementTypeIndex), "PlotType");
@@ -85,14 +98,16 @@ void CEditor::ShowPlotEditor(BillboardParams& b) {
   if (ui::Plot plot("PlotData"); plot) ShowPlot(b, Curve.PlotSeries[channel], Curve.PlotCursors[channel]);
 }
 
-// Only the first definition whose section opens fills the series: points are added and removed
-// without ever emptying them.
-void CEditor::FillPlotSeries(BillboardParams& b) {
+// The series are filled once per definition shown: points are added and removed without ever
+// emptying them. A curve of no points shows two, written into the definition only when the
+// user changes the curve (looking at it changes nothing).
+void CEditor::FillPlotSeries(const BillboardParams& b) {
   auto& series = Curve.PlotSeries;
   if (std::none_of(series.begin(), series.end(), [](const auto& s) { return s.empty(); })) return;
-  if (b.PlotPoints.empty()) b.PlotPoints = {PlotPoint{{}, 0}, PlotPoint{{}, 1}};
-  for (std::size_t k = 0; k < b.PlotPoints.size(); ++k) {
-    const PlotPoint& point = b.PlotPoints[k];
+  const std::vector<PlotPoint> defaults = {PlotPoint{{}, 0}, PlotPoint{{}, 1}};
+  const std::vector<PlotPoint>& points = b.PlotPoints.empty() ? defaults : b.PlotPoints;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const PlotPoint& point = points[k];
     for (int i = 0; i < CurveEditorState::kChannels; ++i) {
       series[i].emplace_back(point.Frame, point.Value[i]);
       Curve.PlotCursors[i] = static_cast<int>(k);
@@ -106,14 +121,16 @@ void CEditor::ShowPlot(BillboardParams& b, std::vector<ImPlotPoint>& s, int& c) 
   ImPlot::SetupAxisLimits(ImAxis_X1, 0.0, b.PopTime, ImPlotCond_Always);
   ImPlot::SetupAxisLimits(ImAxis_Y1, 0.0, 1.0, ImPlotCond_Always);
 
+  bool changed = false;
   if (ImPlot::IsPlotHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Left) && ImGui::GetIO().KeyCtrl) {
     s.push_back(ImPlot::GetPlotMousePos());
     ++c;
+    changed = true;
   }
   for (ImPlotPoint& point : s) point.x = SnapFrame(point.x);
   std::stable_sort(s.begin(), s.end(), [](const ImPlotPoint& a, const ImPlotPoint& p) { return a.x < p.x; });
-  WritePlotPoints(b, s);
-  DragPlotPoints(s, c);
+  if (changed || Curve.PointsMoved) WritePlotPoints(b, s);
+  Curve.PointsMoved = DragPlotPoints(s, c);
 
   const int count = static_cast<int>(s.size());
   const double* xs = s.empty() ? nullptr : &s.front().x;
@@ -137,7 +154,7 @@ void CEditor::ShowPlot(BillboardParams& b, std::vector<ImPlotPoint>& s, int& c) 
     centroid.y += point.y;
     ++inside;
   }
-  DeletePointsInSelection(b, s, r, c);
+  if (DeletePointsInSelection(b, s, r, c)) Curve.PointsMoved = true;
   if (inside == 0) return;
   centroid = ImPlotPoint(centroid.x / inside, centroid.y / inside);
   ImPlot::SetNextMarkerStyle(ImPlotMarker_Square, kCentroidSize);

@@ -64,6 +64,7 @@ int CEditor::Init() {
   Effects["Begin"].push_back(first);
   CurrentTag = "Begin";
   Tags.push_back("Begin");
+  ResetHistory(true);
   return 0;
 }
 
@@ -109,6 +110,7 @@ bool CEditor::Update(bool show, bool showAnother) {
     return showAnother;
   }
 
+  HandleShortcuts();
   ui::Begin("Hello, world!", nullptr, ImGuiWindowFlags_MenuBar);
   ShowFileMenu();
   TestMouseOverWindow();
@@ -135,6 +137,7 @@ bool CEditor::Update(bool show, bool showAnother) {
     ShowSounds = !ShowSounds;
   ShowPanelWindows();
   ui::Checkbox("Another Window", &showAnother);
+  ShowDialogs();
   ImGui::End();
 
   if (showAnother) {
@@ -142,6 +145,7 @@ bool CEditor::Update(bool show, bool showAnother) {
     ImGui::TextUnformatted("Hello from another window!");
     ImGui::End();
   }
+  KeepDocumentSafe();
   return showAnother;
 }
 
@@ -239,6 +243,7 @@ void CEditor::ShowCopy() {
       if (const auto source = Effects.find(Tags[TagIndex]); source != Effects.end()) {
         const std::vector<ParticleParams> copy = source->second;
         Effects[Tags[CopyTargetIndex]] = copy;
+        NoteChange("Copy Effect");
       }
     }
     CopyTargetIndex = 0;

@@ -7,15 +7,23 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "ui/implot.h"
-#include "ui/widgets.h"
+#include "editor/autosave.h"
+#include "editor/recent_files.h"
+#include "editor/undo_history.h"
 #include "effect/effect_table.h"
 #include "effectfile/document_file.h"
+#include "effectfile/editor_document.h"
+#include "platform/window_system.h"
+#include "ui/file_browser.h"
+#include "ui/implot.h"
+#include "ui/widgets.h"
 
 namespace platform {
+class Clock;
 class InterfaceBackend;
 }
 
@@ -48,13 +56,47 @@ class CEditor {
   // Draws the frame's interface on the editor window's device (inside its scene).
   void Draw();
   std::string GetTag() const { return CurrentTag; }
-  // Loads an effect document (.json or .txt, any path) as the File menu loads its own: merged
-  // into the effects, tags refreshed, the last tag selected. False, having said why, when it
-  // cannot be read; the effects, tags and selection are then as they were.
+  // Opens a document of any of the three formats, told apart by content. An editor document
+  // becomes the document edited (Save writes back to it); particle JSON and text load as the
+  // File menu loads them: merged into the effects, tags refreshed, the last tag selected.
+  // False, having said why, when it cannot be read; nothing is then changed.
   bool OpenDocument(const std::string& path);
   // Whether a document opened this run, from the File menu or the command line, could not be
   // read (the user was told); an automated run then ends in failure.
   bool DocumentFailed() const { return documentFailed_; }
+
+  // ---- the document being edited, its history and its safety net (document_state.cpp)
+  // Everything the user edits, with the selection.
+  EditorDocument MakeDocument() const;
+  // Replaces everything the user edits by the document's contents and selection; the effect
+  // table follows.
+  void ApplyDocument(const EditorDocument& document);
+  // The file Save writes to; empty for an untitled document.
+  const std::string& DocumentPath() const { return documentPath_; }
+  // Whether the effects differ from what was last saved or opened.
+  bool IsDirty() const { return history_.Current().Id != savedStateId_; }
+  // The document's file name ("untitled" without one), with " *" while unsaved.
+  std::string DocumentTitle() const;
+  const UndoHistory& History() const { return history_; }
+  // Interactive runs only: autosaves go to the folder, timed by the clock. Without this the
+  // editor never asks before quitting and never touches an autosave (automated runs).
+  void EnableAutosave(std::string folder, platform::Clock& clock);
+  // At start: an autosave newer than the document is offered (Recover / Discard).
+  void OfferRecovery();
+  // The user asked to end the program. Quits at once (QuitDecided) when nothing is unsaved or
+  // the run is automated; otherwise asks Save / Don't Save / Cancel. Escape while a question
+  // or the file browser is open closes that instead.
+  void RequestQuit(platform::CloseRequest how);
+  bool QuitDecided() const { return quitDecided_; }
+  // A run ending without asking (a signal, a lost display) keeps unsaved work as an autosave.
+  void SaveForRecovery();
+  // A run ending normally: with nothing unsaved, the autosave goes.
+  void EndSession();
+  // Once a frame, after the panels: a change the user has finished becomes an undo step, and
+  // the autosave is written when it is due.
+  void KeepDocumentSafe();
+  // Opens a file dropped on a window, as Open does.
+  void OpenDroppedFile(const std::string& path);
 
   // The definition every new effect starts from.
   static ParticleParams BeginDefinition();
@@ -115,6 +157,10 @@ class CEditor {
     std::array<int, kChannels> PlotCursors{};
     int ElementTypeIndex = 0;
     int PlotChannel = 0;
+    // The definition the series show (its tag and index), and whether a point was dragged or
+    // removed last frame, to be written into it.
+    std::pair<std::string, int> Shown{"", -1};
+    bool PointsMoved = false;
   };
   CurveEditorState Curve;
 
@@ -144,7 +190,7 @@ class CEditor {
   void ShowPhysicsPanel(EmissionParams& e);
   // ---- the billboard panel's "Plot" section (curve_editor.cpp)
   void ShowPlotEditor(BillboardParams& b);
-  void FillPlotSeries(BillboardParams& b);
+  void FillPlotSeries(const BillboardParams& b);
   void ShowPlot(BillboardParams& b, std::vector<ImPlotPoint>& s, int& c);
   void WritePlotPoints(BillboardParams& b, const std::vector<ImPlotPoint>& s) const;
   // The limits follow the shown definition's "Use Physics"; the corrections apply when the
@@ -152,6 +198,50 @@ class CEditor {
   void SetLimits(bool usePhysics);
   void CorrectQuantity(int& quantity) const;
   void CorrectPopTime(int& popTime) const;
+
+  // ---- the File and Edit menus, shortcuts, saves (file_menu.cpp)
+  void ShowEditMenu();
+  // The Open Recent submenu; true when an entry was chosen.
+  bool ShowRecentMenu();
+  void ShowDocumentName();
+  void HandleShortcuts();
+  void NewDocument();
+  bool SaveDocument();
+  bool SaveDocumentAs(const std::string& path);
+  bool OpenEditorDocument(const std::string& path);
+  void ExportRuntimeDocument(bool text);
+  void CopyDefinition();
+  void PasteDefinitions();
+  void DuplicateEffect();
+
+  // ---- questions and the file browser (document_dialogs.cpp)
+  enum class PendingAction { None, Quit, New, Open };
+  // Runs the action now, or first asks about unsaved changes.
+  void AfterAskingToSave(PendingAction action, std::string path = {});
+  void RunPendingAction();
+  void ShowDialogs();
+  void ShowUnsavedQuestion();
+  void ShowRecoveryOffer();
+  void OpenSaveBrowser();
+  // Where the browser starts: the document's folder, else the data folder.
+  std::string BrowserFolder() const;
+
+  // ---- history (document_state.cpp)
+  std::vector<EditorEffect> EffectsInOrder() const;
+  // Records a step when the effects changed since the last one and no widget is held.
+  void TrackChanges();
+  // The next recorded step takes this name (a command's change, a load).
+  void NoteChange(std::string name);
+  // Records whatever differs from the history's state now, held widget or not.
+  void CommitPending();
+  void RestoreSnapshot(const EditorSnapshot& snapshot);
+  void Undo();
+  void Redo();
+  // The history starts again here, the document as on disk.
+  void ResetHistory(bool saved);
+  void MarkSaved();
+  // After a change of the effects behind the panels' back: selection inside, the table fed.
+  void AfterEffectsReplaced();
 
   // ---- what the menus and buttons do
   void SelectTag();
@@ -175,4 +265,28 @@ class CEditor {
   bool panelSizePending_ = false;
   bool documentFailed_ = false;
   std::vector<std::string> itemLabels_;  // "Item : n" for every definition index shown so far
+
+  // ---- the document
+  std::string documentPath_;
+  UndoHistory history_;
+  std::uint64_t savedStateId_ = 0;
+  std::string pendingChangeName_;
+  int inputFrames_ = 0;  // frames left in which input may still show up as a change
+  // Keys of the document this version does not know, kept to be written back.
+  Json unknownTop_ = Json::object();
+  struct UnknownKeys {
+    Json effect = Json::object();
+    std::vector<Json> definitions;
+  };
+  std::map<std::string, UnknownKeys> unknownByTag_;
+  std::unique_ptr<Autosave> autosave_;
+  std::optional<Autosave::Recovery> recovery_;
+  RecentFiles recentFiles_{RecentFiles::DefaultPath()};
+  ui::FileBrowser browser_;
+  enum class BrowsePurpose { Open, SaveAs };
+  BrowsePurpose browsePurpose_ = BrowsePurpose::Open;
+  PendingAction pendingAction_ = PendingAction::None;
+  std::string pendingPath_;
+  bool askingToSave_ = false;
+  bool quitDecided_ = false;
 };

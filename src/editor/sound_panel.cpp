@@ -42,7 +42,10 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
   // One track is added or removed per change, whatever the change's size; the count is
   // shared by all tags, so lowering it under a tag without tracks removes nothing.
   const int oldCount = Sound.TrackCount;
+  // The list reaches the definition only when the user changes it: looking changes nothing.
+  bool changed = false;
   if (ui::InputInt("Tracks", &Sound.TrackCount, 1, 100)) {
+    changed = true;
     if (Sound.TrackCount < 0) Sound.TrackCount = 0;
     if (Sound.TrackCount > oldCount) {
       Sound.NewTrack.Start = 0;
@@ -60,8 +63,13 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
     // A sound the catalog lacks shows by name, with nothing selected.
     int choice = IndexOf(names, track.TrackSound);
     ComboList(
-        choice, names, "TrackSound", [&] { track.TrackSound = NameAt(names, choice); }, track.TrackSound);
-    ui::DragInt("Start", &track.Start, 1.0f, 0, 0, "%d");
+        choice, names, "TrackSound",
+        [&] {
+          track.TrackSound = NameAt(names, choice);
+          changed = true;
+        },
+        track.TrackSound);
+    changed |= ui::DragInt("Start", &track.Start, 1.0f, 0, 0, "%d");
     ImGui::TreePop();
   }
 
@@ -69,5 +77,5 @@ void CEditor::ShowSoundPanel(EmissionParams& e) {
   if (ui::Button("Play") && sounds) sounds->Play(chosen);
   if (sounds) sounds->UpdateLoop(chosen);
 
-  if (!list.empty()) e.SoundTracks = list;
+  if (changed && !list.empty()) e.SoundTracks = list;
 }

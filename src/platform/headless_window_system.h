@@ -1,6 +1,6 @@
 #pragma once
 // A window system without a display: windows that draw on the Null device, input devices
-// whose state the caller sets, and a quit request the caller raises. Tests, benchmarks and
+// whose state the caller sets, and close and quit requests the caller raises. Tests, benchmarks and
 // whole-frame runs without a screen use it.
 
 #include <array>
@@ -21,7 +21,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) override;
   std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) override;
 
-  bool DrainEvents() override { return !quitRequested_; }
+  bool DrainEvents() override { return !QuitRequested(); }
   void WaitForEvents(std::uint32_t) override {}
 
   // The state the devices report.
@@ -29,11 +29,17 @@ class HeadlessWindowSystem final : public WindowSystem {
   void SetMouse(const DIMOUSESTATE2& state) { mouse_ = state; }
   // While false, every read fails (a window in the background).
   void SetFocus(bool focused) { focused_ = focused; }
-  void RequestQuit() { quitRequested_ = true; }
   // An event as a real window system would deliver it (windows are numbered from 1 in the
   // order they were made): the interface back end sees it at once.
   void PushEvent(const SDL_Event& event) {
     if (listener_) listener_(event);
+    if (event.type == SDL_QUIT ||
+        (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+      RequestClose(CloseRequest::Window);
+    if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE && !event.key.repeat)
+      RequestClose(CloseRequest::Escape);
+    // The pusher keeps the dropped name; SDL's own would be freed here.
+    if (event.type == SDL_DROPFILE && event.drop.file) DropFile(event.drop.file);
   }
   // Makes device creation fail, to test start-up failures.
   void FailDevices(bool fail) { failDevices_ = fail; }
@@ -48,7 +54,6 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::array<std::uint8_t, 256> keys_{};
   DIMOUSESTATE2 mouse_{};
   bool focused_ = true;
-  bool quitRequested_ = false;
   bool failDevices_ = false;
   bool failWindows_ = false;
   std::uint32_t windowsMade_ = 0;

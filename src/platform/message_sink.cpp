@@ -42,6 +42,12 @@ bool Notices::Report(std::string_view text) {
   return true;
 }
 
+void Notices::Post(std::string_view text) {
+  std::erase(recent_, text);
+  if (recent_.size() == kKept) recent_.erase(recent_.begin());
+  recent_.emplace_back(text);
+}
+
 void Notices::Clear() {
   recent_.clear();
   told_.clear();
@@ -53,6 +59,8 @@ Notices& GetNotices() {
 }
 
 void ReportNotice(std::string_view text) { GetNotices().Report(text); }
+
+void PostNotice(std::string_view text) { GetNotices().Post(text); }
 
 ScopedMessageRecorder::ScopedMessageRecorder() {
   auto recorder = std::make_unique<RecordingMessageSink>();

@@ -59,6 +59,9 @@ class Notices {
 
   // True when the text is new (and was therefore told).
   bool Report(std::string_view text);
+  // Shows the text on the notice line every time (what the user just did: "Saved ..."), once
+  // in the recent list; not written to standard error.
+  void Post(std::string_view text);
   // The most recent distinct notices, oldest first.
   const std::vector<std::string>& Recent() const { return recent_; }
   void Clear();
@@ -72,6 +75,8 @@ class Notices {
 Notices& GetNotices();
 // Tells a notice once (see Notices).
 void ReportNotice(std::string_view text);
+// Shows a notice now, however often it was shown before (see Notices::Post).
+void PostNotice(std::string_view text);
 
 // Installs a recording sink for its lifetime and puts the previous sink back afterwards.
 class ScopedMessageRecorder {

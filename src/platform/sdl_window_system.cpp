@@ -162,7 +162,7 @@ std::unique_ptr<InputDevice> SdlWindowSystem::CreateMouse(Window* focusWindow) {
 bool SdlWindowSystem::DrainEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) Handle(event);
-  return !quit_ && !TerminationRequested();
+  return !QuitRequested() && !TerminationRequested();
 }
 
 void SdlWindowSystem::WaitForEvents(std::uint32_t ms) {
@@ -173,13 +173,20 @@ void SdlWindowSystem::Handle(const SDL_Event& event) {
   if (listener_) listener_(event);
   switch (event.type) {
     case SDL_QUIT:
-      quit_ = true;
+      RequestClose(CloseRequest::Window);
       break;
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) RequestClose(CloseRequest::Window);
       break;
     case SDL_KEYDOWN:
-      if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) quit_ = true;
+      if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE && !event.key.repeat)
+        RequestClose(CloseRequest::Escape);
+      break;
+    case SDL_DROPFILE:
+      if (event.drop.file) {
+        DropFile(event.drop.file);
+        SDL_free(event.drop.file);
+      }
       break;
     case SDL_MOUSEMOTION:
     case SDL_MOUSEWHEEL: {

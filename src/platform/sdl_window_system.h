@@ -39,7 +39,6 @@ class SdlWindowSystem final : public WindowSystem {
   // would cover the first).
   SDL_Point NextWindowPosition(int width, int height);
 
-  bool quit_ = false;
   int nextLeft_ = -1;  // right of the last window placed, plus a gap; -1 before the first
   struct PendingMotion {
     std::uint32_t windowId;

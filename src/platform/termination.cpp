@@ -12,6 +12,7 @@ namespace platform {
 namespace {
 
 volatile std::sig_atomic_t terminationSignal = 0;
+std::function<void()> lastWords;
 
 void OnTerminationSignal(int signal) {
   if (terminationSignal != 0) {
@@ -29,6 +30,7 @@ int OnDisplayLost(Display* display) {
   std::fprintf(stderr, "particle-editor: the connection to the display %s was lost; ending\n",
                display ? DisplayString(display) : "");
   std::fflush(stderr);
+  if (lastWords) lastWords();
   _exit(1);
 }
 
@@ -46,5 +48,7 @@ void InstallTerminationSignals() {
 bool TerminationRequested() { return terminationSignal != 0; }
 
 void EndWhenTheDisplayIsLost() { XSetIOErrorHandler(OnDisplayLost); }
+
+void SetLastWordsOnDisplayLoss(std::function<void()> words) { lastWords = std::move(words); }
 
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/gfx/device.h"
@@ -36,6 +38,10 @@ class Window {
 
 class InterfaceBackend;
 
+// What the user did to end the program: Escape in either window, or a window's close button
+// (the window manager's close, SDL's quit).
+enum class CloseRequest { None, Escape, Window };
+
 class WindowSystem : public EventSource {
  public:
   virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth,
@@ -49,8 +55,25 @@ class WindowSystem : public EventSource {
   // Sees every event before the window system handles it (the editor's interface library).
   void SetEventListener(std::function<void(const SDL_Event&)> listener) { listener_ = std::move(listener); }
 
+  // The user's last request to end since the previous call; the program decides whether it
+  // ends (it may ask about unsaved work first) and calls RequestQuit when it does.
+  CloseRequest TakeCloseRequest() { return std::exchange(closeRequest_, CloseRequest::None); }
+  void RequestClose(CloseRequest request) { closeRequest_ = request; }
+  // From the next DrainEvents on, the loop ends.
+  void RequestQuit() { quitRequested_ = true; }
+  bool QuitRequested() const { return quitRequested_; }
+  // Files dropped on any of the windows since the last call, in order.
+  std::vector<std::string> TakeDroppedFiles() { return std::exchange(droppedFiles_, {}); }
+
  protected:
+  void DropFile(std::string path) { droppedFiles_.push_back(std::move(path)); }
+
   std::function<void(const SDL_Event&)> listener_;
+
+ private:
+  CloseRequest closeRequest_ = CloseRequest::None;
+  std::vector<std::string> droppedFiles_;
+  bool quitRequested_ = false;
 };
 
 }  // namespace platform

@@ -110,7 +110,9 @@ bool Selectable(const char* label, bool selected) {
   return Logged(ImGui::Selectable(label, selected), label, "Selectable");
 }
 
-bool MenuItem(const char* label) { return Logged(ImGui::MenuItem(label), label, "MenuItem"); }
+bool MenuItem(const char* label, const char* shortcut, bool enabled) {
+  return Logged(ImGui::MenuItem(label, shortcut, false, enabled), label, "MenuItem");
+}
 
 // An open menu or combo makes its popup the current window, so these two log where their
 // item will be before the library draws it.

@@ -29,7 +29,7 @@ bool DragFloat2(const char* label, float* values, float speed, float min, float 
 bool DragFloat3(const char* label, float* values, float speed, float min, float max, const char* format);
 bool CollapsingHeader(const char* label);
 bool Selectable(const char* label, bool selected);
-bool MenuItem(const char* label);
+bool MenuItem(const char* label, const char* shortcut = nullptr, bool enabled = true);
 bool BeginMenu(const char* label);
 bool BeginCombo(const char* label, const char* preview);
 bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags,

@@ -142,6 +142,9 @@ class EditorSession {
       const int log = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (log >= 0) dup2(log, STDERR_FILENO);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
+      // Recent documents and autosaves stay in the session's folder.
+      setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+      setenv("XDG_STATE_HOME", (folder / "state").c_str(), 1);
       for (const auto& [variable, value] : environment) setenv(variable.c_str(), value.c_str(), 1);
       std::vector<const char*> argv = {EditorBinary().c_str(), "--screenshot", prefix_.c_str()};
       for (const std::string& argument : arguments) argv.push_back(argument.c_str());
@@ -245,10 +248,15 @@ class EditorSession {
     Focus();
   }
 
-  // Ends the program with Escape and returns the editor window's last picture.
+  // Ends the program with Escape and returns the editor window's last picture. Edits made in
+  // the session are not kept: asked about them, the answer is Don't Save (its key, D).
   gfx::Image Quit() {
     Focus();
     Run("xdotool key Escape");
+    if (Wait(std::chrono::seconds(3)) < 0) {
+      Focus();
+      Run("xdotool key d");
+    }
     const int status = Wait(std::chrono::seconds(30));
     EXPECT_EQ(status, 0) << "Escape must end the program with status 0 (-1: it did not end)";
     return gfx::ReadImageFile(prefix_.string() + "-editor.png");

@@ -31,6 +31,9 @@ class EditorTest : public TempFolderTest {
 
   void SetUp() override {
     previousDir_ = std::filesystem::current_path();
+    // The recent documents and autosaves of a test stay in its folder, never in the user's.
+    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
     std::filesystem::copy(std::filesystem::path(SourceDir()) / "Data", dir_ / "Data",
                           std::filesystem::copy_options::recursive);
     std::filesystem::current_path(dir_);
