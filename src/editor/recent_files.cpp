@@ -59,7 +59,8 @@ RecentFiles::RecentFiles(std::string file) : file_(std::move(file)) {
 
 std::string RecentFiles::DefaultPath() {
   const std::string config = Variable("XDG_CONFIG_HOME");
-  if (!config.empty() && config.front() == '/') return (fs::path(config) / "particle-editor" / "recent").string();
+  if (!config.empty() && config.front() == '/')
+    return (fs::path(config) / "particle-editor" / "recent").string();
   const std::string home = Variable("HOME");
   if (home.empty()) return "";
   return (fs::path(home) / ".config" / "particle-editor" / "recent").string();
@@ -87,10 +88,12 @@ RecentFiles::WriteError RecentFiles::Write() const {
   std::error_code error;
   const fs::path folder = fs::path(file_).parent_path();
   if (!folder.empty()) fs::create_directories(folder, error);
-  if (error) return "The recent documents cannot be kept in " + folder.string() + ": " + error.message() + ".";
+  if (error)
+    return "The recent documents cannot be kept in " + folder.string() + ": " + error.message() + ".";
   std::string bytes;
   for (const std::string& entry : entries_) bytes += entry + '\n';
   std::string reason;
-  if (!WriteFileAtomically(file_, bytes, &reason)) return "The recent documents cannot be kept: " + reason + ".";
+  if (!WriteFileAtomically(file_, bytes, &reason))
+    return "The recent documents cannot be kept: " + reason + ".";
   return std::nullopt;
 }
