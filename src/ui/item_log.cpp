@@ -28,12 +28,12 @@ int ItemLog::Count(std::string_view label) const {
                                         [&](const LoggedItem& item) { return item.label == label; }));
 }
 
-void LogLastItem(std::string_view label, std::string_view kind) {
+void LogLastItem(std::string_view label, std::string_view kind, std::string_view shown) {
   ItemLog* log = ItemLog::Installed();
   if (!log) return;
   const ImGuiWindow* window = ImGui::GetCurrentWindowRead();
   log->Add({window ? window->Name : "", std::string(label), ImGui::GetItemRectMin(), ImGui::GetItemRectMax(),
-            std::string(kind)});
+            std::string(kind), std::string(shown)});
 }
 
 }  // namespace ui

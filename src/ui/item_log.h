@@ -17,7 +17,7 @@ struct LoggedItem {
   std::string label;
   ImVec2 min, max;
   std::string kind = {};  // the widget: "DragFloat3", "Checkbox", "Combo", ...
-  std::string shown = {};  // what a combo shows while closed
+  std::string shown = {};  // what a combo shows while closed, a field's text, a message
   ImVec2 Centre() const { return ImVec2((min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f); }
 };
 
@@ -43,7 +43,8 @@ class ItemLog {
   std::vector<LoggedItem> items_;
 };
 
-// Records the item just drawn under the label, when a log is installed.
-void LogLastItem(std::string_view label, std::string_view kind = {});
+// Records the item just drawn under the label, when a log is installed; shown is what the item
+// displays when a test needs to read it (a field's text, a message).
+void LogLastItem(std::string_view label, std::string_view kind = {}, std::string_view shown = {});
 
 }  // namespace ui

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/child_window.h"
 #include "app/interface_setup.h"
@@ -54,14 +55,19 @@ class EditorTest : public TempFolderTest {
   static EffectTable& Table() { return *Manager()->GetEffectTable(); }
   const ui::ItemLog& Log() const { return *log_; }
 
-  // Whole frames; extra builds more interface after the editor's windows in each.
+  // Whole frames; extra builds more interface after the editor's windows in each, after what
+  // BuildEveryFrame asked for.
   void Frame(int count = 1, const std::function<void()>& extra = {}) {
     for (int i = 0; i < count; ++i) {
       Manager()->Update();
+      if (everyFrame_) everyFrame_();
       if (extra) extra();
       Manager()->Draw();
     }
   }
+  // Interface of the test's own, built in every frame from now on, those the input helpers
+  // run included (a window that must see the clicks and keys they send).
+  void BuildEveryFrame(std::function<void()> build) { everyFrame_ = std::move(build); }
 
   // The widget drawn last frame under the label; a failure, and a place off screen, if none.
   ui::LoggedItem Find(const std::string& label, const std::string& window = "") const {
@@ -104,6 +110,20 @@ class EditorTest : public TempFolderTest {
     Frame();
     MouseButton(false, button);
     Frame(2);
+  }
+  // Points at the spot and clicks twice, quickly enough for a double-click.
+  void DoubleClickAt(ImVec2 at) {
+    mouse_ = at;
+    MoveMouse(at);
+    Frame();
+    for (int click = 0; click < 2; ++click) {
+      MouseButton(true);
+      MouseButton(false);
+      Frame(2);
+    }
+  }
+  void DoubleClick(const std::string& label, const std::string& window = "") {
+    DoubleClickAt(Find(label, window).Centre());
   }
   // Presses at one spot, moves to the other over a few frames and releases there.
   void Drag(ImVec2 from, ImVec2 to) {
@@ -195,6 +215,7 @@ class EditorTest : public TempFolderTest {
   platform::HeadlessWindowSystem system_;
   std::unique_ptr<platform::Window> window_;
   std::unique_ptr<ui::ItemLog> log_;
+  std::function<void()> everyFrame_;
   std::filesystem::path previousDir_;
   ImVec2 mouse_{0, 0};
 };
