@@ -38,6 +38,9 @@ struct Record;
 
 template <typename T>
 concept IsRecord = requires { Record<T>::kFields; };
+// A record of records and values, walked into field by field.
+template <typename T>
+concept IsCompoundRecord = IsRecord<T> && !Record<T>::kValue;
 
 // Calls fn with the record's member the field names (const when the record is).
 template <typename Rec, typename R, typename Fn>
