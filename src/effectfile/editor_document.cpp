@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
 #include <type_traits>
 
@@ -297,8 +296,8 @@ class DocumentReader {
 
   // The record's fields by their keys; `special` reads the keys the caller handles itself and
   // says whether it took the key. Keys known neither way are kept in *unknown, with the
-  // unknown keys of nested records and lists under their own key; *unknown is left alone when
-  // there are none.
+  // unknown keys of nested records and lists under their own key, in the order they are
+  // written whatever the order read; *unknown is left alone when there are none.
   template <typename R, typename Special>
   void ReadRecord(R* record, Json* unknown, Special special) {
     const auto& table = Record<R>::kFields;
@@ -307,54 +306,39 @@ class DocumentReader {
     in_.BeginObject();
     std::uint64_t seen = 0;
     std::size_t guess = 0;
-    Json::object_t kept;
-    std::vector<std::size_t> unknownAt;  // indexes in `kept` of the unknown keys, for repeats
-    std::vector<std::size_t> unknownOffsets;
+    std::vector<std::pair<std::size_t, Json>> nested;  // by field index
+    std::vector<JsonCursor::Member> others;
     std::string_view key;
     while (in_.NextKey(&key)) {
       const std::size_t index = FindField<R>(key, guess);
       if (index == table.size()) {
         const std::size_t at = in_.KeyOffset();
         if (special(key)) continue;
-        std::string name(key);
-        unknownAt.push_back(kept.size());
-        unknownOffsets.push_back(at);
-        kept.emplace_back(std::move(name), in_.ReadValue());
+        JsonCursor::Member& member = others.emplace_back(JsonCursor::Member{std::string(key), Json(), at});
+        member.value = in_.ReadValue();
         continue;
       }
       const auto& field = table[index];
-      Json nested;
+      Json fieldUnknown;
       try {
         if (seen & (std::uint64_t{1} << index))
           throw FieldProblem(in_.KeyOffset(), " appears twice in its object");
         seen |= std::uint64_t{1} << index;
         guess = index + 1;
-        fields::Visit(field, *record, [&](auto& value) { Read(&value, &nested); });
+        fields::Visit(field, *record, [&](auto& value) { Read(&value, &fieldUnknown); });
       } catch (FieldProblem& problem) {
         problem.Within(field.Key);
         throw;
       }
-      if (!nested.is_null()) kept.emplace_back(std::string(field.Key), std::move(nested));
+      if (!fieldUnknown.is_null()) nested.emplace_back(index, std::move(fieldUnknown));
     }
-    CheckRepeats(kept, unknownAt, unknownOffsets);
-    if (!kept.empty()) *unknown = Json(std::move(kept));
-  }
-
-  static void CheckRepeats(const Json::object_t& kept, const std::vector<std::size_t>& at,
-                           const std::vector<std::size_t>& offsets) {
-    if (at.size() < 2) return;
-    std::vector<std::string_view> names;
-    for (const std::size_t i : at) names.push_back((kept.begin() + static_cast<std::ptrdiff_t>(i))->first);
-    std::vector<std::size_t> order(names.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
-    for (std::size_t i = 1; i < order.size(); ++i) {
-      if (names[order[i]] != names[order[i - 1]]) continue;
-      FieldProblem problem(offsets[order[i]], " appears twice in its object");
-      problem.Within(names[order[i]]);
-      throw problem;
-    }
+    if (nested.empty() && others.empty()) return;
+    std::sort(nested.begin(), nested.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    Json::object_t kept;
+    for (auto& [index, value] : nested) kept.emplace_back(std::string(table[index].Key), std::move(value));
+    for (auto& member : in_.Sorted(std::move(others)))
+      kept.emplace_back(member.first, std::move(member.second));
+    *unknown = Json(std::move(kept));
   }
 
   // Marks a key the caller handles as seen; a second one is refused.

@@ -16,7 +16,9 @@
 // of its own, their mirror (a list's mirror is a JSON array of its elements' mirrors, {} for
 // an element without any). So {"Billboard": {"Physics": {"Spin": 2}}, "Glow": true} in
 // DefinitionUnknown[i] holds a definition's "Glow" and its billboard physics' "Spin". A
-// mirror entry under a known key that holds a scalar is ignored.
+// mirror entry under a known key that holds a scalar is ignored. A read puts every object's
+// keys in the order they are written (known keys in the table's order, unknown ones in byte
+// order), whatever their order in the file, so equal documents compare equal.
 
 #include <string>
 #include <string_view>

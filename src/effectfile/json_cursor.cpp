@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <vector>
 
 #include "effectfile/utf8.h"
@@ -347,29 +346,30 @@ Json JsonCursor::ReadValue() {
     case Kind::kObject:
       break;
   }
-  // Members are gathered first and checked for repeats once, sorted: a lookup per key would
-  // make a large object cost the square of its size.
-  Json::object_t members;
-  std::vector<std::size_t> keyOffsets;
+  std::vector<Member> members;
   BeginObject();
   std::string_view key;
   while (NextKey(&key)) {
-    std::string name(key);
-    keyOffsets.push_back(keyAt_);
-    members.emplace_back(std::move(name), ReadValue());
+    Member& member = members.emplace_back(Member{std::string(key), Json(), keyAt_});
+    member.value = ReadValue();
   }
-  std::vector<std::string_view> names;
-  for (const auto& member : members) names.push_back(member.first);
-  std::vector<std::size_t> order(names.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    if (names[order[i]] == names[order[i - 1]])
-      Fail(keyOffsets[order[i]],
-           std::string("the key \"").append(names[order[i]]).append("\" appears twice in an object"));
+  return Sorted(std::move(members));
+}
+
+Json::object_t JsonCursor::Sorted(std::vector<Member> members) const {
+  // Sorted once rather than looked up key by key, which would make a large object cost the
+  // square of its size.
+  std::stable_sort(members.begin(), members.end(),
+                   [](const Member& a, const Member& b) { return a.key < b.key; });
+  Json::object_t sorted;
+  sorted.reserve(members.size());
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (i > 0 && members[i].key == members[i - 1].key)
+      Fail(members[i].offset,
+           std::string("the key \"").append(members[i].key).append("\" appears twice in an object"));
+    sorted.emplace_back(std::move(members[i].key), std::move(members[i].value));
   }
-  return Json(std::move(members));
+  return sorted;
 }
 
 void JsonCursor::Finish() {

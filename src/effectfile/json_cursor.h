@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "resource/json_reader.h"
 
@@ -64,9 +65,18 @@ class JsonCursor {
   Number ReadNumber();
   // Valid until the cursor reads another string.
   std::string_view ReadString();
-  // Any value, numbers as the JSON library reads them (unsigned, signed or double). Keys of
-  // an object are kept in their order; a repeated key is refused.
+  // Any value, numbers as the JSON library reads them (unsigned, signed or double), the keys
+  // of objects in byte order, as a canonical writer puts them; a repeated key is refused.
   Json ReadValue();
+
+  // An object's member as read, and where its key stands.
+  struct Member {
+    std::string key;
+    Json value;
+    std::size_t offset;
+  };
+  // The members in byte order of their keys; a repeated key is refused where it stands.
+  Json::object_t Sorted(std::vector<Member> members) const;
   // Refuses anything after the value but whitespace.
   void Finish();
 
