@@ -2,13 +2,21 @@
 
 #include <charconv>
 
+#include "effectfile/document_conversion.h"
+
 const char* CommandLine::Usage() {
   return "usage: particle-editor [--frames N] [--screenshot PREFIX] [--help] [DOCUMENT]\n"
-         "  DOCUMENT             an effect document (.json or .txt) to open at start\n"
+         "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
+         "  DOCUMENT             an effect document (.json or .txt) to open at start; with --convert,\n"
+         "                       the document to convert (of any format, told apart by content)\n"
          "  --frames N           quit after N frames (the pointer first plays the effect at frame 150,\n"
          "                       then every Emission Interval frames: --frames 180 shows it playing)\n"
          "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png "
          "(700x1000)\n"
+         "  --convert OUT        write DOCUMENT to OUT and quit, without a window: as an editor\n"
+         "                       document, or as --to says (OUT ending in .txt: text); says on\n"
+         "                       standard error each field the format cannot hold\n"
+         "  --to FORMAT          editor (every field), json (particle.json) or text (particle.txt)\n"
          "  --help               show this text\n";
 }
 
@@ -38,6 +46,19 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
         return std::nullopt;
       }
       options.screenshotPrefix = args[++i];
+    } else if (arg == "--convert") {
+      if (!hasValue || args[i + 1].empty()) {
+        *error = "--convert needs the file to write";
+        return std::nullopt;
+      }
+      options.convertOutput = args[++i];
+    } else if (arg == "--to") {
+      if (!hasValue || !ConversionTargetNamed(args[i + 1])) {
+        *error =
+            "--to needs editor, json or text" + (hasValue ? ", not '" + args[i + 1] + "'" : std::string());
+        return std::nullopt;
+      }
+      options.convertTo = args[++i];
     } else if (arg.starts_with("-")) {
       *error = "unknown argument '" + arg + "'";
       return std::nullopt;
@@ -46,6 +67,20 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       return std::nullopt;
     } else {
       options.document = arg;
+    }
+  }
+  if (!options.convertTo.empty() && options.convertOutput.empty()) {
+    *error = "--to says what --convert writes, and there is no --convert";
+    return std::nullopt;
+  }
+  if (!options.convertOutput.empty()) {
+    if (options.document.empty()) {
+      *error = "--convert needs a DOCUMENT to read";
+      return std::nullopt;
+    }
+    if (options.frames != 0 || !options.screenshotPrefix.empty()) {
+      *error = "--convert opens no window: --frames and --screenshot do not go with it";
+      return std::nullopt;
     }
   }
   return options;

@@ -11,6 +11,10 @@ struct CommandLine {
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
   bool help = false;
+  // --convert OUT: write DOCUMENT to OUT and quit, without a window (empty: run the editor)
+  std::string convertOutput;
+  // --to editor|json|text: the format OUT is written in (empty: by OUT's name)
+  std::string convertTo;
 
   // Null, with the problem in *error, for an unknown option or a bad value.
   static std::optional<CommandLine> Parse(const std::vector<std::string>& args, std::string* error);

@@ -2,9 +2,11 @@
 // pointer, the "Child" window edits it.
 
 #include <cstdio>
+#include <iostream>
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "effectfile/document_conversion.h"
 #include "platform/message_sink.h"
 #include "platform/sanitizer_support.h"
 #include "platform/sdl_window_system.h"
@@ -22,6 +24,12 @@ int main(int argc, char** argv) {
   if (options->help) {
     std::fputs(CommandLine::Usage(), stdout);
     return 0;
+  }
+  // A conversion needs no display: it runs before anything of the window system starts.
+  if (!options->convertOutput.empty()) {
+    const DocumentFormat target = options->convertTo.empty() ? ConversionTargetOf(options->convertOutput)
+                                                             : *ConversionTargetNamed(options->convertTo);
+    return ConvertDocument(options->document, options->convertOutput, target, std::cerr);
   }
   // Automated runs must never wait on a dialog.
   if (options->frames == 0) platform::SetMessageSink(std::make_unique<platform::DialogMessageSink>());

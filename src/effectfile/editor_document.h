@@ -4,6 +4,21 @@
 // order with every field of every definition, the Sounds window's track lists, the emission
 // interval and the selection. Written canonically: the same document always gives the same
 // bytes. Keys a later version adds are kept as read and written back.
+//
+// Keys are the records' field names (particle_fields.h lists them, in the order written);
+// vectors are {"X","Y","Z"}, colours {"R","G","B","A"}, fixed-size arrays JSON arrays, floats
+// the shortest text that reads back to the same 32-bit float, with infinities and NaN as the
+// strings "Infinity", "-Infinity" and "NaN". Unknown keys come after the known ones, in byte
+// order. A missing key reads as the record's default.
+//
+// Unknown keys are kept as a mirror of the object they were met in: a JSON object holding the
+// unknown keys with their values and, under the key of a nested record or list that has some
+// of its own, their mirror (a list's mirror is a JSON array of its elements' mirrors, {} for
+// an element without any). So {"Billboard": {"Physics": {"Spin": 2}}, "Glow": true} in
+// DefinitionUnknown[i] holds a definition's "Glow" and its billboard physics' "Spin". A
+// mirror entry under a known key that holds a scalar is ignored. A read puts every object's
+// keys in the order they are written (known keys in the table's order, unknown ones in byte
+// order), whatever their order in the file, so equal documents compare equal.
 
 #include <string>
 #include <string_view>
@@ -24,7 +39,8 @@ struct EditorEffect {
   std::vector<ParticleParams> Definitions;
   // The Sounds window's track list for the tag (the definitions hold their own copies).
   std::vector<SoundTrack> Tracks;
-  // Keys of the effect's object that this version does not know, as read.
+  // Keys of the effect's object that this version does not know, as read (under "Tracks",
+  // those of its tracks).
   Json Unknown = Json::object();
   // Per definition, its keys this version does not know (at any depth), as read; shorter than
   // Definitions when the later ones have none.
@@ -50,7 +66,8 @@ struct EditorDocument {
   static EditorDocument FromTable(const EffectTable& table);
 };
 
-// The document's canonical text, ending with a new line.
+// The document's canonical text, ending with a new line. Throws std::invalid_argument naming
+// the key path ("Effects[0].Tag is not UTF-8 text, ...") for a string JSON cannot hold.
 std::string EditorDocumentText(const EditorDocument& document);
 
 // Reads a document's text. On failure the document is unchanged and the message says what and
@@ -61,7 +78,8 @@ DocumentError ParseEditorDocument(std::string_view text, EditorDocument* documen
 // Reads the file (the message names it on failure; a missing file is an error here).
 DocumentError LoadEditorDocument(const std::string& path, EditorDocument* document);
 
-// Writes the file atomically; false with the reason in *error when nothing was replaced.
+// Writes the file atomically; false with the reason in *error when nothing was replaced (a
+// string that is not UTF-8 included).
 bool SaveEditorDocument(const EditorDocument& document, const std::string& path, std::string* error);
 
 // ---- telling formats apart by their content ---------------------------------------------
@@ -69,5 +87,7 @@ bool SaveEditorDocument(const EditorDocument& document, const std::string& path,
 enum class DocumentFormat { Editor, ParticleJson, ParticleText, Unknown };
 
 // Editor: a JSON object whose first key is "Format"; particle JSON: a JSON object holding
-// "PARTICLE" (or JSON null, the document of no effects); text: what the text reader accepts.
+// "PARTICLE" (or JSON null, the document of no effects; an object whose first key is
+// "PARTICLE" also when it is damaged, so that its reader says what is wrong); text: what the
+// text reader accepts. Never throws.
 DocumentFormat DetectDocumentFormat(std::string_view bytes);
