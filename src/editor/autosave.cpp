@@ -61,7 +61,11 @@ bool Autosave::Due(std::uint64_t stateId, bool unsaved) {
     seenId_ = stateId;
     lastChangeMs_ = now;
   }
-  if (!unsaved || stateId == writtenId_ || folder_.empty()) return false;
+  // The period runs from the last moment the autosave was up to date.
+  if (!unsaved || stateId == writtenId_ || folder_.empty()) {
+    lastWriteMs_ = now;
+    return false;
+  }
   return now - lastChangeMs_ >= kQuietMs || now - lastWriteMs_ >= kPeriodMs;
 }
 

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
+#include "effectfile/export_losses.h"
+
 namespace {
 
+// The field the user touched ("Scale"); a row that sets two fields at once ("Distortion" sets
+// DistortionMax and DistortionMin) is named after the first.
 std::string DefinitionChange(const ParticleParams& before, const ParticleParams& after) {
-  if (before.Billboard.PlotPoints != after.Billboard.PlotPoints) return "Curve";
-  if (before.Emission.SoundTracks != after.Emission.SoundTracks) return "Sound Tracks";
-  if (before.Billboard != after.Billboard) return "Billboard";
-  if (before.Mesh != after.Mesh) return "Mesh";
-  return "Emission";
+  const std::vector<std::string> fields = DifferingFields(before, after);
+  return fields.empty() ? std::string("Edit") : fields.front();
 }
 
 std::string EffectChange(const EditorEffect& before, const EditorEffect& after) {

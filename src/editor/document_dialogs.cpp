@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "editor/editor.h"
+#include "platform/interface/interface_backend.h"
 #include "platform/message_sink.h"
+#include "ui/item_log.h"
 #include "ui/ui_items.h"
 
 namespace {
@@ -133,10 +135,11 @@ void CEditor::ShowUnsavedQuestion() {
       documentPath_.empty() ? "untitled" : std::filesystem::path(documentPath_).filename().string();
   ImGui::Text("Save the changes to %s?", name.c_str());
   ImGui::TextDisabled("Otherwise they are lost.");
-  const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, false);
+  const bool enter = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+                     ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), false);
   const bool save = ui::Button("Save") || enter;
   ImGui::SameLine();
-  const bool discard = ui::Button("Don't Save") || ImGui::IsKeyPressed(ImGuiKey_D, false);
+  const bool discard = ui::Button("Don't Save") || ImGui::IsKeyPressed(platform::LetterKeyIndex('d'), false);
   ImGui::SameLine();
   const bool cancel = ui::Button("Cancel");
   if (save || discard || cancel) {

@@ -19,9 +19,9 @@ bool InputThisFrame() {
   if (io.InputQueueCharacters.Size > 0) return true;
   for (int button = 0; button < ImGuiMouseButton_COUNT; ++button)
     if (io.MouseDown[button] || io.MouseReleased[button]) return true;
-  for (int key = ImGuiKey_NamedKey_BEGIN; key < ImGuiKey_NamedKey_END; ++key)
-    if (ImGui::IsKeyDown(static_cast<ImGuiKey>(key)) || ImGui::IsKeyReleased(static_cast<ImGuiKey>(key)))
-      return true;
+  // A key down now, or down last frame (released since).
+  for (int key = 0; key < IM_ARRAYSIZE(io.KeysDown); ++key)
+    if (io.KeysDown[key] || io.KeysDownDurationPrev[key] >= 0.0f) return true;
   return false;
 }
 
@@ -127,7 +127,8 @@ void CEditor::TrackChanges() {
 
 void CEditor::KeepDocumentSafe() {
   TrackChanges();
-  if (autosave_)
+  // Once the user chose to quit, what they left unsaved stays so.
+  if (autosave_ && !quitDecided_)
     autosave_->Update(history_.Current().Id, IsDirty(), documentPath_, [this] { return MakeDocument(); });
 }
 

@@ -16,7 +16,9 @@
 #include "effectfile/particle_text.h"
 #include "input/input.h"
 #include "platform/dik.h"
+#include "platform/interface/interface_backend.h"
 #include "platform/message_sink.h"
+#include "ui/item_log.h"
 #include "ui/ui_items.h"
 
 namespace {
@@ -132,15 +134,14 @@ void CEditor::ShowDocumentName() {
 
 void CEditor::HandleShortcuts() {
   bool ctrl = false, shift = false, typing = false;
-  auto pressed = [](ImGuiKey key) { return ImGui::IsKeyPressed(key, false); };
+  auto pressed = [](char letter) { return ImGui::IsKeyPressed(platform::LetterKeyIndex(letter), false); };
   bool z = false, y = false, s = false, c = false, v = false;
   if (interface_ && ImGui::GetCurrentContext()) {
     const ImGuiIO& io = ImGui::GetIO();
     ctrl = io.KeyCtrl;
     shift = io.KeyShift;
     typing = io.WantTextInput;
-    z = pressed(ImGuiKey_Z), y = pressed(ImGuiKey_Y), s = pressed(ImGuiKey_S);
-    c = pressed(ImGuiKey_C), v = pressed(ImGuiKey_V);
+    z = pressed('z'), y = pressed('y'), s = pressed('s'), c = pressed('c'), v = pressed('v');
   }
   // The scene window's keyboard reads only while that window has the focus.
   if (const CInputKeyboard* keys = CManager::GetInstance()->GetKeyboard()) {

@@ -152,3 +152,13 @@ std::string LostFieldsNotice(std::string_view targetName, std::span<const LostFi
   }
   return notice;
 }
+
+std::vector<std::string> DifferingFields(const ParticleParams& a, const ParticleParams& b) {
+  std::vector<std::string> names;
+  std::string path;
+  auto note = [&](const std::string& at, bool same) {
+    if (!same) names.push_back(ShownName(at));
+  };
+  WalkFields(a, b, &path, note);
+  return names;
+}

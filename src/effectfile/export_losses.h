@@ -31,3 +31,7 @@ std::vector<LostField> FieldsLostBy(const EffectTable& table, DocumentFormat tar
 // "particle.json cannot hold RandomVelocityMin/Max (2 definitions), TrailWidth (1)"; empty when
 // nothing is lost.
 std::string LostFieldsNotice(std::string_view targetName, std::span<const LostField> lost);
+
+// The fields whose values differ between the two definitions, named as the notice names them,
+// in the tables' order.
+std::vector<std::string> DifferingFields(const ParticleParams& a, const ParticleParams& b);

@@ -201,10 +201,13 @@ TEST(ManagerRunTest, DocumentThatCannotBeReadFailsTheRunAfterItsFrames) {
     EXPECT_EQ(RunApplication(options, system, clock), 0);
     EXPECT_TRUE(messages.Messages().empty());
   }
-  // An unreadable number, and texts that are no particle text document at all.
+  // Documents are told apart by content: JSON under a text document's name reads as JSON.
+  options.document = folder.Path("rain.txt");
+  std::ofstream(options.document) << ParticleJsonText(effects);
+  EXPECT_EQ(RunApplication(options, system, clock), 0);
+  // An unreadable number, and texts that are no document at all.
   options.document = folder.Path("broken.txt");
-  for (const std::string& text :
-       {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), ParticleJsonText(effects), std::string()}) {
+  for (const std::string& text : {std::string("Tag : Rain\nIndex : 0\nPopTime : soon\n"), std::string()}) {
     SCOPED_TRACE(text);
     std::ofstream(options.document, std::ios::trunc) << text;
     platform::ScopedMessageRecorder messages;

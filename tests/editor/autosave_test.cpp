@@ -49,8 +49,8 @@ using AutosaveTest = TempFolderTest;
 
 TEST_F(AutosaveTest, FolderFollowsTheStateHomeElseTheHome) {
   {
-    ScopedVariable state("XDG_STATE_HOME", "/tmp/state");
-    EXPECT_EQ(Autosave::DefaultFolder(), "/tmp/state/particle-editor");
+    ScopedVariable state("XDG_STATE_HOME", Path("state").c_str());
+    EXPECT_EQ(Autosave::DefaultFolder(), Path("state") + "/particle-editor");
   }
   ScopedVariable state("XDG_STATE_HOME", "");
   ScopedVariable home("HOME", "/home/artist");

@@ -80,7 +80,7 @@ class CurveEditor : public EditorTest {
 
 TEST_F(CurveEditor, AddsSnappedPointsAndDragsThemOverTheLifetimeWhateverTheWheel) {
   OpenPlot(50);
-  EXPECT_EQ(B().PlotPoints, (std::vector<PlotPoint>{{{}, 0}, {{}, 1}})) << "an empty curve gets two points";
+  EXPECT_TRUE(B().PlotPoints.empty()) << "an empty curve shows two points, but looking writes nothing";
   EXPECT_EQ(Editor()->PlotColor, (Colour{1, 0, 0, 1})) << "x is drawn in red";
 
   CtrlClick(Pixel(12.4, 0.5));
@@ -183,7 +183,8 @@ TEST_F(CurveEditor, LifetimesOfNothingOrNearTheIntegerLimitStillPlot) {
     B().PopTime = popTime;
     if (!Shown("PlotData", kWindow)) OpenPlot(popTime);
     Frame();
-    const size_t before = B().PlotPoints.size();
+    // An empty curve shows two points, written with the first change.
+    const size_t before = std::max<size_t>(B().PlotPoints.size(), 2);
     CtrlClick(Pixel(0.8, 0.5));
     ASSERT_EQ(B().PlotPoints.size(), before + 1);
     EXPECT_EQ(B().PlotPoints.back().Frame, 1) << "the axis runs over one frame";

@@ -462,6 +462,8 @@ TEST_F(FileMenu, WhatIsNoDocumentIsRefusedAndFailsTheRun) {
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text, text_ + c.message);
     unchanged("menu");
+    // Opened by content, JSON named .txt is read as the JSON it is.
+    if (c.bytes.starts_with("{")) continue;
     const std::string path = Write("document.txt", c.bytes);
     EXPECT_FALSE(Editor()->OpenDocument(path));
     ASSERT_EQ(messages.Messages().size(), 2u);

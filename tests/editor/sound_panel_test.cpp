@@ -75,11 +75,13 @@ TEST_F(SoundPanel, EachTrackShowsItsOwnSound) {
   };
   EXPECT_EQ(shown(), (std::vector<std::string>{"NOISE_BURST", "TONE_440"}));
 
-  // A sound the catalog lacks shows by its name, and showing it changes nothing.
+  // A sound the catalog lacks shows by its name, and showing it changes nothing: neither the
+  // list nor the definition, which has the tracks as the user last changed them.
   Editor()->Sound.TrackLists["Begin"][0].TrackSound = "GONE";
   Frame(2);
   EXPECT_EQ(shown(), (std::vector<std::string>{"GONE", "TONE_440"}));
-  EXPECT_EQ(Tracks()[0].TrackSound, "GONE");
+  EXPECT_EQ(Editor()->Sound.TrackLists["Begin"][0].TrackSound, "GONE");
+  EXPECT_EQ(Tracks()[0].TrackSound, "NOISE_BURST");
 }
 
 TEST_F(SoundPanel, TypedCountsAddOrRemoveOneTrackAtATime) {

@@ -20,6 +20,7 @@
 #include "app/manager.h"
 #include "editor/editor.h"
 #include "platform/headless_window_system.h"
+#include "platform/message_sink.h"
 #include "support/source_tree.h"
 #include "support/temp_folder.h"
 #include "ui/item_log.h"
@@ -35,6 +36,7 @@ class EditorTest : public TempFolderTest {
     // The recent documents and autosaves of a test stay in its folder, never in the user's.
     setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    platform::GetNotices().Clear();
     std::filesystem::copy(std::filesystem::path(SourceDir()) / "Data", dir_ / "Data",
                           std::filesystem::copy_options::recursive);
     std::filesystem::current_path(dir_);

@@ -27,4 +27,9 @@ InterfaceBackend::InterfaceBackend(WindowSystem& system, std::uint32_t windowId)
 
 InterfaceBackend::~InterfaceBackend() { system_.SetEventListener(nullptr); }
 
+int LetterKeyIndex(char letter) {
+  const char lower = letter >= 'A' && letter <= 'Z' ? static_cast<char>(letter - 'A' + 'a') : letter;
+  return SDL_SCANCODE_A + (lower - 'a');
+}
+
 }  // namespace platform

@@ -18,6 +18,10 @@ namespace platform {
 
 class WindowSystem;
 
+// The library's index of a letter key, as both back ends number keys (SDL's scancodes): the
+// library's own key names (1.86) cover only the letters of copy and paste.
+int LetterKeyIndex(char letter);
+
 class InterfaceEventQueue {
  public:
   explicit InterfaceEventQueue(std::uint32_t windowId) : windowId_(windowId) {}
