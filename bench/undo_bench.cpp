@@ -36,8 +36,9 @@ void BM_UndoStep(benchmark::State& state) {
     effects = undone->CopyEffects();
     benchmark::DoNotOptimize(effects.data());
   }
-  state.counters["ms_per_step"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * 1e-3, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ms_per_step"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * 1e-3,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_UndoStep)->Unit(benchmark::kMillisecond);
 

@@ -162,8 +162,8 @@ void CEditor::ShowRecoveryOffer() {
   if (!ImGui::IsPopupOpen(kRecoveryTitle)) ImGui::OpenPopup(kRecoveryTitle);
   if (!ImGui::BeginPopupModal(kRecoveryTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
   ui::LogLastItem(kRecoveryTitle, "Window");
-  const std::string name =
-      documentPath_.empty() ? "the untitled document" : std::filesystem::path(documentPath_).filename().string();
+  const std::string name = documentPath_.empty() ? "the untitled document"
+                                                 : std::filesystem::path(documentPath_).filename().string();
   ImGui::Text("An autosave of %s from %s is newer than the document.", name.c_str(), recovery_->time.c_str());
   const bool recover = ui::Button("Recover");
   ImGui::SameLine();

@@ -81,7 +81,8 @@ void CEditor::ApplyDocument(const EditorDocument& document) {
   Curve.ElementTypeIndex = std::clamp(document.ElementType, 0, 2);
   Curve.PlotChannel = std::clamp(document.PlotChannel, 0, CurveEditorState::kChannels - 1);
   const auto selected = std::find(Tags.begin(), Tags.end(), document.SelectedTag);
-  TagIndex = selected != Tags.end() ? static_cast<int>(selected - Tags.begin()) : static_cast<int>(Tags.size()) - 1;
+  TagIndex =
+      selected != Tags.end() ? static_cast<int>(selected - Tags.begin()) : static_cast<int>(Tags.size()) - 1;
   CurrentTag = TagIndex >= 0 ? Tags[TagIndex] : std::string();
   ItemIndex = document.SelectedIndex;
   if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) *table = Effects;
@@ -133,7 +134,8 @@ void CEditor::KeepDocumentSafe() {
 }
 
 void CEditor::RestoreSnapshot(const EditorSnapshot& snapshot) {
-  const std::string selected = TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size()) ? Tags[TagIndex] : "";
+  const std::string selected =
+      TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size()) ? Tags[TagIndex] : "";
   Effects.clear();
   Tags.clear();
   Sound.TrackLists.clear();

@@ -228,7 +228,8 @@ bool CEditor::OpenEditorDocument(const std::string& path) {
 bool CEditor::OpenDocument(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
-    platform::ShowMessage(platform::kWarningCaption, "The effect document " + path + " cannot be opened: no such file.");
+    platform::ShowMessage(platform::kWarningCaption,
+                          "The effect document " + path + " cannot be opened: no such file.");
     documentFailed_ = true;
     return false;
   }
