@@ -104,9 +104,13 @@ bool CEditor::Update(bool show, bool showAnother) {
     if (EffectTable* table = Table()) (*table)[tag] = Effects[tag];
   }
   KeepItemIndexInside();
-  if (!show) return false;
+  if (!show) {
+    KeepDocumentSafe();
+    return false;
+  }
   if (!interface_) {
     ShowPointerButton();
+    KeepDocumentSafe();
     return showAnother;
   }
 

@@ -221,7 +221,6 @@ bool CEditor::OpenEditorDocument(const std::string& path) {
   documentPath_ = path;
   ResetHistory(true);
   recentFiles_.Add(path);
-  platform::PostNotice("Opened " + FileName(path) + ": " + CountOf(document.Effects.size(), "effect"));
   return true;
 }
 

@@ -319,7 +319,11 @@ int FileBrowser::SelectStem(ImGuiInputTextCallbackData* data) {
   auto* browser = static_cast<FileBrowser*>(data->UserData);
   if (!std::exchange(browser->selectStem_, false)) return 0;
   const std::string_view text(data->Buf, static_cast<std::size_t>(data->BufTextLen));
-  const std::size_t dot = text.rfind('.');
+  // The suffix the browser lists by ("NAME.effects.json" keeps ".effects.json"), else the
+  // last extension.
+  std::size_t dot = text.rfind('.');
+  for (const std::string& suffix : browser->suffixes_)
+    if (text.size() > suffix.size() && text.ends_with(suffix)) dot = text.size() - suffix.size();
   const int end = dot == std::string_view::npos || dot == 0 ? data->BufTextLen : static_cast<int>(dot);
   data->SelectionStart = 0;
   data->SelectionEnd = data->CursorPos = end;

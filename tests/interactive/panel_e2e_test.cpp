@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "editor_session.h"
+#include "panel_drives.h"
 #include "platform/gfx/image.h"
 
 namespace e2e {
@@ -27,34 +28,6 @@ constexpr int kScrollEmission = 2100;
 constexpr int kTrailEmission = 2400;
 constexpr int kAge = 30;  // frames since the last emission when the picture is taken
 
-constexpr Point kParticleIcon{58, 272};
-constexpr Point kMovementHeader{310, 166};
-constexpr Point kObjectTypeCombo{230, 96};
-constexpr Point kObjectMeshEntry{230, 138};
-// Billboard panel, "Movement" open.
-constexpr Point kBehaviorCombo{230, 188};
-constexpr Point kBehaviorCircleEntry{230, 230};
-constexpr Point kMoveAttenuation{230, 258};
-constexpr Point kBillboardQuantity{150, 583};  // below the "Plot" header
-constexpr Point kUpVector{230, 234};
-// Billboard panel, "Movement" closed again.
-constexpr Point kUseTrail{111, 426};
-constexpr Point kTrailWidth{230, 449};
-// Mesh panel, "Movement" open.
-constexpr Point kEnableShader{114, 120};
-constexpr Point kModelCombo{230, 142};
-constexpr Point kCubeEntry{230, 184};
-constexpr int kScaleColumns[3] = {120, 230, 340};
-constexpr int kScaleRow = 422;
-constexpr Point kRotate{230, 468};
-// The same with "Use Texture" set and "Create" opened.
-constexpr Point kUseTexture{118, 166};
-constexpr Point kTextureCombo{230, 188};
-constexpr Point kRingTextureEntry{230, 264};
-constexpr Point kUVMovementU{148, 212};
-constexpr Point kCreateHeader{304, 258};
-constexpr Point kPosOffsetY{230, 304};
-constexpr int kTexturedScaleRow = 560;
 
 // ---- pictures -----------------------------------------------------------------------------------
 
@@ -129,59 +102,6 @@ std::vector<Blob> BrightBlobs(const gfx::Image& image) {
 
 std::vector<std::string> Frames(int count) {
   return {"--frames", std::to_string(count)};
-}
-
-void OpenPanel(EditorSession& editor) {
-  editor.Click(kParticleIcon);
-  editor.Click(kMovementHeader);
-}
-
-// A mesh definition of CUBE models about 40 pixels across at the pointer: turned so that the
-// light, from above and +x, shows on two of the faces in view.
-void MakeLitCubes(EditorSession& editor) {
-  OpenPanel(editor);
-  editor.Click(kObjectTypeCombo);
-  editor.Click(kObjectMeshEntry);
-  editor.Click(kModelCombo);
-  editor.Click(kCubeEntry);
-  // Drags of 0.1 per pixel (the library ignores the first pixels of a drag): about 13.
-  for (const int column : kScaleColumns) editor.Drag({column, kScaleRow}, 130);
-  editor.Drag(kRotate, 20);  // 0.01 per pixel: a turn of about 300 degrees by the picture
-  editor.MoveAway();
-}
-
-// The same cubes drawn through the effect with the "RING" texture scrolling along u. The effect
-// scales the position with the model, so the cubes are moved down to the floor's centre first.
-void MakeScrollingCubes(EditorSession& editor) {
-  OpenPanel(editor);
-  editor.Click(kObjectTypeCombo);
-  editor.Click(kObjectMeshEntry);
-  editor.Click(kModelCombo);
-  editor.Click(kCubeEntry);
-  editor.Click(kEnableShader);
-  editor.Click(kUseTexture);
-  editor.Click(kTextureCombo);
-  editor.Click(kRingTextureEntry);
-  // 0.001 per pixel: about 0.013, so that five cubes move it 0.65 of a repeat in ten frames
-  // (a tenth of a repeat per frame would bring the same picture back every ten frames).
-  editor.Drag(kUVMovementU, 13);
-  editor.Click(kCreateHeader);
-  editor.Drag(kPosOffsetY, -100);
-  for (const int column : kScaleColumns) editor.Drag({column, kTexturedScaleRow}, 130);
-  editor.MoveAway();
-}
-
-// Five flares spreading on a rising cone from the pointer, each dragging a trail 2 wide.
-void MakeRisingTrails(EditorSession& editor) {
-  OpenPanel(editor);
-  editor.Click(kBehaviorCombo);
-  editor.Click(kBehaviorCircleEntry);
-  editor.Enter(kMoveAttenuation, "3");
-  editor.Enter(kUpVector, "0.5");
-  editor.Click(kMovementHeader);
-  editor.Click(kUseTrail);
-  editor.Enter(kTrailWidth, "2");
-  editor.MoveAway();
 }
 
 class PanelEndToEnd : public ::testing::Test {
