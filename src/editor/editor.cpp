@@ -324,6 +324,11 @@ void CEditor::RenameSelectedTag(const std::string& newName) {
     Effects.erase(old);
     Effects[newName] = std::move(list);
   }
+  // What else the editor keeps by tag goes with the effect.
+  if (auto tracks = Sound.TrackLists.extract(oldName))
+    Sound.TrackLists.insert_or_assign(newName, std::move(tracks.mapped()));
+  if (auto unknown = unknownByTag_.extract(oldName))
+    unknownByTag_.insert_or_assign(newName, std::move(unknown.mapped()));
   Tags[TagIndex] = newName;
   // The pointer plays what the panels edit: a renamed current effect plays under its new name
   // from the next emission on (emitters already playing keep their own copies).

@@ -31,14 +31,23 @@ std::string CountOf(std::size_t count, const char* one) {
   return std::to_string(count) + " " + one + (count == 1 ? "" : "s");
 }
 
-// What a file holds, from its first bytes; Unknown for a file that cannot be read.
+// What a file holds, told by its content. A damaged document goes to the reader of the kind it
+// looks like, which says where it broke: JSON naming a "Format" to the editor document's,
+// other JSON to the particle JSON reader, anything else to the text reader, which refuses what
+// is no text document. Unknown only for a file that cannot be read.
 DocumentFormat FormatOf(const std::string& path) {
+  std::optional<std::string> bytes;
   try {
-    const std::optional<std::string> bytes = ReadDocumentFile(path);
-    return bytes ? DetectDocumentFormat(*bytes) : DocumentFormat::Unknown;
+    bytes = ReadDocumentFile(path);
   } catch (const std::exception&) {
     return DocumentFormat::Unknown;
   }
+  if (!bytes) return DocumentFormat::Unknown;
+  if (const DocumentFormat format = DetectDocumentFormat(*bytes); format != DocumentFormat::Unknown)
+    return format;
+  const std::size_t start = bytes->find_first_not_of(" \t\r\n");
+  if (start == std::string::npos || (*bytes)[start] != '{') return DocumentFormat::ParticleText;
+  return bytes->find("\"Format\"") != std::string::npos ? DocumentFormat::Editor : DocumentFormat::ParticleJson;
 }
 
 }  // namespace
@@ -242,16 +251,8 @@ bool CEditor::OpenDocument(const std::string& path) {
     case DocumentFormat::Unknown:
       break;
   }
-  // Damaged documents of a known kind are read by their own reader, which says where they broke.
-  const std::string extension = std::filesystem::path(path).extension().string();
-  if (path.ends_with(kEditorDocumentSuffix)) return OpenEditorDocument(path);
-  if (extension == ".json") return LoadJson(path);
-  if (extension == ".txt") return LoadText(path);
-  platform::ShowMessage(platform::kWarningCaption,
-                        "The file " + path + " is not an effect document: open an editor document (" +
-                            std::string(kEditorDocumentSuffix) + "), a .json or a .txt document.");
-  documentFailed_ = true;
-  return false;
+  // The loaders say why a file they cannot read was refused.
+  return LoadText(path);
 }
 
 void CEditor::OpenDroppedFile(const std::string& path) {

@@ -150,12 +150,15 @@ TEST_F(DocumentSession, UndoAndRedoOfPlusMinusSetTagAndRename) {
 }
 
 TEST_F(DocumentSession, UndoOfARenameAndOfALoadRestoreTheEffects) {
+  const std::vector<SoundTrack> tracks = {{"NOISE_BURST", 3}};
+  Editor()->Sound.TrackLists["Begin"] = tracks;
   Click("EmitterTagList", "", SDL_BUTTON_RIGHT);
   Click("Change");
   Fill("ChangeTag", "Spark");
   Tap(SDL_SCANCODE_RETURN);
   ASSERT_EQ(Editor()->Tags, (std::vector<std::string>{"Spark"}));
   EXPECT_EQ(Editor()->History().UndoName(), "Rename Effect");
+  EXPECT_EQ(Editor()->MakeDocument().Effects[0].Tracks, tracks) << "the tracks go with the effect renamed";
 
   EffectTable document;
   document["Smoke"] = {CEditor::BeginDefinition(), CEditor::BeginDefinition()};
