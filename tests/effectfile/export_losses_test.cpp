@@ -13,7 +13,8 @@ namespace {
 // The table as the format gives it back: what a runtime document holds.
 EffectTable Through(DocumentFormat format, const EffectTable& table) {
   EffectTable reloaded;
-  if (format == DocumentFormat::ParticleJson) MergeParticleJson(ParseJson(ParticleJsonText(table)), &reloaded);
+  if (format == DocumentFormat::ParticleJson)
+    MergeParticleJson(ParseJson(ParticleJsonText(table)), &reloaded);
   if (format == DocumentFormat::ParticleText) MergeParticleText(ParticleText(table), &reloaded);
   return reloaded;
 }
@@ -67,7 +68,8 @@ TEST(ExportLossesTest, AnEffectThatDoesNotComeBackLosesEveryFieldOfItsDefinition
                                                    DocumentFormat::ParticleText);
   ASSERT_FALSE(lost.empty());
   for (const LostField& field : lost) EXPECT_EQ(field.Definitions, 2) << field.Name;
-  for (const char* name : {"UseRandom", "RandomVelocityMin/Max", "Mesh.PopTime", "DataTag", "Emission.UseShader"})
+  for (const char* name :
+       {"UseRandom", "RandomVelocityMin/Max", "Mesh.PopTime", "DataTag", "Emission.UseShader"})
     EXPECT_NE(std::find_if(lost.begin(), lost.end(), [&](const LostField& f) { return f.Name == name; }),
               lost.end())
         << name;

@@ -37,9 +37,11 @@ void ExpectEveryMemberHasOneRow(const char* name) {
   const auto align = [](std::size_t at, std::size_t to) { return (at + to - 1) / to * to; };
   std::size_t end = 0;
   std::set<std::string_view> keys;
-  for (const auto& field : fields::Record<R>::kFields) EXPECT_TRUE(keys.insert(field.Key).second) << field.Key;
+  for (const auto& field : fields::Record<R>::kFields)
+    EXPECT_TRUE(keys.insert(field.Key).second) << field.Key;
   for (const Span& span : MemberSpans<R>()) {
-    EXPECT_EQ(span.offset, align(end, span.align)) << name << ": a gap or an overlap before offset " << span.offset;
+    EXPECT_EQ(span.offset, align(end, span.align))
+        << name << ": a gap or an overlap before offset " << span.offset;
     end = span.offset + span.size;
   }
   EXPECT_EQ(sizeof(R), align(end, alignof(R))) << name << ": members after offset " << end << " have no row";
