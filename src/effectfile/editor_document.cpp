@@ -619,6 +619,15 @@ EditorDocument EditorDocument::FromTable(const EffectTable& table) {
   return document;
 }
 
+bool SameDocument(const EditorDocument& a, const EditorDocument& b) {
+  const auto sameEffect = [](const EditorEffect& x, const EditorEffect& y) {
+    return x.Tag == y.Tag && x.Tracks == y.Tracks && x.Unknown == y.Unknown &&
+           x.DefinitionUnknown == y.DefinitionUnknown && fields::Same(x.Definitions, y.Definitions);
+  };
+  return fields::Same(a, b) && a.Unknown == b.Unknown &&
+         std::equal(a.Effects.begin(), a.Effects.end(), b.Effects.begin(), b.Effects.end(), sameEffect);
+}
+
 std::string EditorDocumentText(const EditorDocument& document) { return DocumentWriter().Text(document); }
 
 DocumentError ParseEditorDocument(std::string_view text, EditorDocument* document) {

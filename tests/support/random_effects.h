@@ -184,17 +184,3 @@ class RandomEffects {
   std::mt19937 rng_;
   bool finite_;
 };
-
-// Whether two documents hold the same, NaN being the same as NaN.
-inline bool SameDocument(const EditorDocument& a, const EditorDocument& b) {
-  if (a.Effects.size() != b.Effects.size()) return false;
-  for (std::size_t i = 0; i < a.Effects.size(); ++i) {
-    const EditorEffect &x = a.Effects[i], &y = b.Effects[i];
-    if (x.Tag != y.Tag || x.Tracks != y.Tracks || x.Unknown != y.Unknown ||
-        x.DefinitionUnknown != y.DefinitionUnknown || !fields::Same(x.Definitions, y.Definitions))
-      return false;
-  }
-  return a.EmissionInterval == b.EmissionInterval && a.SelectedTag == b.SelectedTag &&
-         a.SelectedIndex == b.SelectedIndex && a.ElementType == b.ElementType &&
-         a.PlotChannel == b.PlotChannel && a.Unknown == b.Unknown;
-}
