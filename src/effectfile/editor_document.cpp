@@ -193,8 +193,11 @@ class DocumentReader {
   }
 
  private:
+  // The value is read first, so that text that is not JSON at all is told as such.
   [[noreturn]] void WrongType(Kind found, const char* expected) {
-    throw FieldProblem(in_.Offset(),
+    const std::size_t at = in_.Offset();
+    in_.ReadValue();
+    throw FieldProblem(at,
                        std::string(" must be ").append(expected).append(", not ").append(KindName(found)));
   }
 

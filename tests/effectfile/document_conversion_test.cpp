@@ -43,9 +43,10 @@ TEST_F(DocumentConversionTest, RuntimeDocumentsComeBackByteForByteThroughTheEdit
     std::string name, bytes;
     DocumentFormat format;
   };
-  std::vector<Case> cases = {
-      {"sample.json", Contents(SourcePath("fuzz/corpus/particle_json/several.json")), DocumentFormat::ParticleJson},
-      {"sample.txt", Contents(SourcePath("fuzz/corpus/particle_text/several.txt")), DocumentFormat::ParticleText}};
+  std::vector<Case> cases = {{"sample.json", Contents(SourcePath("fuzz/corpus/particle_json/several.json")),
+                              DocumentFormat::ParticleJson},
+                             {"sample.txt", Contents(SourcePath("fuzz/corpus/particle_text/several.txt")),
+                              DocumentFormat::ParticleText}};
   for (unsigned seed = 0; seed < 6; ++seed) {
     const EffectTable table = RandomEffects(seed, true).Table(4);
     EffectTable fromJson, fromText;
@@ -96,10 +97,13 @@ TEST_F(DocumentConversionTest, AnInputThatCannotBeReadOrAnOutputThatCannotBeMade
     std::string output, message;
   };
   const Case cases[] = {
-      {Path("missing.json"), DocumentFormat::Editor, Path("out"), Path("missing.json") + ": there is no such file"},
-      {Write("cut.json", R"({"Format": "particle-editor", "Version": 1, "Effects": [)"), DocumentFormat::Editor,
-       Path("out"), Path("cut.json") + ": line 1, column 57: the text ends where a value was expected"},
-      {Write("junk.bin", "\x7f" "ELF\x02\x01"), DocumentFormat::Editor, Path("out"), "is no effect document"},
+      {Path("missing.json"), DocumentFormat::Editor, Path("out"),
+       Path("missing.json") + ": there is no such file"},
+      {Write("cut.json", R"({"Format": "particle-editor", "Version": 1, "Effects": [)"),
+       DocumentFormat::Editor, Path("out"),
+       Path("cut.json") + ": line 1, column 57: the text ends where a value was expected"},
+      {Write("junk.bin", std::string("\x7f").append("ELF\x02\x01")), DocumentFormat::Editor, Path("out"),
+       "is no effect document"},
       {Write("bad.json", R"({"PARTICLE": [{"DataTag": 5}]})"), DocumentFormat::Editor, Path("out"),
        "the effects could not be read"},
       {infiniteDocument, DocumentFormat::ParticleJson, Path("out"), "cannot be written as particle.json"},
