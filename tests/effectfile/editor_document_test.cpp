@@ -184,6 +184,8 @@ TEST_F(EditorDocumentTest, DamagedDocumentsChangeNothingAndSayWhereAndWhat) {
        "not 2.5"},
       {R"({"Billboard": {"Trail": true, "Trail": false}})",
        "line 6, column 37: Effects[0].Definitions[0].Billboard.Trail appears twice"},
+      {R"({"Glow": 1, "Mesh": {"Spin": 1, "Spin": 2}})", "line 6, column 39: the key \"Spin\" appears twice"},
+      {R"({"Glow": {"a": 1, "b": [], "a": 3}})", "line 6, column 34: the key \"a\" appears twice"},
       {R"({"Emission": []})",
        "line 6, column 20: Effects[0].Definitions[0].Emission must be an object, not a list"},
       {R"({"Billboard": {"TrailTexture": "\ud800"}})",
