@@ -48,6 +48,16 @@ decltype(auto) Visit(const Field<R>& field, Rec& record, Fn&& fn) {
   return std::visit([&](auto member) -> decltype(auto) { return fn(record.*member); }, field.At);
 }
 
+// The index of the field with the key, or the table's size; `guess` is tried first.
+template <typename R>
+std::size_t FindField(std::string_view key, std::size_t guess = 0) {
+  const auto& table = Record<R>::kFields;
+  if (guess < table.size() && table[guess].Key == key) return guess;
+  for (std::size_t i = 0; i < table.size(); ++i)
+    if (table[i].Key == key) return i;
+  return table.size();
+}
+
 // ---- the tables -------------------------------------------------------------------------------
 
 template <typename R, std::size_t N, std::size_t M>
