@@ -1,6 +1,7 @@
-// Saving and loading the effect documents: a large project's table, 100 effects of 20
-// definitions each. The in-memory runs show the cost of the text itself; the to-disk runs add
-// what a save as the File menu makes it costs on the disk of the working folder.
+// Saving and loading the effect documents (the runtime's and the editor's own): a large
+// project's table, 100 effects of 20 definitions each. The in-memory runs show the cost of the
+// text itself; the to-disk runs add what a save as the File menu makes it costs on the disk of
+// the working folder.
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
+#include "effectfile/editor_document.h"
 #include "effectfile/particle_json.h"
 #include "effectfile/particle_text.h"
 
@@ -87,6 +89,37 @@ void BM_LoadParticleText(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_LoadParticleText)->Unit(benchmark::kMillisecond);
+
+// The editor document of the same effects: every field of every definition, pretty-printed.
+const EditorDocument& LargeDocument() {
+  static const EditorDocument document = EditorDocument::FromTable(Table());
+  return document;
+}
+
+void BM_EditorDocumentSave(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string text = EditorDocumentText(LargeDocument());
+    bytes += text.size();
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_EditorDocumentSave)->Unit(benchmark::kMillisecond);
+
+void BM_EditorDocumentLoad(benchmark::State& state) {
+  const std::string text = EditorDocumentText(LargeDocument());
+  for (auto _ : state) {
+    EditorDocument document;
+    if (const DocumentError error = ParseEditorDocument(text, &document)) {
+      state.SkipWithError(error->c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(document.Effects.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_EditorDocumentLoad)->Unit(benchmark::kMillisecond);
 
 // A folder of the working directory's file system (where Data/FILE/ lives), not the system's
 // temporary one, which may be held in memory and sync for free.

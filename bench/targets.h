@@ -38,6 +38,8 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_LoadParticleJson", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
     {"BM_SaveParticleText", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
     {"BM_LoadParticleText", "MB_per_s", Limit::kAtLeast, 20, "MB/s"},
+    {"BM_EditorDocumentSave", "MB_per_s", Limit::kAtLeast, 50, "MB/s"},
+    {"BM_EditorDocumentLoad", "MB_per_s", Limit::kAtLeast, 50, "MB/s"},
     // A save as the File menu makes it: the text, then the temporary file written, synced,
     // renamed and its folder synced, in real time. The syncs cost what the disk takes to make
     // the data durable; /synced:0 runs the same steps without them, so the difference is that

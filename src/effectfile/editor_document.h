@@ -66,6 +66,10 @@ struct EditorDocument {
   static EditorDocument FromTable(const EffectTable& table);
 };
 
+// Whether two documents hold the same, as their text tells: like ==, except that a NaN is the
+// same as a NaN and -0 is not 0.
+bool SameDocument(const EditorDocument& a, const EditorDocument& b);
+
 // The document's canonical text, ending with a new line. Throws std::invalid_argument naming
 // the key path ("Effects[0].Tag is not UTF-8 text, ...") for a string JSON cannot hold.
 std::string EditorDocumentText(const EditorDocument& document);

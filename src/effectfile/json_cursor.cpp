@@ -364,7 +364,7 @@ Json::object_t JsonCursor::Sorted(std::vector<Member> members) const {
   Json::object_t sorted;
   sorted.reserve(members.size());
   for (std::size_t i = 0; i < members.size(); ++i) {
-    if (i > 0 && members[i].key == members[i - 1].key)
+    if (i > 0 && members[i].key == sorted.back().first)
       Fail(members[i].offset,
            std::string("the key \"").append(members[i].key).append("\" appears twice in an object"));
     sorted.emplace_back(std::move(members[i].key), std::move(members[i].value));

@@ -48,6 +48,16 @@ decltype(auto) Visit(const Field<R>& field, Rec& record, Fn&& fn) {
   return std::visit([&](auto member) -> decltype(auto) { return fn(record.*member); }, field.At);
 }
 
+// The index of the field with the key, or the table's size; `guess` is tried first.
+template <typename R>
+std::size_t FindField(std::string_view key, std::size_t guess = 0) {
+  const auto& table = Record<R>::kFields;
+  if (guess < table.size() && table[guess].Key == key) return guess;
+  for (std::size_t i = 0; i < table.size(); ++i)
+    if (table[i].Key == key) return i;
+  return table.size();
+}
+
 // ---- the tables -------------------------------------------------------------------------------
 
 template <typename R, std::size_t N, std::size_t M>
@@ -141,20 +151,10 @@ inline constexpr std::array<Field<R>, 23> kCommonFields{{
     {"Trail", &CommonParams::Trail},
 }};
 
-// What only a billboard has, after what it shares.
+// What only a billboard has, after what it shares, grouped as its panel shows them: motion and
+// its random ranges, physics, the plot, animation, the trail.
 inline constexpr std::array<Field<BillboardParams>, 26> kBillboardOwnFields{{
     {"RandomVelocity", &BillboardParams::RandomVelocity},
-    {"PlotPoints", &BillboardParams::PlotPoints},
-    {"BeginTrailColor", &BillboardParams::BeginTrailColor},
-    {"EndTrailColor", &BillboardParams::EndTrailColor},
-    {"TrailTexture", &BillboardParams::TrailTexture},
-    {"TrailWidth", &BillboardParams::TrailWidth},
-    {"UseTrailTexture", &BillboardParams::UseTrailTexture},
-    {"AnimCountU", &BillboardParams::AnimCountU},
-    {"AnimCountV", &BillboardParams::AnimCountV},
-    {"AnimSpeed", &BillboardParams::AnimSpeed},
-    {"AnimLoop", &BillboardParams::AnimLoop},
-    {"Physics", &BillboardParams::Physics},
     {"RandomVelocityMin", &BillboardParams::RandomVelocityMin},
     {"RandomVelocityMax", &BillboardParams::RandomVelocityMax},
     {"RandomWeightMax", &BillboardParams::RandomWeightMax},
@@ -165,10 +165,21 @@ inline constexpr std::array<Field<BillboardParams>, 26> kBillboardOwnFields{{
     {"LockPosition", &BillboardParams::LockPosition},
     {"DistortionMax", &BillboardParams::DistortionMax},
     {"DistortionMin", &BillboardParams::DistortionMin},
-    {"CollisionPending", &BillboardParams::CollisionPending},
     {"UsePhysics", &BillboardParams::UsePhysics},
+    {"Physics", &BillboardParams::Physics},
+    {"CollisionPending", &BillboardParams::CollisionPending},
+    {"PlotPoints", &BillboardParams::PlotPoints},
     {"UseAnimation", &BillboardParams::UseAnimation},
+    {"AnimCountU", &BillboardParams::AnimCountU},
+    {"AnimCountV", &BillboardParams::AnimCountV},
+    {"AnimSpeed", &BillboardParams::AnimSpeed},
+    {"AnimLoop", &BillboardParams::AnimLoop},
+    {"TrailWidth", &BillboardParams::TrailWidth},
+    {"UseTrailTexture", &BillboardParams::UseTrailTexture},
+    {"TrailTexture", &BillboardParams::TrailTexture},
     {"SeparateTrailColors", &BillboardParams::SeparateTrailColors},
+    {"BeginTrailColor", &BillboardParams::BeginTrailColor},
+    {"EndTrailColor", &BillboardParams::EndTrailColor},
 }};
 
 template <>

@@ -15,6 +15,8 @@ TEST(CommandLine, ValidArguments) {
     std::string prefix;
     bool help;
     std::string document = "";
+    std::string convertOutput = "";
+    std::string convertTo = "";
   };
   const Case cases[] = {
       {{}, 0, "", false},
@@ -24,6 +26,8 @@ TEST(CommandLine, ValidArguments) {
       {{"--screenshot", "out/p", "--frames", "60"}, 60, "out/p", false},
       {{"--help"}, 0, "", true},
       {{"-h"}, 0, "", true},
+      {{"--convert", "out.effects.json", "particle.txt"}, 0, "", false, "particle.txt", "out.effects.json"},
+      {{"a.json", "--to", "text", "--convert", "b"}, 0, "", false, "a.json", "b", "text"},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -33,6 +37,8 @@ TEST(CommandLine, ValidArguments) {
     EXPECT_EQ(options->screenshotPrefix, c.prefix);
     EXPECT_EQ(options->help, c.help);
     EXPECT_EQ(options->document, c.document);
+    EXPECT_EQ(options->convertOutput, c.convertOutput);
+    EXPECT_EQ(options->convertTo, c.convertTo);
   }
 }
 
@@ -51,6 +57,12 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--frames", "18446744073709551616"}, {"--frames", "18446744073709551616"}},  // 2^64 overflows
       {{"--screenshot"}, {"--screenshot"}},
       {{"--screenshot", ""}, {"--screenshot"}},
+      {{"--convert"}, {"--convert"}},
+      {{"--convert", "out.json"}, {"--convert", "DOCUMENT"}},
+      {{"--convert", "out.json", "--frames", "5", "in.json"}, {"--convert", "--frames"}},
+      {{"--convert", "out.json", "--screenshot", "p", "in.json"}, {"--convert", "--screenshot"}},
+      {{"--convert", "o", "--to", "yaml", "in.json"}, {"--to", "yaml", "editor, json or text"}},
+      {{"--to", "json", "in.json"}, {"--to", "--convert"}},
   };
   for (const Case& c : cases) {
     std::string error, joined;

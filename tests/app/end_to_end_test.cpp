@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/gfx/image.h"
@@ -142,6 +144,31 @@ TEST(EndToEndTest, WithoutADisplayTheProgramSaysSoAndFails) {
             1)
       << output;
   EXPECT_NE(output.find("no display could be opened"), std::string::npos) << output;
+}
+
+// A conversion opens no window, so it runs where there is no display at all.
+TEST(EndToEndTest, ConvertRunsWithoutADisplayAndSaysWhatTheTargetCannotHold) {
+  const TempFolder folder;
+  const std::string run = "cd '" + folder.Dir().string() +
+                          "' && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" + EditorBinary() +
+                          "' ";
+  const std::string sample = SourcePath("fuzz/corpus/particle_json/several.json");
+  std::string output;
+  ASSERT_EQ(RunCapturing(run + "--convert fire.effects.json '" + sample + "'", &output), 0) << output;
+  EXPECT_EQ(output, "");
+  ASSERT_EQ(RunCapturing(run + "--convert fire.txt fire.effects.json", &output), 0) << output;
+  EXPECT_TRUE(output.starts_with("particle.txt cannot hold ")) << output;
+  output.clear();
+  ASSERT_EQ(RunCapturing(run + "--convert back.json --to json fire.effects.json", &output), 0) << output;
+  std::ifstream back(folder.Path("back.json")), original(sample);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}),
+            std::string(std::istreambuf_iterator<char>(original), {}));
+
+  output.clear();
+  EXPECT_EQ(RunCapturing(run + "--convert never.json fire.txt.missing", &output), 1) << output;
+  EXPECT_NE(output.find("fire.txt.missing: there is no such file; nothing was written"), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder.Path("never.json")));
+  EXPECT_EQ(RunCapturing(run + "--convert never.json --to yaml fire.txt", &output), 2) << output;
 }
 
 TEST(EndToEndTest, DocumentThatIsNoneFailsAnAutomatedRunAndSaysWhy) {

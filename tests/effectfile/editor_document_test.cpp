@@ -24,7 +24,8 @@ std::string Contents(const std::string& path) {
 // A small document with a known shape, written by hand as a user might edit one.
 std::string Hand(const std::string& definition, const std::string& version = "1") {
   return "{\n  \"Format\": \"particle-editor\",\n  \"Version\": " + version +
-         ",\n  \"Effects\": [\n    {\"Tag\": \"Fire\", \"Definitions\": [\n" + definition + "\n    ]}\n  ]\n}\n";
+         ",\n  \"Effects\": [\n    {\"Tag\": \"Fire\", \"Definitions\": [\n" + definition +
+         "\n    ]}\n  ]\n}\n";
 }
 
 class EditorDocumentTest : public TempFolderTest {};
@@ -56,7 +57,8 @@ TEST_F(EditorDocumentTest, TextIsPrettyCanonicalJsonWithEveryFieldInTheTablesOrd
   p.Mesh.Emissive = std::numeric_limits<float>::quiet_NaN();
   p.Emission.Radius = -std::numeric_limits<float>::infinity();
   const std::string text = EditorDocumentText(document);
-  EXPECT_TRUE(text.starts_with("{\n  \"Format\": \"particle-editor\",\n  \"Version\": 1,\n  \"EmissionInterval\""));
+  EXPECT_TRUE(
+      text.starts_with("{\n  \"Format\": \"particle-editor\",\n  \"Version\": 1,\n  \"EmissionInterval\""));
   EXPECT_TRUE(text.ends_with("\n}\n"));
   // Floats as their shortest text, never widened to double digits; vectors on one line.
   EXPECT_NE(text.find("\n            \"TrailWidth\": 0.1,\n"), std::string::npos);
@@ -88,18 +90,21 @@ TEST_F(EditorDocumentTest, TextIsPrettyCanonicalJsonWithEveryFieldInTheTablesOrd
 
 TEST_F(EditorDocumentTest, MissingKeysTakeTheRecordsDefaults) {
   EditorDocument read;
-  ASSERT_EQ(ParseEditorDocument(Hand("{\"Billboard\": {\"PopTime\": 9, \"Physics\": {}}}"), &read), std::nullopt);
+  ASSERT_EQ(ParseEditorDocument(Hand("{\"Billboard\": {\"PopTime\": 9, \"Physics\": {}}}"), &read),
+            std::nullopt);
   ParticleParams expected;
   expected.Billboard.PopTime = 9;
   EXPECT_EQ(read.Effects[0].Definitions, std::vector<ParticleParams>{expected});
   EXPECT_EQ(read.Effects[0].Definitions[0].Billboard.Physics.ElasticityCoefficient, 2.0f);
   EXPECT_EQ(read.EmissionInterval, EditorDocument().EmissionInterval);
-  EXPECT_TRUE(read.Effects[0].Unknown.empty() && read.Unknown.empty() && read.Effects[0].DefinitionUnknown.empty());
+  EXPECT_TRUE(read.Effects[0].Unknown.empty() && read.Unknown.empty() &&
+              read.Effects[0].DefinitionUnknown.empty());
 }
 
 TEST_F(EditorDocumentTest, UnknownKeysAreKeptAtEveryLevelAndWrittenAfterTheKnownOnes) {
   const std::string text = R"({"Zoom": 2, "Format": "particle-editor", "Version": 1, "Effects": [
-    {"Tag": "Fire", "Tracks": [{"TrackSound": "a"}, {"TrackSound": "b", "Fade": 0.5}], "Layer": [1, {"b": 1, "a": 2}],
+    {"Tag": "Fire", "Tracks": [{"TrackSound": "a"}, {"TrackSound": "b", "Fade": 0.5}],
+     "Layer": [1, {"b": 1, "a": 2}],
      "Definitions": [{}, {"Glow": true, "Billboard": {"PopTime": 3, "Physics": {"Spin": -1},
                           "PlotPoints": [{"Frame": 1, "Ease": "in"}], "Position": {"X": 1, "W": 4}}}]}],
     "Author": "me"})";
@@ -107,12 +112,13 @@ TEST_F(EditorDocumentTest, UnknownKeysAreKeptAtEveryLevelAndWrittenAfterTheKnown
   ASSERT_EQ(ParseEditorDocument(text, &read), std::nullopt);
   EXPECT_EQ(read.Unknown, Json::parse(R"({"Author": "me", "Zoom": 2})"));
   const EditorEffect& effect = read.Effects[0];
-  EXPECT_EQ(effect.Unknown, Json::parse(R"({"Tracks": [{}, {"Fade": 0.5}], "Layer": [1, {"a": 2, "b": 1}]})"));
+  EXPECT_EQ(effect.Unknown,
+            Json::parse(R"({"Tracks": [{}, {"Fade": 0.5}], "Layer": [1, {"a": 2, "b": 1}]})"));
   ASSERT_EQ(effect.DefinitionUnknown.size(), 2u);
   EXPECT_EQ(effect.DefinitionUnknown[0], Json::object());
   EXPECT_EQ(effect.DefinitionUnknown[1],
-            Json::parse(R"({"Billboard": {"Position": {"W": 4}, "PlotPoints": [{"Ease": "in"}],
-                                           "Physics": {"Spin": -1}}, "Glow": true})"));
+            Json::parse(R"({"Billboard": {"Position": {"W": 4}, "Physics": {"Spin": -1},
+                                           "PlotPoints": [{"Ease": "in"}]}, "Glow": true})"));
   EXPECT_EQ(effect.Definitions[1].Billboard.Position.x, 1.0f);
 
   const std::string written = EditorDocumentText(read);
@@ -120,7 +126,8 @@ TEST_F(EditorDocumentTest, UnknownKeysAreKeptAtEveryLevelAndWrittenAfterTheKnown
   EXPECT_LT(written.find("\"Effects\": ["), written.find("\"Author\": \"me\",\n  \"Zoom\": 2\n}"));
   EXPECT_NE(written.find("{\"Frame\": 1, \"Value\": [0, 0, 0, 0], \"Ease\": \"in\"}"), std::string::npos);
   EXPECT_NE(written.find("\"Position\": {\"X\": 1, \"Y\": 0, \"Z\": 0, \"W\": 4}"), std::string::npos);
-  EXPECT_NE(written.find("\"Layer\": [\n        1,\n        {\"a\": 2, \"b\": 1}\n      ]"), std::string::npos);
+  EXPECT_NE(written.find("\"Layer\": [\n        1,\n        {\"a\": 2, \"b\": 1}\n      ]"),
+            std::string::npos);
   EditorDocument again;
   ASSERT_EQ(ParseEditorDocument(written, &again), std::nullopt);
   EXPECT_EQ(again, read);
@@ -133,12 +140,14 @@ TEST_F(EditorDocumentTest, DocumentsNotOursOrTooNewAreRefusedWhereverTheHeaderSt
     std::string message;
   };
   const Case cases[] = {
-      {Hand("{}", "2"), "line 3, column 14: written by version 2 of the editor document; this editor reads version 1"},
+      {Hand("{}", "2"),
+       "line 3, column 14: written by version 2 of the editor document; this editor reads version 1"},
       // The version is told even when a value a later version may write comes first.
       {R"({"Format": "particle-editor", "Effects": {"new": 1}, "Version": 3})",
        "line 1, column 65: written by version 3 of the editor document; this editor reads version 1"},
       {R"({"Format": "particle-editor", "Version": 0})", "line 1, column 42: \"Version\" 0 is no version"},
-      {R"({"Format": "effects", "Version": 1})", "line 1, column 12: not an editor document: its \"Format\" is \"effects\""},
+      {R"({"Format": "effects", "Version": 1})",
+       "line 1, column 12: not an editor document: its \"Format\" is \"effects\""},
       {R"({"Version": 1})", "line 1, column 1: not an editor document: it has no \"Format\""},
       {"[1]", "line 1, column 1: not an editor document: not a JSON object"},
   };
@@ -161,20 +170,28 @@ TEST_F(EditorDocumentTest, DamagedDocumentsChangeNothingAndSayWhereAndWhat) {
       {R"({"Billboard": {"PopTime": "50"}})",
        "line 6, column 33: Effects[0].Definitions[0].Billboard.PopTime must be a whole number, not a string"},
       {R"({"Billboard": {"PopTime": 2147483648}})",
-       "line 6, column 33: Effects[0].Definitions[0].Billboard.PopTime is 2147483648, beyond the range of a whole"},
+       "line 6, column 33: Effects[0].Definitions[0].Billboard.PopTime is 2147483648, beyond the range of a "
+       "whole"},
       {R"({}, {"Mesh": {"UVMovement": [1, 2, 3]}})",
        "line 6, column 35: Effects[0].Definitions[1].Mesh.UVMovement must be a list of 2 numbers, not more"},
       {R"({"Emission": {"Physics": {"BounceNormal": {"Y": 1e39}}}})",
-       "line 6, column 55: Effects[0].Definitions[0].Emission.Physics.BounceNormal.Y is 1e39, beyond the range"},
+       "line 6, column 55: Effects[0].Definitions[0].Emission.Physics.BounceNormal.Y is 1e39, beyond the "
+       "range"},
       {R"({"Billboard": {"Color": {"R": "red"}}})",
        "line 6, column 37: Effects[0].Definitions[0].Billboard.Color.R must be a number, \"Infinity\""},
       {R"({"Billboard": {"PlotPoints": [{"Frame": 1}, {"Frame": 2.5}]}})",
-       "line 6, column 61: Effects[0].Definitions[0].Billboard.PlotPoints[1].Frame must be a whole number, not 2.5"},
+       "line 6, column 61: Effects[0].Definitions[0].Billboard.PlotPoints[1].Frame must be a whole number, "
+       "not 2.5"},
       {R"({"Billboard": {"Trail": true, "Trail": false}})",
        "line 6, column 37: Effects[0].Definitions[0].Billboard.Trail appears twice"},
-      {R"({"Emission": []})", "line 6, column 20: Effects[0].Definitions[0].Emission must be an object, not a list"},
-      {R"({"Billboard": {"TrailTexture": "\ud800"}})", "line 6, column 39: the first half of a surrogate pair alone"},
-      {R"({"Billboard": {"PopTime": 01}})", "line 6, column 34: expected ',' or '}' after a member of an object"},
+      {R"({"Glow": 1, "Mesh": {"Spin": 1, "Spin": 2}})", "line 6, column 39: the key \"Spin\" appears twice"},
+      {R"({"Glow": {"a": 1, "b": [], "a": 3}})", "line 6, column 34: the key \"a\" appears twice"},
+      {R"({"Emission": []})",
+       "line 6, column 20: Effects[0].Definitions[0].Emission must be an object, not a list"},
+      {R"({"Billboard": {"TrailTexture": "\ud800"}})",
+       "line 6, column 39: the first half of a surrogate pair alone"},
+      {R"({"Billboard": {"PopTime": 01}})",
+       "line 6, column 34: expected ',' or '}' after a member of an object"},
       {R"({"Mesh": {"ModelTag": "X"},})", "line 6, column 34: expected a key in quotes, not '}'"},
   };
   for (const Case& c : cases) {
@@ -205,7 +222,8 @@ TEST_F(EditorDocumentTest, FilesNameThemselvesInEveryFailureAndAFailedSaveReplac
   EXPECT_EQ(LoadEditorDocument(Path("none.json"), &document), Path("none.json") + ": there is no such file");
   EXPECT_EQ(LoadEditorDocument(dir_.string(), &document), dir_.string() + ": Is a directory");
   const std::string damaged = Write("damaged.json", "{\"Format\": \"particle-editor\", \"Version\": x}");
-  EXPECT_EQ(LoadEditorDocument(damaged, &document), damaged + ": line 1, column 42: expected a value, not 'x'");
+  EXPECT_EQ(LoadEditorDocument(damaged, &document),
+            damaged + ": line 1, column 42: expected a value, not 'x'");
 
   const std::string path = Write("kept.json", "old");
   EditorDocument bad = EditorDocument::FromTable({{"ok", {}}, {"\xff", {}}});

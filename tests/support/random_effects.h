@@ -104,7 +104,8 @@ class RandomEffects {
       case 3:
         return std::uint64_t{rng_()} << 32 | rng_();
       case 4:
-        return std::ldexp(std::uniform_real_distribution<double>(-1.0, 1.0)(rng_), static_cast<int>(Below(600)) - 300);
+        return std::ldexp(std::uniform_real_distribution<double>(-1.0, 1.0)(rng_),
+                          static_cast<int>(Below(600)) - 300);
       case 5:
         return String();
       case 6: {
@@ -120,7 +121,8 @@ class RandomEffects {
   // An object of one to three keys no version of the document knows, in byte order.
   Json UnknownKeys(int depth = 0) {
     std::map<std::string, Json> keys;
-    for (std::size_t i = 1 + Below(3); i > 0; --i) keys["Future" + String() + std::to_string(Below(9))] = Unknown(depth);
+    for (std::size_t i = 1 + Below(3); i > 0; --i)
+      keys["Future" + String() + std::to_string(Below(9))] = Unknown(depth);
     Json object = Json::object();
     for (auto& [key, value] : keys) object[key] = std::move(value);
     return object;
@@ -182,17 +184,3 @@ class RandomEffects {
   std::mt19937 rng_;
   bool finite_;
 };
-
-// Whether two documents hold the same, NaN being the same as NaN.
-inline bool SameDocument(const EditorDocument& a, const EditorDocument& b) {
-  if (a.Effects.size() != b.Effects.size()) return false;
-  for (std::size_t i = 0; i < a.Effects.size(); ++i) {
-    const EditorEffect &x = a.Effects[i], &y = b.Effects[i];
-    if (x.Tag != y.Tag || x.Tracks != y.Tracks || x.Unknown != y.Unknown ||
-        x.DefinitionUnknown != y.DefinitionUnknown || !fields::Same(x.Definitions, y.Definitions))
-      return false;
-  }
-  return a.EmissionInterval == b.EmissionInterval && a.SelectedTag == b.SelectedTag &&
-         a.SelectedIndex == b.SelectedIndex && a.ElementType == b.ElementType &&
-         a.PlotChannel == b.PlotChannel && a.Unknown == b.Unknown;
-}
