@@ -47,7 +47,8 @@ DocumentFormat FormatOf(const std::string& path) {
     return format;
   const std::size_t start = bytes->find_first_not_of(" \t\r\n");
   if (start == std::string::npos || (*bytes)[start] != '{') return DocumentFormat::ParticleText;
-  return bytes->find("\"Format\"") != std::string::npos ? DocumentFormat::Editor : DocumentFormat::ParticleJson;
+  return bytes->find("\"Format\"") != std::string::npos ? DocumentFormat::Editor
+                                                        : DocumentFormat::ParticleJson;
 }
 
 }  // namespace
@@ -272,9 +273,15 @@ void CEditor::ExportRuntimeDocument(bool text) {
   } else if (!SaveParticleJson(Effects, "particle.json")) {
     return;
   }
-  const std::vector<LostField> lost =
-      FieldsLostBy(Effects, text ? DocumentFormat::ParticleText : DocumentFormat::ParticleJson);
   const std::string name = text ? "particle.txt" : "particle.json";
+  std::vector<LostField> lost;
+  try {
+    lost = FieldsLostBy(Effects, text ? DocumentFormat::ParticleText : DocumentFormat::ParticleJson);
+  } catch (const std::exception& error) {
+    // The export itself went through; only the comparison could not be made.
+    platform::PostNotice("Saved " + name + "; what it cannot hold could not be checked: " + error.what());
+    return;
+  }
   if (lost.empty()) {
     platform::PostNotice("Saved " + name + ": " + CountOf(Effects.size(), "effect"));
   } else {

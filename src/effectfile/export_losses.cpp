@@ -99,6 +99,13 @@ std::string Partner(const std::string& name) {
   return {};
 }
 
+// Whether a field's loss is worth telling: not the record of the kind the definition is not
+// (a billboard's mesh settings), nor what the readers give every definition from the
+// document's own structure (its effect's tag, its place in the list).
+bool Counts(std::string_view path, std::string_view unplayed) {
+  return !path.starts_with(unplayed) && path != "Emission.DataTag" && path != "Emission.Index";
+}
+
 }  // namespace
 
 std::vector<LostField> FieldsLostBy(const EffectTable& table, DocumentFormat target) {
@@ -111,8 +118,9 @@ std::vector<LostField> FieldsLostBy(const EffectTable& table, DocumentFormat tar
       const bool back = found != reloaded.end() && i < found->second.size();
       std::size_t field = 0;
       std::string path;
-      auto compare = [&](const std::string&, bool same) {
-        if (!back || !same) losses[field].definitions.push_back(index);
+      const char* unplayed = definitions[i].Emission.ParticleType == Object_Mesh ? "Billboard." : "Mesh.";
+      auto compare = [&](const std::string& at, bool same) {
+        if ((!back || !same) && Counts(at, unplayed)) losses[field].definitions.push_back(index);
         ++field;
       };
       WalkFields(definitions[i], back ? found->second[i] : definitions[i], &path, compare);
@@ -144,12 +152,15 @@ std::vector<LostField> FieldsLostBy(const EffectTable& table, DocumentFormat tar
 std::string LostFieldsNotice(std::string_view targetName, std::span<const LostField> lost) {
   if (lost.empty()) return {};
   std::string notice = std::string(targetName).append(" cannot hold ");
-  for (std::size_t i = 0; i < lost.size(); ++i) {
+  // An effect the format cannot hold at all loses every field: the line names the first few.
+  const std::size_t named = std::min(lost.size(), kNoticeFields);
+  for (std::size_t i = 0; i < named; ++i) {
     if (i > 0) notice += ", ";
     notice.append(lost[i].Name).append(" (").append(std::to_string(lost[i].Definitions));
     if (i == 0) notice += lost[i].Definitions == 1 ? " definition" : " definitions";
     notice += ')';
   }
+  if (named < lost.size()) notice.append(" and ").append(std::to_string(lost.size() - named)).append(" more fields");
   return notice;
 }
 

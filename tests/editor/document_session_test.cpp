@@ -312,6 +312,28 @@ TEST_F(DocumentSession, CleanDocumentQuitsAtOnceWithoutAsking) {
   EXPECT_FALSE(Shown("Unsaved Changes"));
 }
 
+TEST_F(DocumentSession, ExportsSayWhatTheRuntimeFormatsDropAndLeaveTheDocumentUnsaved) {
+  Click("+");
+  Click("+");
+  std::vector<ParticleParams>& list = Editor()->Effects["Begin"];
+  list[0].Billboard.RandomVelocityMax = {1, 2, 3};
+  list[2].Billboard.RandomVelocityMin = {-1, 0, 0};
+  list[1].Billboard.TrailWidth = 2.5f;
+  // Every definition starts with trail colours and a height neither format keeps, so those
+  // are told too; what matters here is that the ranges and the width are named and counted.
+  ChooseFileMenu("SaveJson");
+  const std::string json = platform::GetNotices().Recent().back();
+  EXPECT_TRUE(json.starts_with("particle.json cannot hold ")) << json;
+  EXPECT_NE(json.find("RandomVelocityMin/Max (2)"), std::string::npos) << json;
+  EXPECT_NE(json.find("TrailWidth (1)"), std::string::npos) << json;
+  EXPECT_EQ(json.find("Mesh."), std::string::npos) << "a billboard's mesh settings do not play: " << json;
+  ChooseFileMenu("SaveText");
+  const std::string text = platform::GetNotices().Recent().back();
+  EXPECT_NE(text.find("TrailWidth (1)"), std::string::npos) << text;
+  EXPECT_EQ(text.find("RandomVelocity"), std::string::npos) << "the text keeps the ranges: " << text;
+  EXPECT_TRUE(Editor()->IsDirty()) << "an export is not a save of the document";
+}
+
 // ---- autosave and recovery --------------------------------------------------------------------------
 
 TEST_F(DocumentSession, AutosaveFollowsTheQuietIntervalAndNeverRunsWithoutChanges) {
