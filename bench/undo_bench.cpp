@@ -30,7 +30,9 @@ void BM_UndoStep(benchmark::State& state) {
   history.Reset(effects, 150);
   int value = 0;
   for (auto _ : state) {
-    effects[static_cast<std::size_t>(value % 100)].Definitions[7].Billboard.PopTime = ++value;
+    ++value;
+    // Never the value a definition starts with, so every pass is a change.
+    effects[static_cast<std::size_t>(value % 100)].Definitions[7].Billboard.PopTime = 1000 + value;
     history.Record("PopTime", effects, 150);
     const EditorSnapshot* undone = history.Undo();
     effects = undone->CopyEffects();
