@@ -39,6 +39,7 @@ void CEditor::OfferRecovery() {
 void CEditor::RequestQuit(platform::CloseRequest how) {
   if (how == platform::CloseRequest::Escape && (askingToSave_ || recovery_ || browser_.IsOpen())) {
     // Escape answers the question or browser on screen, not the program.
+    if (askingToSave_) ui::FocusWindow(std::exchange(focusBeforeQuestion_, {}));
     askingToSave_ = false;
     recovery_.reset();
     browser_.Close();
@@ -55,6 +56,7 @@ void CEditor::AfterAskingToSave(PendingAction action, std::string path) {
   if (autosave_) CommitPending();
   if (autosave_ && IsDirty()) {
     askingToSave_ = true;
+    focusBeforeQuestion_ = ui::FocusedWindow();
   } else {
     RunPendingAction();
   }
@@ -66,7 +68,8 @@ void CEditor::RunPendingAction() {
     case PendingAction::None:
       break;
     case PendingAction::Quit:
-      quitDecided_ = true;
+      // One more frame first, so that the last picture shows the windows, not the question.
+      quitFrames_ = 2;
       break;
     case PendingAction::New:
       NewDocument();
@@ -147,6 +150,7 @@ void CEditor::ShowUnsavedQuestion() {
     ImGui::CloseCurrentPopup();
   }
   ImGui::EndPopup();
+  if (!askingToSave_) ui::FocusWindow(std::exchange(focusBeforeQuestion_, {}));
   if (save) {
     if (SaveDocument()) RunPendingAction();
   } else if (discard) {

@@ -64,18 +64,25 @@ EditorDocument CEditor::MakeDocument() const {
   return document;
 }
 
-void CEditor::ApplyDocument(const EditorDocument& document) {
+void CEditor::ClearEffects() {
   Effects.clear();
   Tags.clear();
   Sound.TrackLists.clear();
   unknownByTag_.clear();
-  for (const EditorEffect& effect : document.Effects) {
-    if (Effects.count(effect.Tag)) continue;
-    Tags.push_back(effect.Tag);
-    Effects[effect.Tag] = effect.Definitions;
-    if (!effect.Tracks.empty()) Sound.TrackLists[effect.Tag] = effect.Tracks;
-    unknownByTag_[effect.Tag] = {effect.Unknown, effect.DefinitionUnknown};
-  }
+}
+
+void CEditor::AddEffect(const EditorEffect& effect) {
+  // A tag repeated in a document keeps its first effect, as the effect table does.
+  if (Effects.count(effect.Tag)) return;
+  Tags.push_back(effect.Tag);
+  Effects[effect.Tag] = effect.Definitions;
+  if (!effect.Tracks.empty()) Sound.TrackLists[effect.Tag] = effect.Tracks;
+  unknownByTag_[effect.Tag] = {effect.Unknown, effect.DefinitionUnknown};
+}
+
+void CEditor::ApplyDocument(const EditorDocument& document) {
+  ClearEffects();
+  for (const EditorEffect& effect : document.Effects) AddEffect(effect);
   EmissionInterval = std::clamp(document.EmissionInterval, kMinEmissionInterval, kMaxEmissionInterval);
   unknownTop_ = document.Unknown;
   Curve.ElementTypeIndex = std::clamp(document.ElementType, 0, 2);
@@ -127,25 +134,18 @@ void CEditor::TrackChanges() {
 }
 
 void CEditor::KeepDocumentSafe() {
+  if (quitFrames_ > 0 && --quitFrames_ == 0) quitDecided_ = true;
   TrackChanges();
   // Once the user chose to quit, what they left unsaved stays so.
-  if (autosave_ && !quitDecided_)
+  if (autosave_ && quitFrames_ == 0 && !quitDecided_)
     autosave_->Update(history_.Current().Id, IsDirty(), documentPath_, [this] { return MakeDocument(); });
 }
 
 void CEditor::RestoreSnapshot(const EditorSnapshot& snapshot) {
   const std::string selected =
       TagIndex >= 0 && TagIndex < static_cast<int>(Tags.size()) ? Tags[TagIndex] : "";
-  Effects.clear();
-  Tags.clear();
-  Sound.TrackLists.clear();
-  unknownByTag_.clear();
-  for (const auto& effect : snapshot.Effects) {
-    Tags.push_back(effect->Tag);
-    Effects[effect->Tag] = effect->Definitions;
-    if (!effect->Tracks.empty()) Sound.TrackLists[effect->Tag] = effect->Tracks;
-    unknownByTag_[effect->Tag] = {effect->Unknown, effect->DefinitionUnknown};
-  }
+  ClearEffects();
+  for (const auto& effect : snapshot.Effects) AddEffect(*effect);
   EmissionInterval = snapshot.EmissionInterval;
   // The selection stays on its effect while that effect is there.
   if (const auto it = std::find(Tags.begin(), Tags.end(), selected); it != Tags.end())

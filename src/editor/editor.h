@@ -228,6 +228,9 @@ class CEditor {
 
   // ---- history (document_state.cpp)
   std::vector<EditorEffect> EffectsInOrder() const;
+  // The effects, tags, track lists and unknown keys emptied; one effect added to them.
+  void ClearEffects();
+  void AddEffect(const EditorEffect& effect);
   // Records a step when the effects changed since the last one and no widget is held.
   void TrackChanges();
   // The next recorded step takes this name (a command's change, a load).
@@ -288,5 +291,7 @@ class CEditor {
   PendingAction pendingAction_ = PendingAction::None;
   std::string pendingPath_;
   bool askingToSave_ = false;
+  std::string focusBeforeQuestion_;  // the window the question gives the keyboard back to
+  int quitFrames_ = 0;               // frames until a quit decided on takes effect
   bool quitDecided_ = false;
 };

@@ -160,7 +160,8 @@ std::string LostFieldsNotice(std::string_view targetName, std::span<const LostFi
     if (i == 0) notice += lost[i].Definitions == 1 ? " definition" : " definitions";
     notice += ')';
   }
-  if (named < lost.size()) notice.append(" and ").append(std::to_string(lost.size() - named)).append(" more fields");
+  if (named < lost.size())
+    notice.append(" and ").append(std::to_string(lost.size() - named)).append(" more fields");
   return notice;
 }
 

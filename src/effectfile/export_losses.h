@@ -23,11 +23,11 @@ struct LostField {
 // ("Mesh.PopTime", "Emission.Physics.DragCoefficient"); a physics record's fields one by one
 // ("Physics.VectorFactor"), vectors, colours and lists whole. A billboard definition's mesh
 // record and a mesh definition's billboard record are not counted (they do not play), nor the
-// effect's tag and the definition's index that every reader sets from the document's structure. A field "XMin" lost beside its
-// "XMax" makes one entry "XMin/Max", counting the definitions that lose either. A definition
-// that does not come back at all (its effect's tag cannot be held) loses every field. Throws
-// what the export throws for what the format cannot be written with (an infinity or NaN in
-// particle.json, a string that is not UTF-8), std::invalid_argument for DocumentFormat::Unknown.
+// effect's tag and the definition's index that every reader sets from the document's structure. A field
+// "XMin" lost beside its "XMax" makes one entry "XMin/Max", counting the definitions that lose either. A
+// definition that does not come back at all (its effect's tag cannot be held) loses every field. Throws what
+// the export throws for what the format cannot be written with (an infinity or NaN in particle.json, a string
+// that is not UTF-8), std::invalid_argument for DocumentFormat::Unknown.
 std::vector<LostField> FieldsLostBy(const EffectTable& table, DocumentFormat target);
 
 // The fields a notice names at most; the rest are counted ("and 97 more fields").

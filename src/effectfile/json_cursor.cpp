@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "effectfile/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

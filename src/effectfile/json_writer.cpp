@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "effectfile/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/utf8.h"
 #include "ui/item_log.h"
 
 namespace fs = std::filesystem;
@@ -20,40 +21,13 @@ namespace {
 
 const ImVec4 kProblemColour(1.0f, 0.75f, 0.3f, 1.0f);
 
-// The length of the valid UTF-8 sequence at the start of the bytes, or 0 when it is not one
-// (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t Utf8Length(std::string_view bytes) {
-  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = at(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length || at(1) < low || at(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i)
-    if (at(i) < 0x80 || at(i) > 0xBF) return 0;
-  return length;
-}
-
 // Names on disk are bytes; the library draws UTF-8, so a byte that is not part of a valid
 // sequence shows as the replacement character.
 std::string Displayable(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());
   while (!bytes.empty()) {
-    const std::size_t length = Utf8Length(bytes);
+    const std::size_t length = Utf8CharacterLength(bytes, 0);
     if (length == 0) {
       text += "\xEF\xBF\xBD";
       bytes.remove_prefix(1);

@@ -177,4 +177,13 @@ Plot::~Plot() {
   ImPlot::EndPlot();
 }
 
+std::string FocusedWindow() {
+  const ImGuiWindow* window = ImGui::GetCurrentContext() ? GImGui->NavWindow : nullptr;
+  return window && window->RootWindow ? window->RootWindow->Name : std::string();
+}
+
+void FocusWindow(const std::string& name) {
+  if (!name.empty()) ImGui::SetWindowFocus(name.c_str());
+}
+
 }  // namespace ui

@@ -37,6 +37,11 @@ bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags
 // The library's list box with the default height (up to 7 rows), each entry a logged row.
 bool ListBox(const char* label, int* current, std::span<const std::string> entries);
 
+// The top-level window that has the keyboard (empty when none), and focusing one by name: a
+// question opened over the windows gives the focus back to where the user was.
+std::string FocusedWindow();
+void FocusWindow(const std::string& name);
+
 // A plot from BeginPlot to EndPlot, open while the object tests true. It logs the frame under
 // the title (kind "Plot") and, when it ends, the area where the axes map under title + "/area"
 // (kind "PlotArea"), so that tests can aim at plot coordinates.

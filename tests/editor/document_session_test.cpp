@@ -44,23 +44,6 @@ class DocumentSession : public EditorTest {
     return Autosave(State().string(), clock_).PathFor(document);
   }
 
-  // Ctrl+click on a drag makes it a text field; the value typed and Enter.
-  void TypeInto(const std::string& label, const std::string& value, const std::string& window = "") {
-    const ImVec2 at = Find(label, window).Centre();
-    mouse_ = ImVec2(at.x - 60, at.y);
-    MoveMouse(mouse_);
-    Frame();
-    Key(SDL_SCANCODE_LCTRL, true, KMOD_LCTRL);
-    Frame();
-    MouseButton(true);
-    Frame();
-    MouseButton(false);
-    Key(SDL_SCANCODE_LCTRL, false);
-    Frame();
-    Tap(SDL_SCANCODE_A, KMOD_CTRL);
-    Type(value);
-    Tap(SDL_SCANCODE_RETURN);
-  }
   void DragSideways(const std::string& label, float dx) {
     const ImVec2 at = Find(label).Centre();
     Drag(ImVec2(at.x - 60, at.y), ImVec2(at.x - 60 + dx, at.y));
@@ -118,7 +101,7 @@ TEST_F(DocumentSession, UndoOfADragIsOneStepAndRedoBringsItBack) {
 }
 
 TEST_F(DocumentSession, UndoOfATypedValueTakesItBackWhole) {
-  TypeInto("Emission Interval", "321");
+  TypeIntoDrag("Emission Interval", "321");
   ASSERT_EQ(Editor()->EmissionInterval, 321);
   EXPECT_EQ(Editor()->History().StepCount(), 1u) << "each typed digit is not a step";
   Undo();

@@ -244,21 +244,7 @@ TEST_F(EditorWindow, CopyReplacesTheTargetAndOntoItselfChangesNothing) {
 }
 
 TEST_F(EditorWindow, EmissionIntervalStaysInRangeWhenTyped) {
-  // Ctrl+click turns the drag into a text field.
-  const ImVec2 at = Find("Emission Interval").Centre();
-  mouse_ = ImVec2(at.x - 60, at.y);
-  MoveMouse(mouse_);
-  Frame();
-  Key(SDL_SCANCODE_LCTRL, true, KMOD_LCTRL);
-  Frame();
-  MouseButton(true);
-  Frame();
-  MouseButton(false);
-  Key(SDL_SCANCODE_LCTRL, false);
-  Frame();
-  Tap(SDL_SCANCODE_A, KMOD_CTRL);
-  Type("5000");
-  Tap(SDL_SCANCODE_RETURN);
+  TypeIntoDrag("Emission Interval", "5000");
   EXPECT_EQ(Editor()->EmissionInterval, CEditor::kMaxEmissionInterval);
 }
 

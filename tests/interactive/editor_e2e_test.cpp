@@ -29,9 +29,10 @@ namespace {
 using namespace std::chrono_literals;
 
 // Where the widgets of the main window are, in the editor window's client coordinates.
-constexpr Point kSaveTextEntry{40, 73};  // the File menu's entries, one line each
-constexpr Point kSaveJsonEntry{40, 107};
-constexpr Point kLoadJsonEntry{40, 124};
+// The File menu's entries, one line each, below the editor document's five and a separator.
+constexpr Point kSaveTextEntry{40, 162};
+constexpr Point kSaveJsonEntry{40, 196};
+constexpr Point kLoadJsonEntry{40, 213};
 constexpr Point kTagField{130, 115};
 constexpr Point kSetTagButton{300, 115};
 constexpr Point kTagCombo{130, 138};

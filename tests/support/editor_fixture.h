@@ -207,6 +207,23 @@ class EditorTest : public TempFolderTest {
     }
     ADD_FAILURE() << "could not scroll to " << label;
   }
+  // Ctrl+click turns a drag into a text field: the text typed over its value, then Enter.
+  void TypeIntoDrag(const std::string& label, const std::string& text, const std::string& window = "") {
+    const ImVec2 at = Find(label, window).Centre();
+    mouse_ = ImVec2(at.x - 60, at.y);
+    MoveMouse(mouse_);
+    Frame();
+    Key(SDL_SCANCODE_LCTRL, true, KMOD_LCTRL);
+    Frame();
+    MouseButton(true);
+    Frame();
+    MouseButton(false);
+    Key(SDL_SCANCODE_LCTRL, false);
+    Frame();
+    Tap(SDL_SCANCODE_A, KMOD_CTRL);
+    Type(text);
+    Tap(SDL_SCANCODE_RETURN);
+  }
   // Clicks the text field, types the text into it and leaves it with a click elsewhere.
   void Fill(const std::string& label, const std::string& text) {
     Click(label);
