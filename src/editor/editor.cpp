@@ -184,15 +184,17 @@ void CEditor::ShowPointerButton() {
 void CEditor::ShowNotices() {
   const auto& notices = platform::GetNotices().Recent();
   if (notices.empty()) return;
+  // One line, whatever its length, so that a notice moves the widgets below it by one line
+  // only; the whole text, and the notices before it, show on hover.
   ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1.0f, 0.75f, 0.3f, 1.0f));
-  ImGui::PushTextWrapPos(0.0f);
   ImGui::TextUnformatted(notices.back().c_str());
-  ImGui::PopTextWrapPos();
   ImGui::PopStyleColor();
   ui::LogLastItem("##notice");
-  if (notices.size() > 1 && ImGui::IsItemHovered()) {
+  if (ImGui::IsItemHovered()) {
     ImGui::BeginTooltip();
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 45.0f);
     for (const std::string& notice : notices) ImGui::TextUnformatted(notice.c_str());
+    ImGui::PopTextWrapPos();
     ImGui::EndTooltip();
   }
 }

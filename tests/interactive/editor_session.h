@@ -67,6 +67,20 @@ struct Rect {
   int x0, y0, x1, y1;  // x1 and y1 excluded
 };
 
+// The pixels of the rectangle of a that differ from b's, there or lower by shiftB; -1 when the
+// pictures are missing or of different sizes.
+inline int Differing(const gfx::Image& a, const gfx::Image& b, Rect r, int shiftB = 0) {
+  if (a.width != b.width || a.height != b.height || a.Empty()) return -1;
+  int count = 0;
+  for (int y = r.y0; y < r.y1; ++y)
+    for (int x = r.x0; x < r.x1; ++x) {
+      if (y + shiftB < 0 || y + shiftB >= b.height) continue;
+      const std::uint8_t *p = a.Pixel(x, y), *q = b.Pixel(x, y + shiftB);
+      count += std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 30;
+    }
+  return count;
+}
+
 inline int Count(const gfx::Image& image, Rect r, const std::function<bool(const std::uint8_t*)>& match) {
   int count = 0;
   for (int y = r.y0; y < r.y1 && y < image.height; ++y)
