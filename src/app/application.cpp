@@ -76,10 +76,13 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
 
   FrameLoop loop(clock, system);
   loop.Run(
-      [&](std::uint64_t index) {
-        if (screenshots && options.frames != 0 && index + 1 == options.frames)
+      [&](std::uint64_t firstStep, int steps) {
+        // --frames N ends after step N: its frame is the one whose picture is kept.
+        if (screenshots && options.frames != 0 &&
+            firstStep + static_cast<std::uint64_t>(steps) == options.frames)
           CapturePresents(*manager, true);
-        manager->Update();
+        manager->SetRealtime(loop.Realtime());
+        manager->Update(steps);
         manager->Draw();
       },
       options.frames);

@@ -7,7 +7,7 @@
 #include <vector>
 
 struct CommandLine {
-  std::uint64_t frames = 0;    // --frames N: quit after N frames (0: run until closed)
+  std::uint64_t frames = 0;    // --frames N: quit after step N (0: run until closed)
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
   bool help = false;

@@ -1,7 +1,10 @@
 #pragma once
-// The fixed-step loop: pending events are always drained first, and a frame runs only
-// once at least 16 ms have passed since the last one began. The timestamp kept is the
-// time read now, so a late frame does not make the next ones hurry.
+// The real-time loop: effect time advances one fixed step per 16 ms of wall time whatever the
+// frame rate. Pending events are always drained first; a frame runs once at least 16 ms have
+// passed since the last one began, and runs the steps that are due before it draws: one when
+// the machine keeps up, more after a slow frame. At most kMaxStepsPerFrame run before a frame
+// is drawn, so that a step slower than its share cannot make every frame slower still: what
+// is beyond that is dropped, and the effect plays slower than real time, which Realtime() says.
 
 #include <cstdint>
 #include <functional>
@@ -11,14 +14,23 @@
 class FrameLoop {
  public:
   static constexpr std::uint32_t kFrameMs = 16;
+  // Frames of up to 100 ms (7 steps of 16 ms) still keep real time.
+  static constexpr int kMaxStepsPerFrame = 7;
 
   FrameLoop(platform::Clock& clock, platform::EventSource& events) : clock_(clock), events_(events) {}
 
-  // Runs frame(index) until the events ask to quit, or maxFrames frames have run (0: no
-  // limit). Returns the number of frames run.
-  std::uint64_t Run(const std::function<void(std::uint64_t)>& frame, std::uint64_t maxFrames);
+  // Runs frame(firstStep, steps) until the events ask to quit, or maxSteps steps have run (0: no
+  // limit); each frame runs its steps (1 to kMaxStepsPerFrame) and draws once. Returns the
+  // number of steps run.
+  std::uint64_t Run(const std::function<void(std::uint64_t firstStep, int steps)>& frame,
+                    std::uint64_t maxSteps);
+
+  // Effect seconds per wall second over the last second or so of frames: 1 while the machine
+  // keeps up, less when steps were dropped.
+  double Realtime() const { return realtime_; }
 
  private:
   platform::Clock& clock_;
   platform::EventSource& events_;
+  double realtime_ = 1.0;
 };

@@ -114,10 +114,10 @@ void CManager::PlaySound(const std::string& label) {
   if (soundManager_) soundManager_->Play(label);
 }
 
-void CManager::Update() {
+void CManager::Update(int steps) {
   keyboard_->Update();
   mouse_->Update();
-  CObject::UpdateAll();
+  for (int step = 0; step < steps; ++step) CObject::UpdateAll();
   if (windowSystem_) {
     for (const std::string& path : windowSystem_->TakeDroppedFiles()) editor_->OpenDroppedFile(path);
     if (const auto request = windowSystem_->TakeCloseRequest(); request != platform::CloseRequest::None)

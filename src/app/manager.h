@@ -45,8 +45,13 @@ class CManager {
   HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
     return Init(mainWindow, instance, Services{});
   }
-  void Update();
+  // One frame: the input read once, then the fixed steps due (the real-time loop runs several
+  // after a slow frame), then the editor and the camera.
+  void Update(int steps = 1);
   void Draw();
+  // Effect seconds per wall second, as the loop measures it; the editor shows it when low.
+  double GetRealtime() const { return realtime_; }
+  void SetRealtime(double realtime) { realtime_ = realtime; }
   // Releases everything in order and destroys the singleton.
   void Uninit();
 
@@ -100,6 +105,7 @@ class CManager {
   std::string title_;
   std::string failedStep_;
   bool wireframe_ = false;
+  double realtime_ = 1.0;
 
   static std::unique_ptr<CManager>& Instance();
 };

@@ -120,6 +120,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   TestMouseOverWindow();
   const float fps = ImGui::GetIO().Framerate;
   ImGui::Text("Application average %.3f ms/frame (%.1f FPS)", 1000.0f / fps, fps);
+  ShowRealtime();
   ShowNotices();
   ShowPointerButton();
   panelSizePending_ = true;
@@ -179,6 +180,15 @@ void CEditor::ShowPointerButton() {
   if (interface_ && ui::Button(PointerHidden ? "Show Pointer" : "Hide Pointer"))
     PointerHidden = !PointerHidden;
   CManager::GetInstance()->SetPointerVisible(!PointerHidden);
+}
+
+void CEditor::ShowRealtime() {
+  // On the frame-rate line, so that it moves nothing when it comes and goes.
+  const double realtime = CManager::GetInstance()->GetRealtime();
+  if (realtime >= kRealtimeShown) return;
+  ImGui::SameLine();
+  ImGui::TextColored(ImVec4(1.0f, 0.75f, 0.3f, 1.0f), "realtime %.2fx", realtime);
+  ui::LogLastItem("realtime", "Text");
 }
 
 void CEditor::ShowNotices() {

@@ -38,6 +38,8 @@ class CEditor {
   static constexpr int kPhysicsQuantityLimit = 150;
   static constexpr int kPopTimeLimit = 500;
   static constexpr int kPhysicsPopTimeLimit = 125;
+  // Below this share of real time the main window says how slowly the effect plays.
+  static constexpr double kRealtimeShown = 0.95;
 
   CEditor();
   ~CEditor();
@@ -168,6 +170,8 @@ class CEditor {
   // ---- the main window's parts, in the order they are drawn
   void ShowFileMenu();
   void ShowPointerButton();
+  // "realtime 0.62x" beside the frame rate while the effect plays slower than real time.
+  void ShowRealtime();
   void ShowNotices();
   void ShowTagCreation();
   void ShowTagList();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -38,30 +39,74 @@ class FakeTime final : public platform::Clock, public platform::EventSource {
   std::uint64_t waited_ = 0;
 };
 
-TEST(FrameLoopTest, FramesStartAtLeastSixteenMillisecondsApartAcrossTheCounterWrap) {
+TEST(FrameLoopTest, AMachineThatKeepsUpRunsOneStepAFrameSixteenMillisecondsApartAcrossTheWrap) {
   for (std::uint32_t start : {0u, 0xFFFFFFF0u, 0xFFFFFF00u}) {
     SCOPED_TRACE(start);
     FakeTime time(start);
     FrameLoop loop(time, time);
     std::vector<std::uint32_t> starts;
-    // Frames that take 0 to 30 ms of work: fast frames must wait, slow ones not be followed by a hurried one.
+    std::vector<int> counts;
+    // Frames of 0 to 15 ms of work: each waits for its turn and runs one step.
     const std::uint64_t ran = loop.Run(
-        [&](std::uint64_t index) {
+        [&](std::uint64_t first, int steps) {
+          EXPECT_EQ(first, starts.size());
           starts.push_back(time.NowMs());
-          time.Advance(static_cast<std::uint32_t>(index * 7 % 31));
+          counts.push_back(steps);
+          time.Advance(static_cast<std::uint32_t>(first * 7 % 16));
         },
         40);
     ASSERT_EQ(ran, 40u);
     ASSERT_EQ(starts.size(), 40u);
     EXPECT_EQ(starts[0] - start, 16u) << "the first frame waits one step after start-up";
-    for (size_t i = 1; i < starts.size(); ++i) {
-      const std::uint32_t gap = starts[i] - starts[i - 1];
-      EXPECT_GE(gap, 16u) << "frame " << i;
-      // The timestamp is the time read now: a slow frame is followed at once, with no catching up.
-      const std::uint32_t work = static_cast<std::uint32_t>((i - 1) * 7 % 31);
-      EXPECT_EQ(gap, std::max<std::uint32_t>(16u, work)) << "frame " << i;
-    }
+    for (size_t i = 1; i < starts.size(); ++i) EXPECT_EQ(starts[i] - starts[i - 1], 16u) << "frame " << i;
+    EXPECT_EQ(counts, std::vector<int>(40, 1));
+    EXPECT_EQ(loop.Realtime(), 1.0);
   }
+}
+
+TEST(FrameLoopTest, SlowFramesRunTheStepsDueSoEffectTimeKeepsToWallTime) {
+  FakeTime time(1000);
+  FrameLoop loop(time, time);
+  std::vector<int> counts;
+  const std::uint64_t ran = loop.Run(
+      [&](std::uint64_t, int steps) {
+        counts.push_back(steps);
+        time.Advance(50);
+      },
+      300);
+  // Frames of 50 ms: three steps each, and a fourth whenever the 2 ms left over add up to a step.
+  EXPECT_EQ(counts[1], 3);
+  EXPECT_EQ(counts[2], 3);
+  for (std::size_t i = 1; i + 1 < counts.size(); ++i)
+    EXPECT_TRUE(counts[i] == 3 || counts[i] == 4) << "frame " << i << ": " << counts[i] << " steps";
+  EXPECT_GT(std::count(counts.begin(), counts.end(), 4), 5);
+  EXPECT_EQ(ran, 300u) << "the run ends after its last step, not its last frame";
+  const std::uint32_t effectMs = 300 * FrameLoop::kFrameMs;
+  const std::uint32_t wallMs = time.NowMs() - 1000;
+  EXPECT_NEAR(static_cast<double>(effectMs) / wallMs, 1.0, 0.05) << "effect time keeps to wall time";
+  EXPECT_GT(loop.Realtime(), 0.95);
+}
+
+TEST(FrameLoopTest, StepsSlowerThanTheirShareStopCatchingUpAndRealtimeSaysSo) {
+  FakeTime time(0);
+  FrameLoop loop(time, time);
+  std::vector<int> counts;
+  // Every step costs 20 ms: catching up would make each frame longer than the one before.
+  loop.Run(
+      [&](std::uint64_t, int steps) {
+        counts.push_back(steps);
+        time.Advance(20 * static_cast<std::uint32_t>(steps));
+      },
+      400);
+  EXPECT_LE(*std::max_element(counts.begin(), counts.end()), FrameLoop::kMaxStepsPerFrame);
+  EXPECT_EQ(counts.back(), FrameLoop::kMaxStepsPerFrame) << "the frames do not grow without bound";
+  EXPECT_NEAR(loop.Realtime(), 16.0 / 20.0, 0.03);
+
+  // Frames of 100 ms still keep real time.
+  FakeTime slow(0);
+  FrameLoop hundred(slow, slow);
+  hundred.Run([&](std::uint64_t, int) { slow.Advance(100); }, 600);
+  EXPECT_GT(hundred.Realtime(), 0.95);
 }
 
 TEST(FrameLoopTest, PendingEventsAreDrainedBeforeEveryFrame) {
@@ -69,7 +114,7 @@ TEST(FrameLoopTest, PendingEventsAreDrainedBeforeEveryFrame) {
   FrameLoop loop(time, time);
   int frames = 0;
   loop.Run(
-      [&](std::uint64_t) {
+      [&](std::uint64_t, int) {
         EXPECT_EQ(time.Pending(), 0) << "a frame ran with events still queued";
         ++frames;
         time.Post(frames * 3);  // a burst arriving during the frame
@@ -83,8 +128,8 @@ TEST(FrameLoopTest, QuitEndsTheLoopBeforeTheNextFrame) {
   FakeTime time(0);
   FrameLoop loop(time, time);
   const std::uint64_t ran = loop.Run(
-      [&](std::uint64_t index) {
-        if (index == 4) time.Quit();
+      [&](std::uint64_t first, int) {
+        if (first == 4) time.Quit();
       },
       0);
   EXPECT_EQ(ran, 5u);
@@ -92,13 +137,13 @@ TEST(FrameLoopTest, QuitEndsTheLoopBeforeTheNextFrame) {
   FakeTime quitting(0);
   quitting.Quit();
   FrameLoop idle(quitting, quitting);
-  EXPECT_EQ(idle.Run([](std::uint64_t) { FAIL() << "no frame may run after a quit request"; }, 0), 0u);
+  EXPECT_EQ(idle.Run([](std::uint64_t, int) { FAIL() << "no frame may run after a quit request"; }, 0), 0u);
 }
 
 TEST(FrameLoopTest, WaitingSleepsForTheRestOfTheStepInsteadOfSpinning) {
   FakeTime time(0);
   FrameLoop loop(time, time);
-  loop.Run([&](std::uint64_t) { time.Advance(5); }, 3);
+  loop.Run([&](std::uint64_t, int) { time.Advance(5); }, 3);
   // Three frames of 5 ms work in 16 ms steps: every remaining millisecond was spent waiting.
   EXPECT_EQ(time.Waited(), 16u + 11u + 11u);
 }

@@ -329,6 +329,18 @@ TEST_F(EditorWindow, SceneWindowInputNeverReachesTheEditor) {
   EXPECT_STREQ(Editor()->TagInput.data(), "Fire");
 }
 
+TEST_F(EditorWindow, RealtimeShowsBesideTheFrameRateOnlyWhenTheEffectPlaysSlowly) {
+  EXPECT_FALSE(Shown("realtime"));
+  const float emissionY = Find("Emission Interval").min.y;
+  Manager()->SetRealtime(0.62);
+  Frame();
+  ASSERT_TRUE(Shown("realtime"));
+  EXPECT_EQ(Find("Emission Interval").min.y, emissionY) << "the readout moved the widgets below it";
+  Manager()->SetRealtime(0.96);
+  Frame();
+  EXPECT_FALSE(Shown("realtime"));
+}
+
 TEST_F(EditorWindow, NoticesShowInTheEditorWindow) {
   EXPECT_FALSE(Shown("##notice"));
   platform::GetNotices().Clear();
