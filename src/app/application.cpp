@@ -10,6 +10,7 @@
 #include "editor/editor.h"
 #include "platform/message_sink.h"
 #include "platform/termination.h"
+#include "scene/shared_state.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
     manager->Uninit();
     return 1;
   }
+  if (options.seed) Shared().SeedRandom(*options.seed);
   mainWindow->Show();
   if (!SetUpInterface(*manager, system)) {
     platform::ShowMessage(platform::kWarningCaption, "初期化に失敗しました。エディターの画面を開始できません。");

@@ -5,13 +5,14 @@
 #include "effectfile/document_conversion.h"
 
 const char* CommandLine::Usage() {
-  return "usage: particle-editor [--frames N] [--screenshot PREFIX] [--help] [DOCUMENT]\n"
+  return "usage: particle-editor [--frames N] [--seed N] [--screenshot PREFIX] [--help] [DOCUMENT]\n"
          "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
          "  DOCUMENT             an effect document (.json or .txt) to open at start; with --convert,\n"
          "                       the document to convert (of any format, told apart by content)\n"
          "  --frames N           quit after step N, in real time (a step is 16 ms; the pointer first\n"
          "                       plays the effect at step 150, then every Emission Interval steps:\n"
          "                       --frames 180 shows it playing)\n"
+         "  --seed N             both random sources from N: the same seed plays the same run\n"
          "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png "
          "(700x1000)\n"
          "  --convert OUT        write DOCUMENT to OUT and quit, without a window: as an editor\n"
@@ -20,6 +21,19 @@ const char* CommandLine::Usage() {
          "  --to FORMAT          editor (every field), json (particle.json) or text (particle.txt)\n"
          "  --help               show this text\n";
 }
+
+namespace {
+
+// The whole text as a number of the type, or nothing.
+template <typename T>
+std::optional<T> WholeNumber(const std::string& value) {
+  T number = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (ec != std::errc() || end != value.data() + value.size()) return std::nullopt;
+  return number;
+}
+
+}  // namespace
 
 std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& args, std::string* error) {
   CommandLine options;
@@ -34,13 +48,22 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
         return std::nullopt;
       }
       const std::string& value = args[++i];
-      std::uint64_t frames = 0;
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), frames);
-      if (ec != std::errc() || end != value.data() + value.size() || frames == 0) {
+      const std::optional<std::uint64_t> frames = WholeNumber<std::uint64_t>(value);
+      if (!frames || *frames == 0) {
         *error = "--frames needs a positive whole number, not '" + value + "'";
         return std::nullopt;
       }
-      options.frames = frames;
+      options.frames = *frames;
+    } else if (arg == "--seed") {
+      const std::optional<std::uint32_t> seed =
+          hasValue ? WholeNumber<std::uint32_t>(args[i + 1]) : std::nullopt;
+      if (!seed) {
+        *error = "--seed needs a whole number from 0 to 4294967295" +
+                 (hasValue ? ", not '" + args[i + 1] + "'" : std::string());
+        return std::nullopt;
+      }
+      options.seed = *seed;
+      ++i;
     } else if (arg == "--screenshot") {
       if (!hasValue || args[i + 1].empty()) {
         *error = "--screenshot needs a file prefix";

@@ -1,13 +1,8 @@
 #include "effect/random_range.h"
 
-#include <random>
-
-float RandomRange(float a, float b) {
-  // One generator per thread, seeded once from the system's nondeterministic source: results
-  // still differ from run to run, without reseeding (about 8 us) at every draw.
-  thread_local std::mt19937 generator{std::random_device{}()};
+float RangeRandom::Range(float a, float b) {
   std::uniform_int_distribution<int> draw(0, 32767);
-  const int k = draw(generator);
+  const int k = draw(generator_);
   constexpr float kStep = 1.0f / 32767.0f;
   return b + (a - b) * static_cast<float>(k) * kStep;
 }

@@ -2,6 +2,7 @@
 
 #include "app/manager.h"
 #include "effect/random_range.h"
+#include "scene/shared_state.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
 #include "particle/trail.h"
@@ -59,13 +60,13 @@ HRESULT CMeshParticle::Init() {
                            "\"; such particles draw nothing");
 
   if (m.RandomColor) {
-    m.Color.r = RandomRange(m.RandomColorMax, m.RandomColorMin);
-    m.Color.g = RandomRange(m.RandomColorMax, m.RandomColorMin);
-    m.Color.b = RandomRange(m.RandomColorMax, m.RandomColorMin);
+    m.Color.r = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
+    m.Color.g = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
+    m.Color.b = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
   }
   // The mesh particle never gives its trail a width, so the ribbon has no area.
   if (m.Trail) trail_ = CTrail::Create({}, CurrentWorld(), "");
-  if (m.UseRandom) m.Weight = RandomRange(m.RandomValueMax, m.RandomValueMin);
+  if (m.UseRandom) m.Weight = Shared().range.Range(m.RandomValueMax, m.RandomValueMin);
   motion_ = ParticleMotion(m);
   if (motion_.Life() <= 0) link_.Expire();
 

@@ -4,6 +4,7 @@
 
 #include "app/manager.h"
 #include "effect/random_range.h"
+#include "scene/shared_state.h"
 #include "app/renderer.h"
 #include "particle/particle_emitter.h"
 #include "particle/trail.h"
@@ -39,13 +40,13 @@ HRESULT CParticle::Init() {
   if (b.Trail) trail_ = CTrail::Create({}, CurrentWorld(), b.TrailTexture);
   if (b.UseAnimation) SetAnimation(b.AnimCountU, b.AnimCountV, b.AnimSpeed, b.AnimLoop);
   if (b.UseRandom) {
-    b.Weight = RandomRange(b.RandomWeightMax, b.RandomWeightMin);
-    b.RandomVelocity.x = RandomRange(b.RandomVelocityMax.x, b.RandomVelocityMin.x);
-    b.RandomVelocity.y = RandomRange(b.RandomVelocityMax.y, b.RandomVelocityMin.y);
-    b.RandomVelocity.z = RandomRange(b.RandomVelocityMax.z, b.RandomVelocityMin.z);
+    b.Weight = Shared().range.Range(b.RandomWeightMax, b.RandomWeightMin);
+    b.RandomVelocity.x = Shared().range.Range(b.RandomVelocityMax.x, b.RandomVelocityMin.x);
+    b.RandomVelocity.y = Shared().range.Range(b.RandomVelocityMax.y, b.RandomVelocityMin.y);
+    b.RandomVelocity.z = Shared().range.Range(b.RandomVelocityMax.z, b.RandomVelocityMin.z);
   }
   if (b.RandomRotateValueMax != 0.0f || b.RandomRotateValueMin != 0.0f)
-    b.RotateValue = RandomRange(b.RandomRotateValueMax, b.RandomRotateValueMin);
+    b.RotateValue = Shared().range.Range(b.RandomRotateValueMax, b.RandomRotateValueMin);
   currentVelocity_ = b.Physics.CurrentVelocity;
   collisionPending_ = b.CollisionPending;
   if (grid_) record_->gridId = grid_->Add(this);

@@ -79,7 +79,7 @@ D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3
     case Behavior_Sphere: {
       const float phi = Acos(1.0f - 2.0f * (static_cast<float>(i) + 0.5f) / count);
       const float rho = radius * Sin(phi);
-      const float distortion = RandomRange(distortionMax, distortionMin);
+      const float distortion = Shared().range.Range(distortionMax, distortionMin);
       const float theta = distortion * (static_cast<float>(i) * (2.0f * D3DX_PI)) / (Sqrt(5.0f) + 1.0f);
       return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation,
               rho * Sin(theta) * attenuation};

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "effect/random_range.h"
+#include "scene/shared_state.h"
 
 ParticleMotion::ParticleMotion(const CommonParams& params)
     : life_(params.PopTime),
@@ -20,6 +21,6 @@ ParticleMotion::Swirl ParticleMotion::TurnSwirl(CommonParams& params) {
   const double radians = angle * kDegreeToRadian;
   const Swirl push{static_cast<float>(std::sin(radians)) * radius,
                    static_cast<float>(std::cos(radians)) * radius};
-  params.RotateAngle += RandomRange(params.RandomRotateMax, params.RandomRotateMin);
+  params.RotateAngle += Shared().range.Range(params.RandomRotateMax, params.RandomRotateMin);
   return push;
 }

@@ -1,15 +1,15 @@
 #pragma once
 // The state that scene objects share across frames, in one home: the registry's lists, the
 // table of playing emitters their particles reach them through, the spawn placement
-// generator, the pointer's emission counter, the camera's turn inertia and the texture
-// offset of the scrolling mesh particles.
-// One instance serves the process; the manager resets it at start, so every run begins
-// with the same placement sequence and an empty history.
+// generator and the generator of the definitions' random ranges, the pointer's emission counter, the camera's
+// turn inertia and the texture offset of the scrolling mesh particles. One instance serves the process; the
+// manager resets it at start, so every run begins with the same placement sequence and an empty history.
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "effect/random_range.h"
 #include "platform/gfx/d3dx_math.h"
 #include "scene/emitter_slots.h"
 
@@ -82,16 +82,24 @@ struct SharedState {
   ObjectLists objects;
   EmitterSlots emitters;  // like the objects, kept across a reset: every emitter closes its own slot
   PlacementRandom placement;
+  RangeRandom range;  // the definitions' random ranges
   int emissionCounter = 0;  // frames the pointer has counted towards its next emission
   D3DXVECTOR3 cameraDrag;   // the drag velocity that keeps the camera turning after a release
   UVScroll meshUV;          // the texture offset of the scrolling mesh particles
 
-  // Back to the start of a run. The objects stay: the registry releases them at exit.
+  // Back to the start of a run: the placement sequence from 0 and the ranges unseeded (runs
+  // differ) unless a seed is given. The objects stay: the registry releases them at exit.
   void ResetForStart() {
     placement.Seed(0);
+    range.SeedFromSystem();
     emissionCounter = 0;
     cameraDrag = {};
     meshUV.Reset();
+  }
+  // Both random sources from the seed: the same seed plays the same run, frame for frame.
+  void SeedRandom(std::uint32_t seed) {
+    placement.Seed(seed);
+    range.Seed(seed);
   }
 };
 

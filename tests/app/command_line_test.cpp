@@ -39,7 +39,13 @@ TEST(CommandLine, ValidArguments) {
     EXPECT_EQ(options->document, c.document);
     EXPECT_EQ(options->convertOutput, c.convertOutput);
     EXPECT_EQ(options->convertTo, c.convertTo);
+    EXPECT_FALSE(options->seed) << "without --seed the run is not seeded";
   }
+  std::string error;
+  const auto seeded = CommandLine::Parse({"--seed", "4294967295", "--frames", "5"}, &error);
+  ASSERT_TRUE(seeded) << error;
+  EXPECT_EQ(seeded->seed, 4294967295u);
+  EXPECT_EQ(seeded->frames, 5u);
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -63,6 +69,9 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--convert", "out.json", "--screenshot", "p", "in.json"}, {"--convert", "--screenshot"}},
       {{"--convert", "o", "--to", "yaml", "in.json"}, {"--to", "yaml", "editor, json or text"}},
       {{"--to", "json", "in.json"}, {"--to", "--convert"}},
+      {{"--seed"}, {"--seed"}},
+      {{"--seed", "-1"}, {"--seed", "-1"}},
+      {{"--seed", "4294967296"}, {"--seed", "4294967296"}},  // 2^32 overflows
   };
   for (const Case& c : cases) {
     std::string error, joined;

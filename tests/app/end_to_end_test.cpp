@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+#include "editor/editor.h"
+#include "effectfile/editor_document.h"
 #include "platform/gfx/image.h"
 #include "support/source_tree.h"
 #include "support/temp_folder.h"
@@ -105,6 +107,40 @@ TEST(EndToEndTest, TheFirstEmissionGlowsAtThePointerForFiftyFrames) {
   EXPECT_EQ(At(glowing, 640, 330).r, 0) << "above the glow is the black sky";
   // Fifty active frames later the particles have died.
   EXPECT_NEAR(At(after, 640, 358).r, 57, 3);
+}
+
+// Fifty flares with random velocities: the picture depends on every draw of the ranges, and on
+// nothing else that changes from run to run.
+TEST(EndToEndTest, OneSeedPlaysTheSameRunTwiceAndAnotherSeedAnotherRun) {
+  TempFolder folder;
+  folder.KeepIfFailed();
+  EditorDocument document;
+  EditorEffect& effect = document.Effects.emplace_back();
+  effect.Tag = "Scatter";
+  ParticleParams p = CEditor::BeginDefinition();
+  p.Billboard.UseRandom = true;
+  p.Billboard.RandomVelocityMin = {-3.0f, 0.5f, -3.0f};
+  p.Billboard.RandomVelocityMax = {3.0f, 2.0f, 3.0f};
+  p.Billboard.Scale = {3.0f, 3.0f, 0.0f};
+  p.Emission.Quantity = 50;
+  effect.Definitions = {p};
+  document.SelectedTag = "Scatter";
+  std::string error;
+  const std::string path = folder.Path("scatter.effects.json");
+  ASSERT_TRUE(SaveEditorDocument(document, path, &error)) << error;
+  const auto run = [&](const std::string& name, const std::string& seed) {
+    const fs::path prefix = folder.Dir() / name;
+    EXPECT_EQ(
+        RunEditor("--frames 175 --seed " + seed + " --screenshot '" + prefix.string() + "' '" + path + "'"),
+        0);
+    return gfx::ReadImageFile(prefix.string() + "-scene.png");
+  };
+  const gfx::Image first = run("first", "7"), again = run("again", "7"), other = run("other", "8");
+  ASSERT_EQ(first.width, 1280);
+  ASSERT_EQ(again.width, 1280);
+  ASSERT_EQ(other.width, 1280);
+  EXPECT_EQ(first.rgba, again.rgba) << "the same seed played another run";
+  EXPECT_NE(first.rgba, other.rgba) << "another seed played the same run";
 }
 
 TEST(EndToEndTest, WithoutDataTheProgramSaysWhereItLookedAndShowsAnEmptyBlackScene) {

@@ -7,20 +7,44 @@
 #include <cstddef>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "editor/editor.h"
 #include "effect/random_range.h"
 
 namespace {
 
+TEST(RandomRangeTest, OneSeedGivesOneSequenceAndUnseededRunsDiffer) {
+  RangeRandom a, b, c;
+  a.Seed(7);
+  b.Seed(7);
+  c.Seed(8);
+  std::vector<float> first, second, other;
+  for (int i = 0; i < 64; ++i) {
+    first.push_back(a.Range(1.0f, 0.0f));
+    second.push_back(b.Range(1.0f, 0.0f));
+    other.push_back(c.Range(1.0f, 0.0f));
+  }
+  EXPECT_EQ(first, second);
+  EXPECT_NE(first, other);
+  // Seeded again, it starts over; from the system, it goes its own way.
+  a.Seed(7);
+  EXPECT_EQ(a.Range(1.0f, 0.0f), first[0]);
+  RangeRandom d, e;
+  std::vector<float> fromD, fromE;
+  for (int i = 0; i < 16; ++i) fromD.push_back(d.Range(1.0f, 0.0f)), fromE.push_back(e.Range(1.0f, 0.0f));
+  EXPECT_NE(fromD, fromE);
+}
+
 TEST(RandomRangeTest, EqualBoundsGiveTheBoundAndEitherOrderStaysBetween) {
-  for (float x : {0.0f, 1.5f, -3.25f, 1.0e6f}) EXPECT_EQ(RandomRange(x, x), x);
+  RangeRandom random;
+  for (float x : {0.0f, 1.5f, -3.25f, 1.0e6f}) EXPECT_EQ(random.Range(x, x), x);
   for (auto [a, b] : {std::pair{1.0f, 0.0f}, std::pair{0.0f, 1.0f}}) {
     SCOPED_TRACE(a);
     float low = 1.0f, high = 0.0f;
     int outside = 0;
     for (int i = 0; i < 20000; ++i) {
-      const float v = RandomRange(a, b);
+      const float v = random.Range(a, b);
       if (v < 0.0f || v > 1.0f) ++outside;
       low = std::min(low, v);
       high = std::max(high, v);
