@@ -25,13 +25,6 @@ class FakeClock final : public platform::Clock {
   std::uint32_t now_ = 1000;
 };
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // An interactive run: autosaves on, timed by a clock the test moves.
 class DocumentSession : public EditorTest {
  protected:
@@ -336,13 +329,13 @@ TEST_F(DocumentSession, AutosaveFollowsTheQuietIntervalAndNeverRunsWithoutChange
   EXPECT_EQ(saved.Effects, Editor()->MakeDocument().Effects);
 
   // Changes that never pause are still saved every period.
-  const std::string first = ReadFile(AutosaveOf());
+  const std::string first = FileContents(AutosaveOf());
   for (std::uint32_t t = 0; t < Autosave::kPeriodMs; t += 1000) {
     Click("+");
     clock_.Advance(1000);
   }
   Frame();
-  EXPECT_NE(ReadFile(AutosaveOf()), first);
+  EXPECT_NE(FileContents(AutosaveOf()), first);
 }
 
 TEST_F(DocumentSession, RecoverOffersANewerAutosaveAndMarksTheDocumentUnsaved) {

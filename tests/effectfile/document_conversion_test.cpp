@@ -13,13 +13,6 @@
 
 namespace {
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class DocumentConversionTest : public TempFolderTest {
  protected:
   // Converts and returns what was told; the status goes to *status.
@@ -33,7 +26,7 @@ class DocumentConversionTest : public TempFolderTest {
     int status = -1;
     EXPECT_EQ(Convert(in, out, target, &status), "") << in;
     EXPECT_EQ(status, 0) << in;
-    return Contents(out);
+    return FileContents(out);
   }
 };
 
@@ -43,10 +36,11 @@ TEST_F(DocumentConversionTest, RuntimeDocumentsComeBackByteForByteThroughTheEdit
     std::string name, bytes;
     DocumentFormat format;
   };
-  std::vector<Case> cases = {{"sample.json", Contents(SourcePath("fuzz/corpus/particle_json/several.json")),
-                              DocumentFormat::ParticleJson},
-                             {"sample.txt", Contents(SourcePath("fuzz/corpus/particle_text/several.txt")),
-                              DocumentFormat::ParticleText}};
+  std::vector<Case> cases = {
+      {"sample.json", FileContents(SourcePath("fuzz/corpus/particle_json/several.json")),
+       DocumentFormat::ParticleJson},
+      {"sample.txt", FileContents(SourcePath("fuzz/corpus/particle_text/several.txt")),
+       DocumentFormat::ParticleText}};
   for (unsigned seed = 0; seed < 6; ++seed) {
     const EffectTable table = RandomEffects(seed, true).Table(4);
     EffectTable fromJson, fromText;
@@ -82,7 +76,7 @@ TEST_F(DocumentConversionTest, WhatTheTargetCannotHoldIsToldAndTheRestWritten) {
   EXPECT_EQ(Convert(input, Path("particle.json"), DocumentFormat::ParticleJson, &status),
             "particle.json cannot hold TrailWidth (1 definition)\n");
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(Contents(Path("particle.json")), ParticleJsonText(table));
+  EXPECT_EQ(FileContents(Path("particle.json")), ParticleJsonText(table));
 }
 
 TEST_F(DocumentConversionTest, AnInputThatCannotBeReadOrAnOutputThatCannotBeMadeWritesNothing) {
@@ -116,7 +110,7 @@ TEST_F(DocumentConversionTest, AnInputThatCannotBeReadOrAnOutputThatCannotBeMade
     EXPECT_EQ(status, 1) << c.input;
     EXPECT_NE(told.find(c.message), std::string::npos) << told;
     EXPECT_TRUE(told.ends_with("; nothing was written\n")) << told;
-    EXPECT_EQ(Contents(Path("out")), "kept");
+    EXPECT_EQ(FileContents(Path("out")), "kept");
   }
 }
 
@@ -130,7 +124,7 @@ TEST_F(DocumentConversionTest, TargetsAreNamedOrFollowTheOutputsNameAndInputsAre
   EXPECT_EQ(ConversionTargetOf("fire.effects.json"), DocumentFormat::Editor);
 
   // A text document under a JSON name is read as text.
-  const std::string text = Contents(SourcePath("fuzz/corpus/particle_text/several.txt"));
+  const std::string text = FileContents(SourcePath("fuzz/corpus/particle_text/several.txt"));
   const std::string input = Write("misnamed.json", text);
   EXPECT_EQ(Quietly(input, Path("again.txt"), DocumentFormat::ParticleText), text);
 }

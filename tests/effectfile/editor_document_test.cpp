@@ -14,13 +14,6 @@
 
 namespace {
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A small document with a known shape, written by hand as a user might edit one.
 std::string Hand(const std::string& definition, const std::string& version = "1") {
   return "{\n  \"Format\": \"particle-editor\",\n  \"Version\": " + version +
@@ -231,7 +224,7 @@ TEST_F(EditorDocumentTest, FilesNameThemselvesInEveryFailureAndAFailedSaveReplac
   EXPECT_FALSE(SaveEditorDocument(bad, path, &error));
   EXPECT_EQ(error, path + ": Effects[1].Tag is not UTF-8 text, which JSON cannot hold");
   EXPECT_FALSE(SaveEditorDocument(document, Path("no/such/folder.json"), &error));
-  EXPECT_EQ(Contents(path), "old");
+  EXPECT_EQ(FileContents(path), "old");
 }
 
 TEST_F(EditorDocumentTest, TableKeepsTheFirstOfARepeatedTagAndFromTableWrapsAllInTagOrder) {
@@ -261,7 +254,7 @@ TEST_F(EditorDocumentTest, FormatsAreToldApartByContentAndNothingElse) {
       {"null\n", DocumentFormat::ParticleJson},
       {R"({"Other": 1, "PARTICLE": []})", DocumentFormat::ParticleJson},
       {ParticleText(table), DocumentFormat::ParticleText},
-      {Contents(SourcePath("fuzz/corpus/particle_text/several.txt")), DocumentFormat::ParticleText},
+      {FileContents(SourcePath("fuzz/corpus/particle_text/several.txt")), DocumentFormat::ParticleText},
       {"", DocumentFormat::Unknown},
       {"{\"Effects\": []}", DocumentFormat::Unknown},
       {"\x89PNG\r\n\x1a\n", DocumentFormat::Unknown},

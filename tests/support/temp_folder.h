@@ -11,7 +11,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+
+// A file's whole content as bytes (empty when it cannot be read).
+inline std::string FileContents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
 
 class TempFolder {
  public:
