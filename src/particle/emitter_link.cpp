@@ -7,6 +7,11 @@ CParticleEmitter* EmitterLink::Emitter() const {
   return Shared().emitters.Resolve(id_);
 }
 
+RangeRandom& EmitterLink::Random() const {
+  CParticleEmitter* emitter = Emitter();
+  return emitter ? emitter->Random() : Shared().range;
+}
+
 void EmitterLink::Expire() {
   dropSweep_ = Shared().emitters.NoteExpired(id_);
 }

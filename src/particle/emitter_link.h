@@ -12,6 +12,7 @@
 class CMeshParticle;
 class CParticle;
 class CParticleEmitter;
+class RangeRandom;
 
 class EmitterLink {
  public:
@@ -21,6 +22,9 @@ class EmitterLink {
   // The emitter while it plays; null once it ended, after the particle left it, or for a
   // particle made without one.
   CParticleEmitter* Emitter() const;
+  // Where the particle's random values come from: its emitter's own stream, so that an
+  // emission plays the same whatever else plays beside it; the shared one without an emitter.
+  RangeRandom& Random() const;
   // The particle's life ran out: the emitter drops it (marks it dead, off its list) at its
   // next sweep.
   void Expire();

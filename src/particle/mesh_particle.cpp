@@ -59,14 +59,15 @@ HRESULT CMeshParticle::Init() {
     platform::ReportNotice("mesh particle: the model catalog has no model \"" + m.ModelTag +
                            "\"; such particles draw nothing");
 
+  RangeRandom& random = link_.Random();
   if (m.RandomColor) {
-    m.Color.r = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
-    m.Color.g = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
-    m.Color.b = Shared().range.Range(m.RandomColorMax, m.RandomColorMin);
+    m.Color.r = random.Range(m.RandomColorMax, m.RandomColorMin);
+    m.Color.g = random.Range(m.RandomColorMax, m.RandomColorMin);
+    m.Color.b = random.Range(m.RandomColorMax, m.RandomColorMin);
   }
   // The mesh particle never gives its trail a width, so the ribbon has no area.
   if (m.Trail) trail_ = CTrail::Create({}, CurrentWorld(), "");
-  if (m.UseRandom) m.Weight = Shared().range.Range(m.RandomValueMax, m.RandomValueMin);
+  if (m.UseRandom) m.Weight = random.Range(m.RandomValueMax, m.RandomValueMin);
   motion_ = ParticleMotion(m);
   if (motion_.Life() <= 0) link_.Expire();
 
@@ -138,7 +139,7 @@ void CMeshParticle::Update() {
   m.Rotation.y += m.RotateValue;
   if (motion_.Swirls()) {
     // Unlike a billboard's, the swirl adds to the velocity it has, so the path spirals.
-    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(m);
+    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(m, link_.Random());
     m.Velocity.x += push.x;
     m.Velocity.z += push.z;
   }

@@ -39,14 +39,15 @@ HRESULT CParticle::Init() {
   // The trail starts where the particle is, not from a world matrix no draw has set yet.
   if (b.Trail) trail_ = CTrail::Create({}, CurrentWorld(), b.TrailTexture);
   if (b.UseAnimation) SetAnimation(b.AnimCountU, b.AnimCountV, b.AnimSpeed, b.AnimLoop);
+  RangeRandom& random = link_.Random();
   if (b.UseRandom) {
-    b.Weight = Shared().range.Range(b.RandomWeightMax, b.RandomWeightMin);
-    b.RandomVelocity.x = Shared().range.Range(b.RandomVelocityMax.x, b.RandomVelocityMin.x);
-    b.RandomVelocity.y = Shared().range.Range(b.RandomVelocityMax.y, b.RandomVelocityMin.y);
-    b.RandomVelocity.z = Shared().range.Range(b.RandomVelocityMax.z, b.RandomVelocityMin.z);
+    b.Weight = random.Range(b.RandomWeightMax, b.RandomWeightMin);
+    b.RandomVelocity.x = random.Range(b.RandomVelocityMax.x, b.RandomVelocityMin.x);
+    b.RandomVelocity.y = random.Range(b.RandomVelocityMax.y, b.RandomVelocityMin.y);
+    b.RandomVelocity.z = random.Range(b.RandomVelocityMax.z, b.RandomVelocityMin.z);
   }
   if (b.RandomRotateValueMax != 0.0f || b.RandomRotateValueMin != 0.0f)
-    b.RotateValue = Shared().range.Range(b.RandomRotateValueMax, b.RandomRotateValueMin);
+    b.RotateValue = random.Range(b.RandomRotateValueMax, b.RandomRotateValueMin);
   currentVelocity_ = b.Physics.CurrentVelocity;
   collisionPending_ = b.CollisionPending;
   if (grid_) record_->gridId = grid_->Add(this);
@@ -142,7 +143,7 @@ void CParticle::Update() {
 
   if (motion_.Swirls()) {
     // The swirl sets the velocity about the definition's, so the path circles.
-    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(record_->params);
+    const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(record_->params, link_.Random());
     velocity.x = push.x + record_->params.Velocity.x;
     velocity.z = push.z + record_->params.Velocity.z;
   }

@@ -19,8 +19,7 @@ float Sqrt(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x)
 
 // The Random_Circle candidate: both draws are made whether used or not, so the sequence
 // does not depend on which particles use it.
-D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
-  PlacementRandom& random = Shared().placement;
+D3DXVECTOR3 CircleCandidate(PlacementRandom& random, float createRange, float altitude) {
   constexpr float kMax = static_cast<float>(PlacementRandom::kMax);
   const float a = static_cast<float>(random.Next()) / kMax * 2.0f * D3DX_PI;
   const float r = Sqrt(static_cast<float>(random.Next()) / kMax) * (createRange * 360.0f);
@@ -30,8 +29,31 @@ D3DXVECTOR3 CircleCandidate(float createRange, float altitude) {
 }  // namespace
 
 CParticleEmitter* CParticleEmitter::Create(const std::string& tag) {
+  return Create(tag, Shared().range.NextSeed());
+}
+
+CParticleEmitter* CParticleEmitter::Emit(const std::string& tag, D3DXVECTOR3 pos) {
+  const PlacementRandom placement = Shared().placement;
+  CParticleEmitter* emitter = Create(tag);
+  emitter->record_ = {tag, pos, placement, emitter->record_.rangeSeed};
+  emitter->SetPos(pos);
+  return emitter;
+}
+
+CParticleEmitter* CParticleEmitter::Replay(const EmissionRecord& record) {
+  CParticleEmitter* emitter = Create(record.tag, record.rangeSeed);
+  emitter->record_ = record;
+  PlacementRandom placement = record.placement;
+  emitter->Place(record.position, placement);
+  return emitter;
+}
+
+CParticleEmitter* CParticleEmitter::Create(const std::string& tag, std::uint32_t rangeSeed) {
   auto* emitter = new CParticleEmitter();
   emitter->tag_ = tag;
+  emitter->random_ = std::make_unique<RangeRandom>(rangeSeed);
+  emitter->record_.tag = tag;
+  emitter->record_.rangeSeed = rangeSeed;
   emitter->id_ = Shared().emitters.Open(emitter);
   std::vector<ParticleParams> definitions;
   if (EffectTable* table = CManager::GetInstance()->GetEffectTable()) definitions = (*table)[tag];
@@ -79,7 +101,7 @@ D3DXVECTOR3 CParticleEmitter::Direction(const EmissionParams& emission, const D3
     case Behavior_Sphere: {
       const float phi = Acos(1.0f - 2.0f * (static_cast<float>(i) + 0.5f) / count);
       const float rho = radius * Sin(phi);
-      const float distortion = Shared().range.Range(distortionMax, distortionMin);
+      const float distortion = random_->Range(distortionMax, distortionMin);
       const float theta = distortion * (static_cast<float>(i) * (2.0f * D3DX_PI)) / (Sqrt(5.0f) + 1.0f);
       return {rho * Cos(theta) * attenuation, radius * Cos(phi) * attenuation,
               rho * Sin(theta) * attenuation};
@@ -142,12 +164,14 @@ void CParticleEmitter::SpawnMeshes(const EmissionParams& emission) {
   ++meshCursor_;
 }
 
-void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
+void CParticleEmitter::SetPos(D3DXVECTOR3 pos) { Place(pos, Shared().placement); }
+
+void CParticleEmitter::Place(D3DXVECTOR3 pos, PlacementRandom& placement) {
   lastPos_ = pos;
   for (CParticle* particle : particles_) {
     const BillboardParams& b = particle->GetParams();
     const D3DXVECTOR3 p = pos + b.PosOffset;
-    D3DXVECTOR3 c = CircleCandidate(b.CreateRange, b.Altitude);
+    D3DXVECTOR3 c = CircleCandidate(placement, b.CreateRange, b.Altitude);
     if (b.RandomCreate == Default) {
       particle->SetPos(p);
       continue;
@@ -169,7 +193,7 @@ void CParticleEmitter::SetPos(D3DXVECTOR3 pos) {
   for (CMeshParticle* particle : meshParticles_) {
     const MeshParams& m = particle->GetParams();
     const D3DXVECTOR3 p = pos + m.PosOffset;
-    const D3DXVECTOR3 c = CircleCandidate(m.CreateRange, m.Altitude);
+    const D3DXVECTOR3 c = CircleCandidate(placement, m.CreateRange, m.Altitude);
     particle->SetPos(m.CreateRandomPos ? c : p);
   }
 }

@@ -8,12 +8,23 @@
 #include <vector>
 
 #include "effect/particle_params.h"
+#include "effect/random_range.h"
 #include "particle/physics_grid.h"
 #include "scene/emitter_slots.h"
 #include "scene/object.h"
 
 class CParticle;
 class CMeshParticle;
+
+// What an emission needs to be played again exactly: the effect, the place, where the
+// placement sequence stood before its draws, and the seed of its own stream of range draws.
+// The definitions are the effect's as they are when it is replayed, so an edit shows.
+struct EmissionRecord {
+  std::string tag;
+  D3DXVECTOR3 position;
+  PlacementRandom placement;
+  std::uint32_t rangeSeed = 0;
+};
 
 class CParticleEmitter : public CObject {
  public:
@@ -22,7 +33,13 @@ class CParticleEmitter : public CObject {
   static constexpr int kMaxQuantity = 100'000;
 
   // The table's definitions of the tag are copied; a tag the table lacks is added to it empty.
+  // The emitter's own random stream is seeded from the shared one.
   static CParticleEmitter* Create(const std::string& tag);
+  // An emission of the tag placed at pos, drawing from the shared placement sequence; its
+  // record plays it again.
+  static CParticleEmitter* Emit(const std::string& tag, D3DXVECTOR3 pos);
+  // The recorded emission again, as it first played; the shared random sources stay as they are.
+  static CParticleEmitter* Replay(const EmissionRecord& record);
 
   // Its slot closes in Uninit, which the registry runs before deleting; closing again is ignored.
   ~CParticleEmitter() override { Shared().emitters.Close(id_); }
@@ -47,11 +64,17 @@ class CParticleEmitter : public CObject {
   EmitterSlots::Id GetId() const { return id_; }
   // The sound track played, empty while none has.
   const std::string& GetPlayedSound() const { return playedSound_; }
+  // How to play this emission again (for an emitter made by Emit or Replay).
+  const EmissionRecord& GetRecord() const { return record_; }
+  // The stream its particles draw their random values from.
+  RangeRandom& Random() { return *random_; }
 
  private:
   friend class EmitterLink;  // takes off the list a particle that ends while listed
 
   CParticleEmitter() = default;
+  static CParticleEmitter* Create(const std::string& tag, std::uint32_t rangeSeed);
+  void Place(D3DXVECTOR3 pos, PlacementRandom& placement);
   // Marks dead and stops listing every particle whose life ran out.
   void DropExpired();
   void Unlist(CParticle* particle) { std::erase(particles_, particle); }
@@ -82,4 +105,7 @@ class CParticleEmitter : public CObject {
   bool soundPending_ = true;
   std::string playedSound_;
   D3DXVECTOR3 lastPos_;
+  // Apart, on the heap: the generator's state is kilobytes, more than a pool slot holds.
+  std::unique_ptr<RangeRandom> random_;
+  EmissionRecord record_;
 };

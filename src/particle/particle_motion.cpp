@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "effect/random_range.h"
-#include "scene/shared_state.h"
 
 ParticleMotion::ParticleMotion(const CommonParams& params)
     : life_(params.PopTime),
@@ -14,13 +12,13 @@ ParticleMotion::ParticleMotion(const CommonParams& params)
       destColor_(params.DestColor),
       swirls_(params.RotateActive) {}
 
-ParticleMotion::Swirl ParticleMotion::TurnSwirl(CommonParams& params) {
+ParticleMotion::Swirl ParticleMotion::TurnSwirl(CommonParams& params, RangeRandom& random) {
   // Trigonometry in double precision on the single-precision angle, rounded back to single.
   const float angle = params.RotateAngle;
   const float radius = params.RotateRadius * angle;
   const double radians = angle * kDegreeToRadian;
   const Swirl push{static_cast<float>(std::sin(radians)) * radius,
                    static_cast<float>(std::cos(radians)) * radius};
-  params.RotateAngle += Shared().range.Range(params.RandomRotateMax, params.RandomRotateMin);
+  params.RotateAngle += random.Range(params.RandomRotateMax, params.RandomRotateMin);
   return push;
 }

@@ -6,6 +6,7 @@
 // this keeps the rules and the frame counters, not the order of a frame.
 
 #include "effect/particle_params.h"
+#include "effect/random_range.h"
 #include "platform/gfx/d3dx_math.h"
 
 class ParticleMotion {
@@ -26,7 +27,7 @@ class ParticleMotion {
   bool Swirls() const { return swirls_; }
   // The push of the swirl at the angle and radius now, the angle then turning on by a draw
   // between RandomRotateMin and RandomRotateMax. Reads and moves the particle's RotateAngle.
-  static Swirl TurnSwirl(CommonParams& params);
+  static Swirl TurnSwirl(CommonParams& params, RangeRandom& random);
   // From FallDelay active frames on, the weight pulls the velocity down each frame.
   void Fall(D3DXVECTOR3& velocity) const {
     if (activeFrames_ >= fallDelay_) velocity.y -= weight_;

@@ -65,7 +65,8 @@ TEST(ParticleMotionTest, SwirlPushesByTheAngleAndRadiusThenTurnsTheAngle) {
   c.RotateRadius = 0.01f;  // times the angle: 0.9
   c.RandomRotateMin = c.RandomRotateMax = 15.0f;
   EXPECT_TRUE(ParticleMotion(c).Swirls());
-  const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(c);
+  RangeRandom random;
+  const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(c, random);
   EXPECT_NEAR(push.x, 0.9f, 1e-6f);
   EXPECT_NEAR(push.z, 0.0f, 1e-6f);
   EXPECT_EQ(c.RotateAngle, 105.0f);
