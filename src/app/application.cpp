@@ -64,6 +64,11 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   // A document named on the command line opens as the File menu opens one; with --frames a
   // document that could not be read, from either, makes the run fail once it is over.
   CEditor* editor = manager->GetEditor();
+  editor->Preview.Playing = !options.paused;
+  if (options.seed) {
+    editor->Preview.Repeatable = true;
+    editor->Preview.Seed = *options.seed;
+  }
   if (!options.document.empty()) editor->OpenDocument(options.document);
   // Automated runs never ask, offer no recovery and leave autosaves alone.
   if (options.frames == 0) {

@@ -5,7 +5,8 @@
 #include "effectfile/document_conversion.h"
 
 const char* CommandLine::Usage() {
-  return "usage: particle-editor [--frames N] [--seed N] [--screenshot PREFIX] [--help] [DOCUMENT]\n"
+  return "usage: particle-editor [--frames N] [--seed N] [--paused] [--screenshot PREFIX] [--help] "
+         "[DOCUMENT]\n"
          "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
          "  DOCUMENT             an effect document (.json or .txt) to open at start; with --convert,\n"
          "                       the document to convert (of any format, told apart by content)\n"
@@ -13,6 +14,7 @@ const char* CommandLine::Usage() {
          "                       plays the effect at step 150, then every Emission Interval steps:\n"
          "                       --frames 180 shows it playing)\n"
          "  --seed N             both random sources from N: the same seed plays the same run\n"
+         "  --paused             start with the preview paused (Space plays)\n"
          "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png "
          "(700x1000)\n"
          "  --convert OUT        write DOCUMENT to OUT and quit, without a window: as an editor\n"
@@ -64,6 +66,8 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       }
       options.seed = *seed;
       ++i;
+    } else if (arg == "--paused") {
+      options.paused = true;
     } else if (arg == "--screenshot") {
       if (!hasValue || args[i + 1].empty()) {
         *error = "--screenshot needs a file prefix";
@@ -102,8 +106,8 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       *error = "--convert needs a DOCUMENT to read";
       return std::nullopt;
     }
-    if (options.frames != 0 || !options.screenshotPrefix.empty()) {
-      *error = "--convert opens no window: --frames and --screenshot do not go with it";
+    if (options.frames != 0 || !options.screenshotPrefix.empty() || options.paused) {
+      *error = "--convert opens no window: --frames, --paused and --screenshot do not go with it";
       return std::nullopt;
     }
   }

@@ -9,6 +9,7 @@
 struct CommandLine {
   std::uint64_t frames = 0;    // --frames N: quit after step N (0: run until closed)
   std::optional<std::uint32_t> seed;  // --seed N: both random sources from N, a repeatable run
+  bool paused = false;  // --paused: the preview starts paused
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
   bool help = false;

@@ -5,6 +5,7 @@
 
 #include "app/child_window.h"
 #include "app/light.h"
+#include "app/preview_player.h"
 #include "app/renderer.h"
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
@@ -103,6 +104,7 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   pointer_ = CPointer::Create(D3DXVECTOR3(0.0f, 10.0f, 0.0f));
   editor_ = std::make_unique<CEditor>();
   editor_->Init();
+  previewPlayer_ = std::make_unique<PreviewPlayer>();
 
   CObjectX* floor = CObjectX::Create("PLANE", D3DXVECTOR3(0.0f, 0.0f, 0.0f));
   floor->SetScale(D3DXVECTOR3(100.0f, 0.0f, 100.0f));
@@ -117,7 +119,11 @@ void CManager::PlaySound(const std::string& label) {
 void CManager::Update(int steps) {
   keyboard_->Update();
   mouse_->Update();
-  for (int step = 0; step < steps; ++step) CObject::UpdateAll();
+  if (previewPlayer_ && editor_) {
+    previewPlayer_->Advance(steps, editor_->Preview);
+  } else {
+    for (int step = 0; step < steps; ++step) CObject::UpdateAll();
+  }
   if (windowSystem_) {
     for (const std::string& path : windowSystem_->TakeDroppedFiles()) editor_->OpenDroppedFile(path);
     if (const auto request = windowSystem_->TakeCloseRequest(); request != platform::CloseRequest::None)
@@ -152,6 +158,7 @@ void CManager::Draw() {
 void CManager::Uninit() {
   CObject::ReleaseAll();
   pointer_ = nullptr;
+  previewPlayer_.reset();
   if (editor_) editor_->Uninit();
   editor_.reset();
   if (textureManager_) textureManager_->Clear();

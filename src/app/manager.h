@@ -17,6 +17,7 @@ class CInputMouse;
 class CLight;
 class CModelManager;
 class CPointer;
+class PreviewPlayer;
 class CRenderer;
 class CShaderManager;
 class CSoundManager;
@@ -46,7 +47,7 @@ class CManager {
     return Init(mainWindow, instance, Services{});
   }
   // One frame: the input read once, then the fixed steps due (the real-time loop runs several
-  // after a slow frame), then the editor and the camera.
+  // after a slow frame) as the preview's transport plays them, then the editor and the camera.
   void Update(int steps = 1);
   void Draw();
   // Effect seconds per wall second, as the loop measures it; the editor shows it when low.
@@ -70,6 +71,7 @@ class CManager {
   bool IsPointerVisible() const;
   void SetPointerVisible(bool visible);
   CEditor* GetEditor() const { return editor_.get(); }
+  PreviewPlayer* GetPreviewPlayer() const { return previewPlayer_.get(); }
   EffectTable* GetEffectTable() const { return effectTable_.get(); }
   // True while the mouse is over one of the editor's windows.
   bool MouseOverEditor() const;
@@ -100,6 +102,7 @@ class CManager {
   CPointer* pointer_ = nullptr;  // owned by the object registry
   std::unique_ptr<EffectTable> effectTable_;
   std::unique_ptr<CEditor> editor_;
+  std::unique_ptr<PreviewPlayer> previewPlayer_;
   platform::Window* mainWindow_ = nullptr;
   platform::WindowSystem* windowSystem_ = nullptr;
   std::string title_;

@@ -115,6 +115,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   }
 
   HandleShortcuts();
+  HandlePreviewShortcuts();
   ui::Begin("Hello, world!", nullptr, ImGuiWindowFlags_MenuBar);
   ShowFileMenu();
   TestMouseOverWindow();
@@ -144,6 +145,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   ui::Checkbox("Another Window", &showAnother);
   ShowDialogs();
   ImGui::End();
+  ShowPreviewWindow();
 
   if (showAnother) {
     BeginPanelWindow("Another Window", &showAnother);

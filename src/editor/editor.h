@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "editor/autosave.h"
+#include "editor/preview_controls.h"
 #include "editor/recent_files.h"
 #include "editor/undo_history.h"
 #include "effect/effect_table.h"
@@ -128,6 +129,9 @@ class CEditor {
   bool ShowSounds = false;
   bool ShowMain = true;
   bool ShowAnother = false;
+  bool ShowPreview = true;
+  // The scene's transport, which the preview player acts on once a frame.
+  PreviewControls Preview;
   // The 3D pointer stays hidden while set; it takes the pointer's visibility at the first
   // frame, so a pointer that starts visible is hidden from then on.
   bool PointerHidden = false;
@@ -182,6 +186,12 @@ class CEditor {
   void ShowEmissionInterval();
   void ShowPanelWindows();
   void ShowSoundPanel(EmissionParams& e);
+
+  // ---- the "Preview" window, its menu and its keys (preview_window.cpp)
+  void ShowPreviewWindow();
+  void ShowPreviewMenu();
+  void HandlePreviewShortcuts();
+  void StepPreview();
 
   // ---- the "Particles" window's panels
   void ShowParticlePanel(ParticleParams& def);
@@ -298,4 +308,5 @@ class CEditor {
   std::string focusBeforeQuestion_;  // the window the question gives the keyboard back to
   int quitFrames_ = 0;               // frames until a quit decided on takes effect
   bool quitDecided_ = false;
+  int stepKeyHeld_ = 0;  // frames the scene window's period key has been held
 };

@@ -86,6 +86,7 @@ void CEditor::ShowFileMenu() {
     ImGui::EndMenu();
   }
   ShowEditMenu();
+  ShowPreviewMenu();
   ShowDocumentName();
   ImGui::EndMenuBar();
 }
@@ -144,7 +145,7 @@ void CEditor::ShowDocumentName() {
 
 void CEditor::HandleShortcuts() {
   bool ctrl = false, shift = false, typing = false;
-  auto pressed = [](char letter) { return ImGui::IsKeyPressed(platform::LetterKeyIndex(letter), false); };
+  auto pressed = [](char letter) { return ImGui::IsKeyPressed(platform::CharacterKeyIndex(letter), false); };
   bool z = false, y = false, s = false, c = false, v = false;
   if (interface_ && ImGui::GetCurrentContext()) {
     const ImGuiIO& io = ImGui::GetIO();

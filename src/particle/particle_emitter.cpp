@@ -228,7 +228,8 @@ void CParticleEmitter::Update() {
   if (emissionDefs_.empty()) return;  // an effect without definitions has no tracks
   for (const SoundTrack& track : emissionDefs_.front().SoundTracks) {
     if (track.Start > frameCounter_ || !soundPending_) continue;
-    CManager::GetInstance()->PlaySound(track.TrackSound);
+    // A seek passes the track's start silently; it is not played late.
+    if (!Shared().replaying) CManager::GetInstance()->PlaySound(track.TrackSound);
     playedSound_ = track.TrackSound;
     soundPending_ = false;
   }

@@ -97,6 +97,21 @@ void CObject::ReleaseAll() {
   }
 }
 
+void CObject::PurgeDead() {
+  ObjectLists& lists = Shared().objects;
+  for (bool purged = true; purged;) {
+    purged = false;
+    for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority) {
+      for (CObject* object = lists.top[priority]; object;) {
+        CObject* next = object->next_;
+        purged = purged || object->IsDeath();
+        PurgeIfDead(object);
+        object = next;
+      }
+    }
+  }
+}
+
 void CObject::PurgeIfDead(CObject* object) {
   if (!object->IsDeath()) return;
   ObjectLists& lists = Shared().objects;

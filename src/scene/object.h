@@ -64,6 +64,8 @@ class CObject {
   static void UpdateAll();
   static void DrawAll();
   static void ReleaseAll();
+  // Deletes every dead object now, and those that their ending marks dead in turn.
+  static void PurgeDead();
 
   // For inspection (tests, tools): the head of a level's list and an object's neighbours.
   static CObject* Head(int priority) { return Shared().objects.top[priority]; }

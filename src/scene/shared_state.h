@@ -86,6 +86,9 @@ struct SharedState {
   int emissionCounter = 0;  // frames the pointer has counted towards its next emission
   D3DXVECTOR3 cameraDrag;   // the drag velocity that keeps the camera turning after a release
   UVScroll meshUV;          // the texture offset of the scrolling mesh particles
+  // Set while a seek plays an emission again without drawing: the pointer holds still and
+  // emits nothing, and no sound plays.
+  bool replaying = false;
 
   // Back to the start of a run: the placement sequence from 0 and the ranges unseeded (runs
   // differ) unless a seed is given. The objects stay: the registry releases them at exit.

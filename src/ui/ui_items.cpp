@@ -102,6 +102,22 @@ bool DragFloat3(const char* label, float* values, float speed, float min, float 
   return frame(ImGui::DragFloat3(label, values, speed, min, max, format), label, "DragFloat3");
 }
 
+bool SliderInt(const char* label, int* value, int min, int max, const char* format) {
+  const FrameLog frame;
+  return frame(ImGui::SliderInt(label, value, min, max, format), label, "SliderInt");
+}
+
+bool SliderFloat(const char* label, float* value, float min, float max, const char* format,
+                 ImGuiSliderFlags flags) {
+  const FrameLog frame;
+  return frame(ImGui::SliderFloat(label, value, min, max, format, flags), label, "SliderFloat");
+}
+
+bool InputScalar(const char* label, ImGuiDataType type, void* value, ImGuiInputTextFlags flags) {
+  const FrameLog frame;
+  return frame(ImGui::InputScalar(label, type, value, nullptr, nullptr, nullptr, flags), label, "InputScalar");
+}
+
 bool CollapsingHeader(const char* label) {
   return Logged(ImGui::CollapsingHeader(label), label, "CollapsingHeader");
 }
@@ -112,6 +128,10 @@ bool Selectable(const char* label, bool selected) {
 
 bool MenuItem(const char* label, const char* shortcut, bool enabled) {
   return Logged(ImGui::MenuItem(label, shortcut, false, enabled), label, "MenuItem");
+}
+
+bool MenuItem(const char* label, bool* selected) {
+  return Logged(ImGui::MenuItem(label, nullptr, selected), label, "MenuItem");
 }
 
 // An open menu or combo makes its popup the current window, so these two log where their

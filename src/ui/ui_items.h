@@ -27,9 +27,15 @@ bool DragFloat(const char* label, float* value, float speed, float min, float ma
                ImGuiSliderFlags flags = 0);
 bool DragFloat2(const char* label, float* values, float speed, float min, float max, const char* format);
 bool DragFloat3(const char* label, float* values, float speed, float min, float max, const char* format);
+bool SliderInt(const char* label, int* value, int min, int max, const char* format);
+bool SliderFloat(const char* label, float* value, float min, float max, const char* format,
+                 ImGuiSliderFlags flags = 0);
+bool InputScalar(const char* label, ImGuiDataType type, void* value, ImGuiInputTextFlags flags = 0);
 bool CollapsingHeader(const char* label);
 bool Selectable(const char* label, bool selected);
 bool MenuItem(const char* label, const char* shortcut = nullptr, bool enabled = true);
+// An entry with a check mark that toggles *selected.
+bool MenuItem(const char* label, bool* selected);
 bool BeginMenu(const char* label);
 bool BeginCombo(const char* label, const char* preview);
 bool ColorButton(const char* id, const ImVec4& colour, ImGuiColorEditFlags flags,

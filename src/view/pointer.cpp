@@ -60,7 +60,16 @@ CPointer::Step CPointer::Movement(bool w, bool a, bool s, bool d, bool r, bool f
   return {-std::sin(angle) * speed, -std::cos(angle) * speed, 0.0f};
 }
 
+CParticleEmitter* CPointer::Emit() {
+  CEditor* editor = CManager::GetInstance()->GetEditor();
+  CParticleEmitter* emitter = CParticleEmitter::Emit(editor ? editor->GetTag() : std::string(), pos_);
+  lastEmitter_ = emitter->GetId();
+  ++emissionCount_;
+  return emitter;
+}
+
 void CPointer::Update() {
+  if (Shared().replaying) return;
   CManager* manager = CManager::GetInstance();
   CInputKeyboard* k = manager->GetKeyboard();
   const float yaw = manager->GetCamera() ? manager->GetCamera()->GetRot().y : 0.0f;
@@ -71,16 +80,14 @@ void CPointer::Update() {
   pos_.y += step.dy;
 
   // Every EmissionInterval frames the selected effect plays here; 0 plays nothing and a
-  // negative interval counts like its absolute value.
+  // negative interval counts like its absolute value. With the preview's loop off nothing is
+  // counted, so the count goes on where it stopped.
+  CEditor* editor = manager->GetEditor();
+  if (editor && !editor->Preview.Loop) return;
   int& emissionCounter = Shared().emissionCounter;  // counted by every pointer together
   ++emissionCounter;
-  CEditor* editor = manager->GetEditor();
   const long long interval = editor ? std::llabs(static_cast<long long>(editor->EmissionInterval)) : 0;
-  if (interval != 0 && emissionCounter % interval == 0) {
-    CParticleEmitter* emitter = CParticleEmitter::Create(editor->GetTag());
-    emitter->SetPos(pos_);
-    lastEmitter_ = emitter->GetId();
-  }
+  if (interval != 0 && emissionCounter % interval == 0) Emit();
 }
 
 void CPointer::Draw() {

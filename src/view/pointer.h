@@ -32,6 +32,10 @@ class CPointer : public CObject {
   // (when its particles have all died).
   CParticleEmitter* GetLastEmitter() const { return Shared().emitters.Resolve(lastEmitter_); }
   float GetSpeed() const { return speed_; }
+  // Emits the selected effect here now; the emitter becomes the last one.
+  CParticleEmitter* Emit();
+  // Emissions made so far, to tell a new one from the last.
+  std::uint64_t GetEmissionCount() const { return emissionCount_; }
 
   // The horizontal step for the held keys at the camera's yaw: the first matching row of
   // the movement table decides; R and F count only while no W, A, S or D is held.
@@ -59,6 +63,7 @@ class CPointer : public CObject {
   D3DXMATRIX world_;
   std::vector<ModelPart> parts_;
   EmitterSlots::Id lastEmitter_;  // checked: the registry ends the emitter
+  std::uint64_t emissionCount_ = 0;
   float speed_ = 1.0f;
   bool visible_ = true;
 };

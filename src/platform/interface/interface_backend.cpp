@@ -27,7 +27,8 @@ InterfaceBackend::InterfaceBackend(WindowSystem& system, std::uint32_t windowId)
 
 InterfaceBackend::~InterfaceBackend() { system_.SetEventListener(nullptr); }
 
-int LetterKeyIndex(char letter) {
+int CharacterKeyIndex(char letter) {
+  if (letter == '.') return SDL_SCANCODE_PERIOD;
   const char lower = letter >= 'A' && letter <= 'Z' ? static_cast<char>(letter - 'A' + 'a') : letter;
   return SDL_SCANCODE_A + (lower - 'a');
 }

@@ -18,9 +18,9 @@ namespace platform {
 
 class WindowSystem;
 
-// The library's index of a letter key, as both back ends number keys (SDL's scancodes): the
-// library's own key names (1.86) cover only the letters of copy and paste.
-int LetterKeyIndex(char letter);
+// The library's index of a letter key or the period, as both back ends number keys (SDL's
+// scancodes): the library's own key names (1.86) cover only the letters of copy and paste.
+int CharacterKeyIndex(char character);
 
 class InterfaceEventQueue {
  public:
