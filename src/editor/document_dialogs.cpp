@@ -142,7 +142,8 @@ void CEditor::ShowUnsavedQuestion() {
                      ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), false);
   const bool save = ui::Button("Save") || enter;
   ImGui::SameLine();
-  const bool discard = ui::Button("Don't Save") || ImGui::IsKeyPressed(platform::CharacterKeyIndex('d'), false);
+  const bool discard =
+      ui::Button("Don't Save") || ImGui::IsKeyPressed(platform::CharacterKeyIndex('d'), false);
   ImGui::SameLine();
   const bool cancel = ui::Button("Cancel");
   if (save || discard || cancel) {

@@ -127,7 +127,8 @@ void CEditor::HandlePreviewShortcuts() {
   if (interface_ && ImGui::GetCurrentContext()) {
     const ImGuiIO& io = ImGui::GetIO();
     // A field being typed into keeps its keys, and a question its Enter; so does any chord.
-    if (io.WantTextInput || ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel))
+    if (io.WantTextInput ||
+        ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel))
       return;
     if (!io.KeyCtrl && !io.KeyAlt && !io.KeySuper) {
       play = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Space), false);

@@ -115,7 +115,8 @@ bool SliderFloat(const char* label, float* value, float min, float max, const ch
 
 bool InputScalar(const char* label, ImGuiDataType type, void* value, ImGuiInputTextFlags flags) {
   const FrameLog frame;
-  return frame(ImGui::InputScalar(label, type, value, nullptr, nullptr, nullptr, flags), label, "InputScalar");
+  return frame(ImGui::InputScalar(label, type, value, nullptr, nullptr, nullptr, flags), label,
+               "InputScalar");
 }
 
 bool CollapsingHeader(const char* label) {
