@@ -130,6 +130,10 @@ void CParticle::TestCollision(PhysicsGrid& grid) {
 }
 
 void CParticle::Update() {
+  // The trail follows the world the quad faced when last shown, taken here rather than left
+  // to the draw, so that frames run without a draw between them (catching up, a seek) lay
+  // the same trail.
+  if (trail_ && !motion_.Waiting()) FaceView();
   if (!motion_.BeginFrame()) {  // waiting: no motion, no drawing, life frozen
     if (trail_) trail_->Stop();
     return;

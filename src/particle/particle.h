@@ -39,6 +39,7 @@ class CParticle final : public CBillboard {
   // The emitter that made it, while that plays; null once it ended or the particle ended.
   CParticleEmitter* GetEmitter() const { return link_.Emitter(); }
   CTrail* GetTrail() const { return trail_; }
+
   // The emitter's grid the particle is filed in; null once it left it (dropped by its
   // emitter, ended, or the emitter ended and freed its grids) or if never filed.
   PhysicsGrid* GetGrid() const;

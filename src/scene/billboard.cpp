@@ -147,6 +147,14 @@ D3DXMATRIX CBillboard::CurrentWorld() const {
   return FacingMatrix(SceneTransform(D3DTS_VIEW), false);
 }
 
+void CBillboard::FaceView() { PlaceFacing(SceneTransform(D3DTS_VIEW)); }
+
+void CBillboard::PlaceFacing(const D3DXMATRIX& view) {
+  if (!look_->vertexBuffer) return;
+  look_->world = FacingMatrix(view, false);  // always fully facing through the effect
+  placed_ = true;
+}
+
 void CBillboard::Draw() {
   if (!look_->vertexBuffer) return;
   gfx::Device* device = SceneDevice();
@@ -190,8 +198,7 @@ void CBillboard::DrawShader(const std::string& label) {
 
   const D3DXMATRIX view = SceneTransform(D3DTS_VIEW);
   const D3DXMATRIX projection = SceneTransform(D3DTS_PROJECTION);
-  look_->world = FacingMatrix(view, false);  // always fully facing through the effect
-  placed_ = true;
+  PlaceFacing(view);
   device->SetVertexDeclaration(shaders->GetDeclaration());
   device->SetStreamSource(0, look_->vertexBuffer.get(), 0, sizeof(Vertex));
   effect->SetMatrix(look_->worldParameter, &look_->world);

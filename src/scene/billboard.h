@@ -51,6 +51,10 @@ class CBillboard : public CObject {
   // The world of the last draw; before the first one, the world a draw through an effect
   // would use now (what follows the quad must not start from a matrix never set).
   D3DXMATRIX CurrentWorld() const;
+  // Faces the scene's view as a draw through an effect does, without drawing: the world that
+  // what follows the quad (a trail) reads is then the same however many steps a frame runs
+  // between draws, none included.
+  void FaceView();
   gfx::Texture* GetTexture() const { return look_->texture; }
 
   // The sprite-sheet cell and the texture rectangle now shown (left, right, top, bottom).
@@ -67,6 +71,7 @@ class CBillboard : public CObject {
   // Vertex positions and colours follow size and colour; they are written just before a
   // draw, so a quad that is not drawn costs nothing to keep up to date.
   void WriteVertices();
+  void PlaceFacing(const D3DXMATRIX& view);
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
   // Layout: what every frame touches, right after the registry's links, fills the object's
