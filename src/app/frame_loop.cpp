@@ -1,6 +1,7 @@
 #include "app/frame_loop.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -16,14 +17,33 @@ std::uint64_t FrameLoop::Run(const std::function<void(std::uint64_t, int)>& fram
   std::uint32_t windowStart = lastFrame;
   std::uint64_t windowSteps = 0;
   std::uint64_t steps = 0;
+  std::uint64_t eventsSeen = events_.EventsHandled();
+  int quietFrames = 0;
+  bool slept = false;
   while (maxSteps == 0 || steps < maxSteps) {
     if (!events_.DrainEvents()) break;
+    if (const std::uint64_t events = events_.EventsHandled(); events != eventsSeen) {
+      eventsSeen = events;
+      quietFrames = 0;
+    }
     const std::uint32_t now = clock_.NowMs();
     const std::uint32_t sinceFrame = now - lastFrame;
     if (sinceFrame < kFrameMs) {
       events_.WaitForEvents(kFrameMs - sinceFrame);
       continue;
     }
+    if (maxSteps == 0 && quietFrames >= kSettleFrames && sinceFrame < kIdleWakeMs && idle_ && idle_()) {
+      events_.WaitForEvents(kIdleWakeMs - sinceFrame);
+      slept = true;
+      continue;
+    }
+    if (std::exchange(slept, false)) {
+      // The time asleep owes no steps and says nothing of the machine's speed.
+      stepClock = now - kFrameMs;
+      windowStart = now;
+      windowSteps = 0;
+    }
+    quietFrames = std::min(quietFrames + 1, kSettleFrames);
     lastFrame = now;
     const std::uint32_t behind = now - stepClock;
     int due = static_cast<int>(std::max<std::uint32_t>(behind / kFrameMs, 1));

@@ -5,6 +5,8 @@
 // the machine keeps up, more after a slow frame. At most kMaxStepsPerFrame run before a frame
 // is drawn, so that a step slower than its share cannot make every frame slower still: what
 // is beyond that is dropped, and the effect plays slower than real time, which Realtime() says.
+// While nothing would change on screen (the preview paused, no input for a while) the loop
+// sleeps until an event arrives instead of drawing, waking once a second for the timers.
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +19,17 @@ class FrameLoop {
   // Frames of up to 100 ms (7 steps of 16 ms) still keep real time.
   static constexpr int kMaxStepsPerFrame = 7;
 
+  // Frames drawn after the last event before the loop may sleep: what input starts (a hover,
+  // a window settling) shows in full first.
+  static constexpr int kSettleFrames = 30;
+  // A sleeping loop still runs a frame this often: autosaves and looping sounds keep their time.
+  static constexpr std::uint32_t kIdleWakeMs = 1000;
+
   FrameLoop(platform::Clock& clock, platform::EventSource& events) : clock_(clock), events_(events) {}
+
+  // Asked before each frame: true when nothing would change on screen until an event comes.
+  // Runs with a step limit never sleep, so that they end on time.
+  void SetIdle(std::function<bool()> idle) { idle_ = std::move(idle); }
 
   // Runs frame(firstStep, steps) until the events ask to quit, or maxSteps steps have run (0: no
   // limit); each frame runs its steps (1 to kMaxStepsPerFrame) and draws once. Returns the
@@ -32,5 +44,6 @@ class FrameLoop {
  private:
   platform::Clock& clock_;
   platform::EventSource& events_;
+  std::function<bool()> idle_;
   double realtime_ = 1.0;
 };

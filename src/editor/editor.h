@@ -59,6 +59,9 @@ class CEditor {
   // Draws the frame's interface on the editor window's device (inside its scene).
   void Draw();
   std::string GetTag() const { return CurrentTag; }
+  // Nothing the editor shows would change until input comes: the preview paused with nothing
+  // asked of it, no field being typed into and no widget held.
+  bool CanIdle() const;
   // Opens a document of any of the three formats, told apart by content. An editor document
   // becomes the document edited (Save writes back to it); particle JSON and text load as the
   // File menu loads them: merged into the effects, tags refreshed, the last tag selected.

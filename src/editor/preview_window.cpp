@@ -117,6 +117,12 @@ void CEditor::ShowPreviewMenu() {
   ImGui::EndMenu();
 }
 
+bool CEditor::CanIdle() const {
+  if (!Preview.Idle()) return false;
+  if (!interface_ || !ImGui::GetCurrentContext()) return true;
+  return !ImGui::GetIO().WantTextInput && !ImGui::IsAnyItemActive();
+}
+
 void CEditor::StepPreview() {
   Preview.Playing = false;
   ++Preview.StepsAsked;

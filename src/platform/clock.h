@@ -31,6 +31,8 @@ class EventSource {
   virtual bool DrainEvents() = 0;
   // Sleeps until an event arrives or the time is up.
   virtual void WaitForEvents(std::uint32_t ms) = 0;
+  // Events handled so far: a change says input (or a resize, an expose) came in.
+  virtual std::uint64_t EventsHandled() const = 0;
 };
 
 }  // namespace platform

@@ -23,6 +23,7 @@ class HeadlessWindowSystem final : public WindowSystem {
 
   bool DrainEvents() override { return !QuitRequested(); }
   void WaitForEvents(std::uint32_t) override {}
+  std::uint64_t EventsHandled() const override { return eventsPushed_; }
 
   // The state the devices report.
   void SetKey(std::uint8_t dik, bool down) { keys_[dik] = down ? 0x80 : 0; }
@@ -32,6 +33,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   // An event as a real window system would deliver it (windows are numbered from 1 in the
   // order they were made): the interface back end sees it at once.
   void PushEvent(const SDL_Event& event) {
+    ++eventsPushed_;
     if (listener_) listener_(event);
     if (event.type == SDL_QUIT ||
         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
@@ -57,6 +59,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   bool failDevices_ = false;
   bool failWindows_ = false;
   std::uint32_t windowsMade_ = 0;
+  std::uint64_t eventsPushed_ = 0;
 };
 
 }  // namespace platform

@@ -170,6 +170,7 @@ void SdlWindowSystem::WaitForEvents(std::uint32_t ms) {
 }
 
 void SdlWindowSystem::Handle(const SDL_Event& event) {
+  ++eventsHandled_;
   if (listener_) listener_(event);
   switch (event.type) {
     case SDL_QUIT:

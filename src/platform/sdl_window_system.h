@@ -24,6 +24,7 @@ class SdlWindowSystem final : public WindowSystem {
 
   bool DrainEvents() override;
   void WaitForEvents(std::uint32_t ms) override;
+  std::uint64_t EventsHandled() const override { return eventsHandled_; }
 
   // Motion and wheel gathered from events since the mouse last read them.
   struct MouseMotion {
@@ -45,6 +46,7 @@ class SdlWindowSystem final : public WindowSystem {
     MouseMotion motion;
   };
   std::vector<PendingMotion> motion_;
+  std::uint64_t eventsHandled_ = 0;
 };
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -18,11 +19,19 @@ class FakeTime final : public platform::Clock, public platform::EventSource {
     pending_ = 0;
     return !quit_;
   }
+  // Returns early when a scheduled event comes in meanwhile.
   void WaitForEvents(std::uint32_t ms) override {
     ASSERT_GT(ms, 0u);
+    if (eventAt_ && *eventAt_ - now_ < ms) {
+      ms = *eventAt_ - now_;
+      eventAt_.reset();
+      ++pending_;
+    }
     now_ += ms;
     waited_ += ms;
   }
+  std::uint64_t EventsHandled() const override { return static_cast<std::uint64_t>(drained_); }
+  void ScheduleEvent(std::uint32_t at) { eventAt_ = at; }
 
   void Advance(std::uint32_t ms) { now_ += ms; }
   void Post(int events) { pending_ += events; }
@@ -37,6 +46,7 @@ class FakeTime final : public platform::Clock, public platform::EventSource {
   int drained_ = 0;
   bool quit_ = false;
   std::uint64_t waited_ = 0;
+  std::optional<std::uint32_t> eventAt_;
 };
 
 TEST(FrameLoopTest, AMachineThatKeepsUpRunsOneStepAFrameSixteenMillisecondsApartAcrossTheWrap) {
@@ -146,6 +156,51 @@ TEST(FrameLoopTest, WaitingSleepsForTheRestOfTheStepInsteadOfSpinning) {
   loop.Run([&](std::uint64_t, int) { time.Advance(5); }, 3);
   // Three frames of 5 ms work in 16 ms steps: every remaining millisecond was spent waiting.
   EXPECT_EQ(time.Waited(), 16u + 11u + 11u);
+}
+
+TEST(FrameLoopTest, AnIdleLoopSleepsUntilAnEventWakingOnlyForTheTimersAndOwesNoSteps) {
+  FakeTime time(0);
+  FrameLoop loop(time, time);
+  bool idle = true;
+  loop.SetIdle([&] { return idle; });
+  std::vector<std::uint32_t> frames;
+  std::vector<int> stepsPerFrame;
+  time.ScheduleEvent(10'000);
+  loop.Run(
+      [&](std::uint64_t, int steps) {
+        frames.push_back(time.NowMs());
+        stepsPerFrame.push_back(steps);
+        if (time.NowMs() >= 12'000) time.Quit();
+      },
+      0);
+  // The first frames settle, then one frame a second until the event at 10 s, which is drawn
+  // at once and followed by frames that settle again.
+  const auto upTo = [&](std::uint32_t ms) {
+    return std::count_if(frames.begin(), frames.end(), [&](std::uint32_t at) { return at < ms; });
+  };
+  EXPECT_EQ(upTo((FrameLoop::kSettleFrames + 1) * FrameLoop::kFrameMs), FrameLoop::kSettleFrames);
+  EXPECT_LE(upTo(10'000) - FrameLoop::kSettleFrames, 10);
+  EXPECT_GE(upTo(10'000) - FrameLoop::kSettleFrames, 9);
+  EXPECT_EQ(std::count(frames.begin(), frames.end(), 10'000u), 1) << "the event is answered at once";
+  EXPECT_GE(upTo(12'000) - upTo(10'001), FrameLoop::kSettleFrames - 1);
+  EXPECT_EQ(*std::max_element(stepsPerFrame.begin(), stepsPerFrame.end()), 1) << "sleep owes no steps";
+  EXPECT_DOUBLE_EQ(loop.Realtime(), 1.0);
+
+  // Nothing to wait for: frames every step, as always.
+  idle = false;
+  FakeTime busy(0);
+  FrameLoop busyLoop(busy, busy);
+  busyLoop.SetIdle([&] { return idle; });
+  EXPECT_EQ(busyLoop.Run([](std::uint64_t, int) {}, 200), 200u);
+  EXPECT_EQ(busy.NowMs(), 200u * FrameLoop::kFrameMs);
+}
+
+TEST(FrameLoopTest, RunsWithAStepLimitNeverSleep) {
+  FakeTime time(0);
+  FrameLoop loop(time, time);
+  loop.SetIdle([] { return true; });
+  EXPECT_EQ(loop.Run([](std::uint64_t, int) {}, 100), 100u);
+  EXPECT_EQ(time.NowMs(), 100u * FrameLoop::kFrameMs) << "one step every 16 ms to the end";
 }
 
 }  // namespace

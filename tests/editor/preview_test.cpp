@@ -219,7 +219,8 @@ TEST_F(PreviewTest, SeekToFrameNEqualsNStepsOfAFreshEmissionObjectForObject) {
   EXPECT_EQ(Emitters(), 1u) << "a seek rebuilds the scene around the one emission";
   SeekTo(40);
   EXPECT_EQ(Controls().Frame, 40);
-  EXPECT_TRUE(SameSnapshot(SceneSnapshot(), stepped)) << "positions, colours and trail vertices as they first played";
+  EXPECT_TRUE(SameSnapshot(SceneSnapshot(), stepped))
+      << "positions, colours and trail vertices as they first played";
 }
 
 TEST_F(PreviewTest, SeekPlaysAnEmissionThatOverlappedOthersExactlyAsItPlayed) {
