@@ -11,6 +11,7 @@ struct CommandLine {
   std::optional<std::uint32_t> seed;  // --seed N: both random sources from N, a repeatable run
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
+  std::string statsPath;  // --stats PATH: the frame figures, a JSON line a second
   bool help = false;
   // --convert OUT: write DOCUMENT to OUT and quit, without a window (empty: run the editor)
   std::string convertOutput;

@@ -6,6 +6,8 @@
 #include "app/child_window.h"
 #include "app/light.h"
 #include "app/renderer.h"
+#include "app/stats_overlay.h"
+#include "app/stats_recorder.h"
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
 #include "input/input.h"
@@ -73,6 +75,7 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
     failedStep_ = step;
     return -1;
   };
+  stats_ = std::make_unique<StatsRecorder>();
   renderer_ = std::make_unique<CRenderer>();
   if (FAILED(renderer_->Init(mainWindow))) return fail("the graphics device");
   childWindow_ = std::make_unique<CChildWindow>();
@@ -114,10 +117,16 @@ void CManager::PlaySound(const std::string& label) {
   if (soundManager_) soundManager_->Play(label);
 }
 
+const FrameFigures& CManager::GetFrameFigures() const { return stats_->Figures(); }
+
 void CManager::Update(int steps) {
+  using Clock = StatsRecorder::Clock;
+  stats_->FrameStarted(Clock::now());
   keyboard_->Update();
   mouse_->Update();
+  const Clock::time_point stepsStart = Clock::now();
   for (int step = 0; step < steps; ++step) CObject::UpdateAll();
+  stats_->StepsRan(steps, Clock::now() - stepsStart);
   if (windowSystem_) {
     for (const std::string& path : windowSystem_->TakeDroppedFiles()) editor_->OpenDroppedFile(path);
     if (const auto request = windowSystem_->TakeCloseRequest(); request != platform::CloseRequest::None)
@@ -132,10 +141,27 @@ void CManager::Update(int steps) {
     wireframe_ = !wireframe_;
     renderer_->GetDevice()->SetRenderState(D3DRS_FILLMODE, wireframe_ ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
   }
+  if (keyboard_->GetTrigger(DIK_F3)) ToggleStatsOverlay();
+}
+
+void CManager::ToggleStatsOverlay() {
+  if (!statsOverlayShown_ && !statsOverlay_ && windowSystem_) {
+    statsOverlay_ = StatsOverlay::Create(*windowSystem_, mainWindow_, renderer_->GetDevice());
+    if (!statsOverlay_) {
+      platform::ReportNotice("the F3 figures cannot be drawn over the scene: its interface did not start");
+      return;
+    }
+  }
+  statsOverlayShown_ = !statsOverlayShown_ && statsOverlay_;
 }
 
 void CManager::Draw() {
-  renderer_->Draw();
+  using Clock = StatsRecorder::Clock;
+  const Clock::time_point drawStart = Clock::now();
+  renderer_->DrawScene();
+  if (statsOverlayShown_) statsOverlay_->Draw(stats_->Figures());
+  renderer_->Present();
+  stats_->SceneDrawn(Clock::now() - drawStart);
 
   gfx::Device* child = childWindow_->GetDevice();
   child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0),
@@ -147,6 +173,7 @@ void CManager::Draw() {
   child->Present(nullptr, nullptr, nullptr, nullptr);
 
   camera_->SetCamera();
+  stats_->FrameEnded(Clock::now(), renderer_->GetDevice()->LastFrameCounts(), realtime_);
 }
 
 void CManager::Uninit() {
@@ -170,6 +197,9 @@ void CManager::Uninit() {
   keyboard_.reset();
   if (mouse_) mouse_->Uninit();
   mouse_.reset();
+  // Its back ends draw with the scene device.
+  statsOverlay_.reset();
+  statsOverlayShown_ = false;
   if (renderer_) renderer_->Uninit();
   renderer_.reset();
   if (childWindow_) childWindow_->Uninit();

@@ -123,6 +123,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   ShowRealtime();
   ShowNotices();
   ShowPointerButton();
+  ShowStatsToggle();
   panelSizePending_ = true;
   ShowTagCreation();
   ShowTagList();
@@ -150,6 +151,7 @@ bool CEditor::Update(bool show, bool showAnother) {
     ImGui::TextUnformatted("Hello from another window!");
     ImGui::End();
   }
+  ShowStatsWindow();
   KeepDocumentSafe();
   return showAnother;
 }

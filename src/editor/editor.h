@@ -22,6 +22,7 @@
 #include "ui/implot.h"
 #include "ui/widgets.h"
 
+struct FrameFigures;
 namespace platform {
 class Clock;
 class InterfaceBackend;
@@ -128,6 +129,7 @@ class CEditor {
   bool ShowSounds = false;
   bool ShowMain = true;
   bool ShowAnother = false;
+  bool ShowStats = false;
   // The 3D pointer stays hidden while set; it takes the pointer's visibility at the first
   // frame, so a pointer that starts visible is hidden from then on.
   bool PointerHidden = false;
@@ -182,6 +184,10 @@ class CEditor {
   void ShowEmissionInterval();
   void ShowPanelWindows();
   void ShowSoundPanel(EmissionParams& e);
+  // ---- the "Stats" window (stats_window.cpp): its checkbox beside the pointer button
+  void ShowStatsToggle();
+  void ShowStatsWindow();
+  void ShowFrameTimePlot(const FrameFigures& figures);
 
   // ---- the "Particles" window's panels
   void ShowParticlePanel(ParticleParams& def);

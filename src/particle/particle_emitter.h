@@ -17,6 +17,7 @@ class CMeshParticle;
 
 class CParticleEmitter : public CObject {
  public:
+  static constexpr int kType = 7;
   // A document may carry any Quantity; a definition asking for more particles than this
   // spawns none (and says so once) instead of exhausting the memory at every emission.
   static constexpr int kMaxQuantity = 100'000;
@@ -51,7 +52,7 @@ class CParticleEmitter : public CObject {
  private:
   friend class EmitterLink;  // takes off the list a particle that ends while listed
 
-  CParticleEmitter() = default;
+  CParticleEmitter() { SetType(kType); }
   // Marks dead and stops listing every particle whose life ran out.
   void DropExpired();
   void Unlist(CParticle* particle) { std::erase(particles_, particle); }
