@@ -23,9 +23,9 @@ std::vector<std::string> LinesOf(const std::string& path) {
   return lines;
 }
 
-const char* const kKeys[] = {"second",    "fps",       "steps_per_s", "realtime",        "frame_ms",
-                             "update_ms", "draw_ms",   "draws",       "batches",         "particles",
-                             "trails",    "emitters",  "objects",     "mesh_particles", "billboard_particles"};
+const char* const kKeys[] = {"second",    "fps",      "steps_per_s", "realtime",       "frame_ms",
+                             "update_ms", "draw_ms",  "draws",       "batches",        "particles",
+                             "trails",    "emitters", "objects",     "mesh_particles", "billboard_particles"};
 
 class StatsLogTest : public TempFolderTest {};
 
@@ -113,7 +113,8 @@ TEST_F(StatsLogTest, TheProgramWritesPlausibleFiguresEverySecond) {
     EXPECT_GT(line["frame_ms"].get<double>(), 0.0);
     EXPECT_GE(line["update_ms"].get<double>(), 0.0);
     EXPECT_GT(line["draw_ms"].get<double>(), 0.0);
-    EXPECT_LE(line["update_ms"].get<double>() + line["draw_ms"].get<double>(), line["frame_ms"].get<double>());
+    EXPECT_LE(line["update_ms"].get<double>() + line["draw_ms"].get<double>(),
+              line["frame_ms"].get<double>());
     // The floor at least is drawn, in as many batches as draws or fewer.
     EXPECT_GE(line["draws"].get<double>(), 1.0);
     EXPECT_LE(line["batches"].get<double>(), line["draws"].get<double>());

@@ -38,7 +38,8 @@ TEST_F(StatsRecorderTest, CountsTheSceneByKindAndTheDrawsItTook) {
   Frame();
   // The floor and the pointer.
   EXPECT_EQ(Figures().objects, 2);
-  EXPECT_EQ(Figures().billboardParticles + Figures().meshParticles + Figures().trails + Figures().emitters, 0);
+  EXPECT_EQ(Figures().billboardParticles + Figures().meshParticles + Figures().trails + Figures().emitters,
+            0);
 
   Table()["STATS"] = {Flares(30), Cubes(4)};
   CParticleEmitter::Create("STATS");
@@ -58,11 +59,14 @@ TEST_F(StatsRecorderTest, CountsTheSceneByKindAndTheDrawsItTook) {
   EXPECT_GT(counts.draws, 60u);
   EXPECT_EQ(counts.batches, counts.draws);
 
-  // Dead objects awaiting the registry's purge are no longer counted.
+  // The counts follow the registry as objects go: dead ones until the next purge.
   for (CObject* object : Registry())
     if (object->GetType() == CParticleEmitter::kType) object->SetDeath();
+  Manager()->Draw();
+  EXPECT_EQ(Figures().emitters, 2);
   Frame();
   EXPECT_EQ(Figures().emitters, 0);
+  EXPECT_EQ(Figures().objects, static_cast<int>(Registry().size()));
 }
 
 TEST_F(StatsRecorderTest, RatesAndMeansCoverWholeSecondsOfWallTime) {
