@@ -34,7 +34,7 @@ void CEditor::ShowStatsWindow() {
   ImGui::SetNextWindowPos(ImVec2(10.0f, 440.0f), ImGuiCond_Once);
   if (ui::Begin("Stats", &ShowStats)) {
     const FrameFigures& figures = CManager::GetInstance()->GetFrameFigures();
-    ImGui::TextDisabled("rates and costs over the last second; the scene as it is now");
+    ImGui::TextDisabled("rates and costs over the last second");
     ui::ShowFrameFigures(figures);
     ImGui::Separator();
     ShowFrameTimePlot(figures);

@@ -55,9 +55,11 @@ std::vector<gfx::RecordedDraw> Where(const std::vector<gfx::RecordedDraw>& draws
   return found;
 }
 
-void ExpectSameDraws(const std::vector<gfx::RecordedDraw>& actual, const std::vector<gfx::RecordedDraw>& expected) {
+void ExpectSameDraws(const std::vector<gfx::RecordedDraw>& actual,
+                     const std::vector<gfx::RecordedDraw>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
-  for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_TRUE(SameDraw(actual[i], expected[i])) << "draw " << i;
+  for (std::size_t i = 0; i < actual.size(); ++i)
+    EXPECT_TRUE(SameDraw(actual[i], expected[i])) << "draw " << i;
 }
 
 TEST_F(StatsWindow, TheCheckboxOpensAWindowOfEveryFigureAndThePlot) {

@@ -145,27 +145,6 @@ TEST_F(NullDeviceDraw, NeedsAnOpenScene) {
   EXPECT_EQ(device.DrawCount(), 1u);
 }
 
-// The frame's counts are what the last Present showed: draws the device accepted, each its own batch.
-TEST_F(NullDeviceDraw, CountsEachFramesDrawsUntilItsPresent) {
-  ASSERT_EQ(device.BeginScene(), S_OK);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(device.DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
-  EXPECT_EQ(device.DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 0), S_OK);  // nothing to draw
-  EXPECT_EQ(device.DrawPrimitive(D3DPT_TRIANGLESTRIP, 2, 2), D3DERR_INVALIDCALL);
-  device.EndScene();
-  EXPECT_EQ(device.LastFrameCounts().draws, 0u);
-  device.Present(nullptr, nullptr, nullptr, nullptr);
-  EXPECT_EQ(device.LastFrameCounts().draws, 3u);
-  EXPECT_EQ(device.LastFrameCounts().batches, 3u);
-
-  ASSERT_EQ(device.BeginScene(), S_OK);
-  EXPECT_EQ(device.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), S_OK);
-  device.EndScene();
-  EXPECT_EQ(device.LastFrameCounts().draws, 3u);
-  device.Present(nullptr, nullptr, nullptr, nullptr);
-  EXPECT_EQ(device.LastFrameCounts().draws, 1u);
-  EXPECT_EQ(device.LastFrameCounts().batches, 1u);
-}
-
 TEST_F(NullDeviceDraw, RejectsReadingPastTheBuffer) {
   const std::tuple<D3DPRIMITIVETYPE, UINT, UINT, bool> cases[] = {
       // type, start, primitives, fits
