@@ -8,6 +8,7 @@
 #include "app/renderer.h"
 #include "app/child_window.h"
 #include "app/interface_setup.h"
+#include "app/stats_log.h"
 #include "editor/editor.h"
 #include "platform/message_sink.h"
 #include "platform/termination.h"
@@ -42,6 +43,12 @@ void CapturePresents(CManager& manager, bool on) {
 }  // namespace
 
 int RunApplication(const CommandLine& options, platform::WindowSystem& system, platform::Clock& clock) {
+  std::string statsError;
+  auto statsLog = options.statsPath.empty() ? nullptr : StatsLog::Open(options.statsPath, &statsError);
+  if (!options.statsPath.empty() && !statsLog) {
+    std::fprintf(stderr, "particle-editor: %s\n", statsError.c_str());
+    return 1;
+  }
   std::unique_ptr<platform::Window> mainWindow = system.CreateWindow("TEST", kSceneWidth, kSceneHeight);
   if (!mainWindow) {
     platform::ShowMessage(platform::kWarningCaption, "メインウィンドウを作成できませんでした。");
@@ -99,6 +106,7 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
         manager->SetRealtime(loop.Realtime());
         manager->Update(steps);
         manager->Draw();
+        if (statsLog) statsLog->Frame(manager->GetFrameFigures());
       },
       options.frames);
 

@@ -5,8 +5,8 @@
 #include "effectfile/document_conversion.h"
 
 const char* CommandLine::Usage() {
-  return "usage: particle-editor [--frames N] [--seed N] [--paused] [--screenshot PREFIX] [--help] "
-         "[DOCUMENT]\n"
+  return "usage: particle-editor [--frames N] [--seed N] [--paused] [--screenshot PREFIX] [--stats PATH]\n"
+         "                       [--help] [DOCUMENT]\n"
          "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
          "  DOCUMENT             an effect document (.json or .txt) to open at start; with --convert,\n"
          "                       the document to convert (of any format, told apart by content)\n"
@@ -17,6 +17,9 @@ const char* CommandLine::Usage() {
          "  --paused             start with the preview paused (Space plays)\n"
          "  --screenshot PREFIX  at exit, write PREFIX-scene.png (1280x720) and PREFIX-editor.png "
          "(700x1000)\n"
+         "  --stats PATH         write what the preview costs to PATH once a second, a JSON object a\n"
+         "                       line: fps, steps_per_s, realtime, frame_ms, update_ms, draw_ms,\n"
+         "                       draws, batches, particles, trails, emitters, objects\n"
          "  --convert OUT        write DOCUMENT to OUT and quit, without a window: as an editor\n"
          "                       document, or as --to says (OUT ending in .txt: text); says on\n"
          "                       standard error each field the format cannot hold\n"
@@ -74,6 +77,12 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
         return std::nullopt;
       }
       options.screenshotPrefix = args[++i];
+    } else if (arg == "--stats") {
+      if (!hasValue || args[i + 1].empty()) {
+        *error = "--stats needs the file to write";
+        return std::nullopt;
+      }
+      options.statsPath = args[++i];
     } else if (arg == "--convert") {
       if (!hasValue || args[i + 1].empty()) {
         *error = "--convert needs the file to write";
@@ -106,8 +115,9 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       *error = "--convert needs a DOCUMENT to read";
       return std::nullopt;
     }
-    if (options.frames != 0 || !options.screenshotPrefix.empty() || options.paused) {
-      *error = "--convert opens no window: --frames, --paused and --screenshot do not go with it";
+    if (options.frames != 0 || !options.screenshotPrefix.empty() || options.paused ||
+        !options.statsPath.empty()) {
+      *error = "--convert opens no window: --frames, --paused, --screenshot and --stats do not go with it";
       return std::nullopt;
     }
   }

@@ -12,6 +12,7 @@ struct CommandLine {
   bool paused = false;  // --paused: the preview starts paused
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
+  std::string statsPath;  // --stats PATH: the frame figures, a JSON line a second
   bool help = false;
   // --convert OUT: write DOCUMENT to OUT and quit, without a window (empty: run the editor)
   std::string convertOutput;

@@ -20,7 +20,8 @@ bool SetUpInterface(CManager& manager, platform::WindowSystem& system) {
   style.Colors[ImGuiCol_WindowBg] = ImVec4(0.0f, 0.0f, 0.1f, 0.4f);
   style.Colors[ImGuiCol_TitleBgActive] = ImVec4(0.5f, 0.7f, 0.0f, 1.0f);
 
-  auto backend = system.CreateInterfaceBackend(child->GetWindow(), child->GetDevice());
+  auto backend = system.CreateInterfaceBackend(child->GetWindow(), child->GetDevice(),
+                                               platform::InterfaceInput::kWindowEvents);
   if (!backend) {
     ImPlot::DestroyContext();
     ImGui::DestroyContext();

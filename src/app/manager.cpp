@@ -7,6 +7,8 @@
 #include "app/light.h"
 #include "app/preview_player.h"
 #include "app/renderer.h"
+#include "app/stats_overlay.h"
+#include "app/stats_recorder.h"
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
 #include "input/input.h"
@@ -74,6 +76,7 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
     failedStep_ = step;
     return -1;
   };
+  stats_ = std::make_unique<StatsRecorder>();
   renderer_ = std::make_unique<CRenderer>();
   if (FAILED(renderer_->Init(mainWindow))) return fail("the graphics device");
   childWindow_ = std::make_unique<CChildWindow>();
@@ -116,14 +119,21 @@ void CManager::PlaySound(const std::string& label) {
   if (soundManager_) soundManager_->Play(label);
 }
 
+const FrameFigures& CManager::GetFrameFigures() const { return stats_->Figures(); }
+
 void CManager::Update(int steps) {
+  using Clock = StatsRecorder::Clock;
+  stats_->FrameStarted(Clock::now());
   keyboard_->Update();
   mouse_->Update();
+  const Clock::time_point stepsStart = Clock::now();
+  int ran = steps;
   if (previewPlayer_ && editor_) {
-    previewPlayer_->Advance(steps, editor_->Preview);
+    ran = previewPlayer_->Advance(steps, editor_->Preview);
   } else {
     for (int step = 0; step < steps; ++step) CObject::UpdateAll();
   }
+  stats_->StepsRan(ran, Clock::now() - stepsStart);
   if (windowSystem_) {
     for (const std::string& path : windowSystem_->TakeDroppedFiles()) editor_->OpenDroppedFile(path);
     if (const auto request = windowSystem_->TakeCloseRequest(); request != platform::CloseRequest::None)
@@ -138,10 +148,27 @@ void CManager::Update(int steps) {
     wireframe_ = !wireframe_;
     renderer_->GetDevice()->SetRenderState(D3DRS_FILLMODE, wireframe_ ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
   }
+  if (keyboard_->GetTrigger(DIK_F3)) ToggleStatsOverlay();
+}
+
+void CManager::ToggleStatsOverlay() {
+  if (!statsOverlayShown_ && !statsOverlay_ && windowSystem_) {
+    statsOverlay_ = StatsOverlay::Create(*windowSystem_, mainWindow_, renderer_->GetDevice());
+    if (!statsOverlay_) {
+      platform::ReportNotice("the F3 figures cannot be drawn over the scene: its interface did not start");
+      return;
+    }
+  }
+  statsOverlayShown_ = !statsOverlayShown_ && statsOverlay_;
 }
 
 void CManager::Draw() {
-  renderer_->Draw();
+  using Clock = StatsRecorder::Clock;
+  const Clock::time_point drawStart = Clock::now();
+  renderer_->DrawScene();
+  if (statsOverlayShown_) statsOverlay_->Draw(stats_->Figures());
+  renderer_->Present();
+  stats_->SceneDrawn(Clock::now() - drawStart);
 
   gfx::Device* child = childWindow_->GetDevice();
   child->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0),
@@ -153,6 +180,7 @@ void CManager::Draw() {
   child->Present(nullptr, nullptr, nullptr, nullptr);
 
   camera_->SetCamera();
+  stats_->FrameEnded(Clock::now(), renderer_->GetDevice()->LastFrameCounts(), realtime_);
 }
 
 void CManager::Uninit() {
@@ -177,6 +205,9 @@ void CManager::Uninit() {
   keyboard_.reset();
   if (mouse_) mouse_->Uninit();
   mouse_.reset();
+  // Its back ends draw with the scene device.
+  statsOverlay_.reset();
+  statsOverlayShown_ = false;
   if (renderer_) renderer_->Uninit();
   renderer_.reset();
   if (childWindow_) childWindow_->Uninit();

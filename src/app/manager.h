@@ -12,6 +12,7 @@
 class CCamera;
 class CChildWindow;
 class CEditor;
+struct FrameFigures;
 class CInputKeyboard;
 class CInputMouse;
 class CLight;
@@ -22,6 +23,8 @@ class CRenderer;
 class CShaderManager;
 class CSoundManager;
 class CTextureManager;
+class StatsOverlay;
+class StatsRecorder;
 namespace platform {
 class Window;
 class WindowSystem;
@@ -53,6 +56,10 @@ class CManager {
   // Effect seconds per wall second, as the loop measures it; the editor shows it when low.
   double GetRealtime() const { return realtime_; }
   void SetRealtime(double realtime) { realtime_ = realtime; }
+  // What the preview costs, as the frames so far measured it (the Stats window, F3, --stats).
+  const FrameFigures& GetFrameFigures() const;
+  // Whether F3 has the figures drawn over the scene.
+  bool IsStatsOverlayShown() const { return statsOverlayShown_; }
   // Releases everything in order and destroys the singleton.
   void Uninit();
 
@@ -86,6 +93,8 @@ class CManager {
 
  private:
   CManager();
+  // F3: the overlay is made the first time it is asked for.
+  void ToggleStatsOverlay();
   friend std::default_delete<CManager>;
   ~CManager();
 
@@ -109,6 +118,9 @@ class CManager {
   std::string failedStep_;
   bool wireframe_ = false;
   double realtime_ = 1.0;
+  std::unique_ptr<StatsRecorder> stats_;
+  std::unique_ptr<StatsOverlay> statsOverlay_;
+  bool statsOverlayShown_ = false;
 
   static std::unique_ptr<CManager>& Instance();
 };

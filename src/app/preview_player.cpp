@@ -37,13 +37,13 @@ int PreviewPlayer::EmissionLength(const std::vector<ParticleParams>& definitions
 void PreviewPlayer::ClearEmissions() {
   for (int priority = 0; priority < CObject::OBJECT_PRIORITY_MAX; ++priority)
     for (CObject* object = CObject::Head(priority); object; object = object->Next())
-      if (auto* emitter = dynamic_cast<CParticleEmitter*>(object)) emitter->Uninit();
+      if (object->GetType() == CParticleEmitter::kType) static_cast<CParticleEmitter*>(object)->Uninit();
   CObject::PurgeDead();
 }
 
 // ---- the frame ----------------------------------------------------------------------------------
 
-void PreviewPlayer::Advance(int due, PreviewControls& controls) {
+int PreviewPlayer::Advance(int due, PreviewControls& controls) {
   if (controls.SeedChanged) {
     ApplySeed(controls);
     controls.RestartAsked = true;
@@ -71,6 +71,7 @@ void PreviewPlayer::Advance(int due, PreviewControls& controls) {
   controls.HasEmission = hasEmission_;
   controls.Frame = frame_;
   controls.Length = length_;
+  return steps;
 }
 
 void PreviewPlayer::ApplySeed(const PreviewControls& controls) {

@@ -16,8 +16,8 @@ class PreviewPlayer {
  public:
   // One frame: the requests first, then the steps (due at 1x, as the real-time loop counts
   // them), then what the controls show. While paused, an edit of the last emission's effect
-  // plays it again to the frame on show.
-  void Advance(int due, PreviewControls& controls);
+  // plays it again to the frame on show. Returns the steps run (a seek's replay not counted).
+  int Advance(int due, PreviewControls& controls);
 
   // Every emission gone, with its particles and trails.
   static void ClearEmissions();

@@ -25,13 +25,19 @@ HRESULT CRenderer::Init(platform::Window* mainWindow) {
 }
 
 void CRenderer::Draw() {
+  DrawScene();
+  Present();
+}
+
+void CRenderer::DrawScene() {
   device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_RGBA(0, 0, 0, 0),
                  1.0f, 0);
   if (SUCCEEDED(device_->BeginScene())) {
     CObject::DrawAll();
     device_->EndScene();
   }
-  device_->Present(nullptr, nullptr, nullptr, nullptr);
 }
+
+void CRenderer::Present() { device_->Present(nullptr, nullptr, nullptr, nullptr); }
 
 void CRenderer::Uninit() { device_.reset(); }

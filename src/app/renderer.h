@@ -9,7 +9,10 @@
 class CRenderer {
  public:
   HRESULT Init(platform::Window* mainWindow);
+  // DrawScene and Present; what is drawn over the scene goes between the two.
   void Draw();
+  void DrawScene();
+  void Present();
   void Uninit();
   gfx::Device* GetDevice() const { return device_.get(); }
 

@@ -124,6 +124,7 @@ bool CEditor::Update(bool show, bool showAnother) {
   ShowRealtime();
   ShowNotices();
   ShowPointerButton();
+  ShowStatsToggle();
   panelSizePending_ = true;
   ShowTagCreation();
   ShowTagList();
@@ -152,6 +153,7 @@ bool CEditor::Update(bool show, bool showAnother) {
     ImGui::TextUnformatted("Hello from another window!");
     ImGui::End();
   }
+  ShowStatsWindow();
   KeepDocumentSafe();
   return showAnother;
 }

@@ -23,6 +23,7 @@
 #include "ui/implot.h"
 #include "ui/widgets.h"
 
+struct FrameFigures;
 namespace platform {
 class Clock;
 class InterfaceBackend;
@@ -135,6 +136,7 @@ class CEditor {
   bool ShowPreview = true;
   // The scene's transport, which the preview player acts on once a frame.
   PreviewControls Preview;
+  bool ShowStats = false;
   // The 3D pointer stays hidden while set; it takes the pointer's visibility at the first
   // frame, so a pointer that starts visible is hidden from then on.
   bool PointerHidden = false;
@@ -189,6 +191,10 @@ class CEditor {
   void ShowEmissionInterval();
   void ShowPanelWindows();
   void ShowSoundPanel(EmissionParams& e);
+  // ---- the "Stats" window (stats_window.cpp): its checkbox beside the pointer button
+  void ShowStatsToggle();
+  void ShowStatsWindow();
+  void ShowFrameTimePlot(const FrameFigures& figures);
 
   // ---- the "Preview" window, its menu and its keys (preview_window.cpp)
   void ShowPreviewWindow();

@@ -18,6 +18,8 @@ class CTrail;
 
 class CMeshParticle : public CObject {
  public:
+  // The registry's type numbers tell the scene's objects apart where they are counted.
+  static constexpr int kType = 5;
   static constexpr const char* kEffectLabel = "UVAnimation";
   static constexpr const char* kTechnique = "TechShader";
   // The fixed path's alpha test: texels under this alpha are cut out rather than blended.
@@ -54,7 +56,7 @@ class CMeshParticle : public CObject {
   // What a trail following this particle is told, in the order of the frame.
   enum class TrailCue { kStop, kResume, kHide, kShow, kFollow, kEnd };
 
-  CMeshParticle() = default;
+  CMeshParticle() { SetType(kType); }
   void DrawFixed(gfx::Device* device);
   void DrawThroughEffect(gfx::Device* device);
   // Draws every subset of every model in the first material, coloured by the particle;

@@ -28,6 +28,7 @@ struct EmissionRecord {
 
 class CParticleEmitter : public CObject {
  public:
+  static constexpr int kType = 7;
   // A document may carry any Quantity; a definition asking for more particles than this
   // spawns none (and says so once) instead of exhausting the memory at every emission.
   static constexpr int kMaxQuantity = 100'000;
@@ -72,7 +73,7 @@ class CParticleEmitter : public CObject {
  private:
   friend class EmitterLink;  // takes off the list a particle that ends while listed
 
-  CParticleEmitter() = default;
+  CParticleEmitter() { SetType(kType); }
   static CParticleEmitter* Create(const std::string& tag, std::uint32_t rangeSeed);
   void Place(D3DXVECTOR3 pos, PlacementRandom& placement);
   // Marks dead and stops listing every particle whose life ran out.

@@ -14,6 +14,7 @@
 
 class CTrail : public CObject {
  public:
+  static constexpr int kType = 6;
   static constexpr int kVertices = 1024;
   static constexpr int kMaxCount = 1022;   // the last pair of the buffer is never counted
   static constexpr DWORD kTailAlpha = 26;  // alpha byte of the second head vertex
@@ -55,7 +56,10 @@ class CTrail : public CObject {
   const gfx::VertexBuffer* GetVertexBuffer() const { return vertexBuffer_.get(); }
 
  private:
-  CTrail() { D3DXMatrixIdentity(&world_); }
+  CTrail() {
+    SetType(kType);
+    D3DXMatrixIdentity(&world_);
+  }
   // The ramp's red, green and blue bytes for vertex j of a strip of count vertices.
   D3DCOLOR RampRgb(int j, int count) const;
   // How many vertices from the head the head pair keeps visible: 2 while the head colour's

@@ -73,10 +73,13 @@ std::unique_ptr<Window> HeadlessWindowSystem::CreateWindow(const std::string& ti
 }
 
 std::unique_ptr<InterfaceBackend> HeadlessWindowSystem::CreateInterfaceBackend(Window* window,
-                                                                               gfx::Device* device) {
+                                                                               gfx::Device* device,
+                                                                               InterfaceInput input) {
   if (!window) return nullptr;
-  return std::make_unique<HeadlessInterfaceBackend>(*this, window->Id(), device, window->ClientWidth(),
-                                                    window->ClientHeight());
+  // Every device this system makes is a Null device.
+  return std::make_unique<HeadlessInterfaceBackend>(*this, window->Id(),
+                                                    static_cast<gfx::NullDevice*>(device),
+                                                    window->ClientWidth(), window->ClientHeight(), input);
 }
 
 std::unique_ptr<InputDevice> HeadlessWindowSystem::CreateKeyboard(Window*) {

@@ -143,10 +143,12 @@ SDL_Point SdlWindowSystem::NextWindowPosition(int width, int height) {
 }
 
 std::unique_ptr<InterfaceBackend> SdlWindowSystem::CreateInterfaceBackend(Window* window,
-                                                                          gfx::Device* device) {
+                                                                          gfx::Device* device,
+                                                                          InterfaceInput input) {
   if (!window) return nullptr;
   // Every device this system makes is a GL device.
-  return SdlGlInterfaceBackend::Create(*this, window->SdlWindow(), static_cast<gfx::GlDevice*>(device));
+  return SdlGlInterfaceBackend::Create(*this, window->SdlWindow(), static_cast<gfx::GlDevice*>(device),
+                                       input);
 }
 
 std::unique_ptr<InputDevice> SdlWindowSystem::CreateKeyboard(Window* focusWindow) {

@@ -18,7 +18,8 @@ class SdlWindowSystem final : public WindowSystem {
   ~SdlWindowSystem() override;
 
   std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) override;
-  std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device) override;
+  std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device,
+                                                           InterfaceInput input) override;
   std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) override;
   std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) override;
 

@@ -38,6 +38,10 @@ class Window {
 
 class InterfaceBackend;
 
+// Whether an interface back end takes its window's input, or only draws (an overlay that
+// must leave the window's keys and mouse to the program).
+enum class InterfaceInput { kWindowEvents, kNone };
+
 // What the user did to end the program: Escape in either window, or a window's close button
 // (the window manager's close, SDL's quit).
 enum class CloseRequest { None, Escape, Window };
@@ -47,8 +51,10 @@ class WindowSystem : public EventSource {
   virtual std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth,
                                                int clientHeight) = 0;
   // The interface library's platform and renderer back ends on the window and its device,
-  // fed with that window's events only. Needs the library's context; null on failure.
-  virtual std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device) = 0;
+  // fed with that window's events only (or none). Needs the library's context, one per
+  // window; null on failure.
+  virtual std::unique_ptr<InterfaceBackend> CreateInterfaceBackend(Window* window, gfx::Device* device,
+                                                                   InterfaceInput input) = 0;
   // Devices that read only while focusWindow has the keyboard focus.
   virtual std::unique_ptr<InputDevice> CreateKeyboard(Window* focusWindow) = 0;
   virtual std::unique_ptr<InputDevice> CreateMouse(Window* focusWindow) = 0;

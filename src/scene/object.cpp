@@ -10,6 +10,13 @@ CObject::CObject(int priority) : priority_(priority) {
   }
   lists.cur[priority_] = this;
   ++lists.constructed[priority_];
+  ++lists.linkedByType[ObjectLists::TypeSlot(type_)];
+}
+
+std::int64_t CObject::CountAll() {
+  std::int64_t count = 0;
+  for (const std::int64_t linked : Shared().objects.linkedByType) count += linked;
+  return count;
 }
 
 void CObject::UpdateAll() {
@@ -126,6 +133,7 @@ void CObject::PurgeIfDead(CObject* object) {
   } else {
     lists.cur[priority] = object->prev_;
   }
+  --lists.linkedByType[ObjectLists::TypeSlot(object->type_)];
   object->Uninit();
   delete object;
 }

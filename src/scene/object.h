@@ -59,6 +59,12 @@ class CObject {
   int GetType() const { return type_; }
   int GetKind() const { return kind_; }
   int GetPriority() const { return priority_; }
+  // How many objects of the type the registry holds (dead ones until their purge), without
+  // walking the lists; the types from ObjectLists::kCountedTypes - 1 on are counted together.
+  static std::int64_t CountOfType(int type) {
+    return Shared().objects.linkedByType[ObjectLists::TypeSlot(type)];
+  }
+  static std::int64_t CountAll();
 
   // The registry's frame steps.
   static void UpdateAll();
@@ -74,7 +80,12 @@ class CObject {
   CObject* Next() const { return next_; }
 
  protected:
-  void SetType(int type) { type_ = type; }
+  void SetType(int type) {
+    auto& counts = Shared().objects.linkedByType;
+    --counts[ObjectLists::TypeSlot(type_)];
+    ++counts[ObjectLists::TypeSlot(type)];
+    type_ = type;
+  }
   void SetKind(int kind) { kind_ = kind; }
 
  private:

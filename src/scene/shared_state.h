@@ -76,6 +76,13 @@ struct ObjectLists {
   std::vector<CObject*> walked;             // the objects of the level being updated, in list order
   std::vector<CObject*> additiveRun;        // additive objects met in a row while drawing
   std::uint64_t constructed[kLevels] = {};  // objects ever made per level, to find those made during a purge
+  // Objects linked now, by type, so that counting them never walks the lists; the types from
+  // the last slot on share it.
+  static constexpr int kCountedTypes = 16;
+  std::int64_t linkedByType[kCountedTypes] = {};
+  static constexpr int TypeSlot(int type) {
+    return type < 0 ? 0 : type < kCountedTypes ? type : kCountedTypes - 1;
+  }
 };
 
 struct SharedState {

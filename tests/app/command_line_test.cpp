@@ -46,6 +46,11 @@ TEST(CommandLine, ValidArguments) {
   ASSERT_TRUE(seeded) << error;
   EXPECT_EQ(seeded->seed, 4294967295u);
   EXPECT_EQ(seeded->frames, 5u);
+  const auto stats = CommandLine::Parse({"--frames", "150", "--stats", "out/stats.jsonl", "a.json"}, &error);
+  ASSERT_TRUE(stats) << error;
+  EXPECT_EQ(stats->statsPath, "out/stats.jsonl");
+  EXPECT_EQ(stats->document, "a.json");
+  EXPECT_EQ(stats->frames, 150u);
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -69,6 +74,9 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--convert", "out.json", "--screenshot", "p", "in.json"}, {"--convert", "--screenshot"}},
       {{"--convert", "o", "--to", "yaml", "in.json"}, {"--to", "yaml", "editor, json or text"}},
       {{"--to", "json", "in.json"}, {"--to", "--convert"}},
+      {{"--stats"}, {"--stats"}},
+      {{"--stats", ""}, {"--stats"}},
+      {{"--convert", "out.json", "--stats", "s.jsonl", "in.json"}, {"--convert", "--stats"}},
       {{"--seed"}, {"--seed"}},
       {{"--seed", "-1"}, {"--seed", "-1"}},
       {{"--seed", "4294967296"}, {"--seed", "4294967296"}},  // 2^32 overflows

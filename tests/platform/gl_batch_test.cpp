@@ -120,6 +120,7 @@ class GlBatchTest : public GlWindowSuite<TempFolderTest, 640, 360> {
   std::pair<std::uint64_t, std::uint64_t> CompareBatched(const std::function<void()>& scene) {
     std::array<gfx::Image, 2> pictures;
     std::array<std::uint64_t, 2> draws{};
+    std::array<std::uint32_t, 2> asked{};
     for (bool batching : {true, false}) {
       device_->SetBatching(batching);
       const std::uint64_t before = device_->GlDrawCount();
@@ -130,7 +131,12 @@ class GlBatchTest : public GlWindowSuite<TempFolderTest, 640, 360> {
       device_->Present(nullptr, nullptr, nullptr, nullptr);
       pictures[batching ? 0 : 1] = device_->LastPresentedImage();
       draws[batching ? 0 : 1] = device_->GlDrawCount() - before;
+      // The frame's counts: what reached GL, out of the same draws asked either way.
+      EXPECT_EQ(device_->LastFrameCounts().batches, draws[batching ? 0 : 1]);
+      asked[batching ? 0 : 1] = device_->LastFrameCounts().draws;
     }
+    EXPECT_EQ(asked[0], asked[1]);
+    EXPECT_EQ(asked[1], draws[1]) << "unbatched, every draw goes to GL on its own";
     ExpectSamePicture(pictures[0], pictures[1]);
     return {draws[0], draws[1]};
   }

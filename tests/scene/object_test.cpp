@@ -79,6 +79,35 @@ TEST_F(RegistryTest, ConstructionAppendsAtTheTailOfItsLevel) {
   EXPECT_FALSE(a->IsHidden());
 }
 
+// The counts by type follow objects as they are made, take their type and are purged, on
+// every level; types past the counted ones share the last slot.
+TEST_F(RegistryTest, CountsItsObjectsByTypeWithoutWalking) {
+  class Typed final : public Probe {
+   public:
+    Typed(int type, std::vector<std::string>* log, int priority) : Probe("typed", log, priority) {
+      SetType(type);
+    }
+  };
+  const int last = ObjectLists::kCountedTypes - 1;
+  const std::int64_t untyped = CObject::CountOfType(0), all = CObject::CountAll();
+  Typed* a = new Typed(3, &log_, 0);
+  new Typed(3, &log_, 4);
+  new Typed(last, &log_, 2);
+  new Typed(last + 5, &log_, 2);
+  new Probe("plain", &log_);
+  EXPECT_EQ(CObject::CountOfType(3), 2);
+  EXPECT_EQ(CObject::CountOfType(last), 2);
+  EXPECT_EQ(CObject::CountOfType(last + 9), 2);
+  EXPECT_EQ(CObject::CountOfType(0), untyped + 1);
+  EXPECT_EQ(CObject::CountAll(), all + 5);
+  a->SetDeath();
+  EXPECT_EQ(CObject::CountOfType(3), 2) << "until the purge";
+  CObject::UpdateAll();
+  EXPECT_EQ(CObject::CountOfType(3), 1);
+  CObject::ReleaseAll();
+  EXPECT_EQ(CObject::CountAll(), 0);
+}
+
 TEST_F(RegistryTest, LevelsAreVisitedInAscendingOrder) {
   new Probe("two", &log_, 2);
   new Probe("zero", &log_, 0);

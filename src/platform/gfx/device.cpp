@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace gfx {
 
@@ -112,6 +113,7 @@ HRESULT Device::EndScene() {
 HRESULT Device::Present(const void*, const void*, const void*, const void*) {
   if (presentCapture_) lastPresented_ = ReadBackBuffer();
   SwapBuffers();
+  lastFrameCounts_ = std::exchange(frameCounts_, DrawCounts{});
   return S_OK;
 }
 
@@ -314,6 +316,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   const std::uint64_t end =
       std::uint64_t{streamOffset_} + (std::uint64_t{startVertex} + count) * streamStride_;
   if (end > stream_->Length()) return D3DERR_INVALIDCALL;
+  ++frameCounts_.draws;
   return DrawStream(type, startVertex, count);
 }
 
@@ -330,6 +333,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
       std::min<std::uint64_t>(available, std::uint64_t{static_cast<UINT>(baseVertex)} + numVertices);
   const IndexBuffer::Bounds bounds = indices_->RangeBounds(startIndex, count);
   if (std::uint64_t{static_cast<UINT>(baseVertex)} + bounds.highest >= limit) return D3DERR_INVALIDCALL;
+  ++frameCounts_.draws;
   return DrawIndexedStream(type, baseVertex, startIndex, count, bounds);
 }
 

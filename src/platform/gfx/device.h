@@ -135,6 +135,13 @@ class VertexDeclaration {
 
 // ---- the device ------------------------------------------------------------------------
 
+// What drawing one frame took: the draws the scene asked for, and the draws the back end
+// actually sent to the graphics library (a batching back end sends fewer).
+struct DrawCounts {
+  std::uint32_t draws = 0;
+  std::uint32_t batches = 0;
+};
+
 class Device {
  public:
   static constexpr DWORD kMaxSamplers = 8;
@@ -216,6 +223,9 @@ class Device {
 
   static UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 
+  // The counts of the frame that the last Present showed.
+  DrawCounts LastFrameCounts() const { return lastFrameCounts_; }
+
  protected:
   // What changed since a back end last looked; each Set* raises its bit only on a real change.
   enum DirtyBits : DWORD {
@@ -239,6 +249,8 @@ class Device {
   virtual Image ReadBackBuffer() = 0;
   // EndScene: a back end that holds draws back sends them now.
   virtual void SceneEnded() {}
+  // A back end calls this for each draw it sends to the graphics library.
+  void CountBatch() { ++frameCounts_.batches; }
 
   DWORD RenderState(D3DRENDERSTATETYPE state) const { return renderStates_[state]; }
   DWORD SamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const { return samplerStates_[sampler][type]; }
@@ -281,6 +293,8 @@ class Device {
   UINT backBufferWidth_, backBufferHeight_;
   bool presentCapture_ = false;
   Image lastPresented_;
+  DrawCounts frameCounts_;
+  DrawCounts lastFrameCounts_;
 };
 
 }  // namespace gfx

@@ -7,9 +7,12 @@
 namespace platform {
 
 HeadlessInterfaceBackend::HeadlessInterfaceBackend(WindowSystem& system, std::uint32_t windowId,
-                                                   gfx::Device* device, int width, int height)
-    : InterfaceBackend(system, windowId) {
+                                                   gfx::NullDevice* device, int width, int height,
+                                                   InterfaceInput input)
+    : InterfaceBackend(system, windowId, input), device_(device) {
   ImGuiIO& io = ImGui::GetIO();
+  if (input == InterfaceInput::kNone)
+    io.ConfigFlags |= ImGuiConfigFlags_NoMouse | ImGuiConfigFlags_NoMouseCursorChange;
   io.BackendPlatformName = "headless";
   io.BackendRendererName = "headless";
   // As the OpenGL 3 renderer: draw lists may pass 65,536 vertices (a plot of a thousand points).
@@ -54,6 +57,17 @@ void HeadlessInterfaceBackend::NewFrame() {
   for (std::size_t b = 0; b < buttonHeld_.size(); ++b) {
     io.MouseDown[b] = buttonHeld_[b] || buttonPressed_[b];
     buttonPressed_[b] = false;
+  }
+}
+
+void HeadlessInterfaceBackend::RenderDrawData(ImDrawData* data) {
+  if (!data || !device_) return;
+  for (int list = 0; list < data->CmdListsCount; ++list) {
+    for (const ImDrawCmd& command : data->CmdLists[list]->CmdBuffer) {
+      if (command.UserCallback) continue;
+      device_->RecordInterfaceDraw(reinterpret_cast<const gfx::Texture*>(command.GetTexID()),
+                                   command.ElemCount);
+    }
   }
 }
 

@@ -7,8 +7,9 @@
 #include <array>
 #include <memory>
 
-#include "platform/gfx/device.h"
+#include "platform/gfx/null/null_device.h"
 #include "platform/interface/interface_backend.h"
+#include "platform/window_system.h"
 
 namespace platform {
 
@@ -17,17 +18,19 @@ class HeadlessInterfaceBackend final : public InterfaceBackend {
   static constexpr float kFrameSeconds = 1.0f / 60.0f;
 
   // Needs the library's context; sets its display and builds the font atlas on the device.
-  HeadlessInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::Device* device, int width,
-                           int height);
+  HeadlessInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::NullDevice* device, int width,
+                           int height, InterfaceInput input);
   ~HeadlessInterfaceBackend() override;
 
   void NewFrame() override;
-  // Nothing is drawn: the frame's draw lists stay readable through the library.
-  void RenderDrawData(ImDrawData*) override {}
+  // Nothing is drawn: the frame's draw lists stay readable through the library, and the
+  // device records a draw per command while it records.
+  void RenderDrawData(ImDrawData* data) override;
 
  private:
   void Apply(const SDL_Event& event);
 
+  gfx::NullDevice* device_;
   std::unique_ptr<gfx::Texture> fontTexture_;
   std::array<bool, 5> buttonHeld_{};
   std::array<bool, 5> buttonPressed_{};  // went down since the last frame, even if already up

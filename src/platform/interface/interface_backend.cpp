@@ -20,12 +20,14 @@ void InterfaceEventQueue::Push(const SDL_Event& event) {
   if (window == windowId_) queue_.push_back(event);
 }
 
-InterfaceBackend::InterfaceBackend(WindowSystem& system, std::uint32_t windowId)
-    : system_(system), events_(windowId) {
-  system_.SetEventListener([this](const SDL_Event& event) { events_.Push(event); });
+InterfaceBackend::InterfaceBackend(WindowSystem& system, std::uint32_t windowId, InterfaceInput input)
+    : system_(system), events_(windowId), listening_(input == InterfaceInput::kWindowEvents) {
+  if (listening_) system_.SetEventListener([this](const SDL_Event& event) { events_.Push(event); });
 }
 
-InterfaceBackend::~InterfaceBackend() { system_.SetEventListener(nullptr); }
+InterfaceBackend::~InterfaceBackend() {
+  if (listening_) system_.SetEventListener(nullptr);
+}
 
 int CharacterKeyIndex(char letter) {
   if (letter == '.') return SDL_SCANCODE_PERIOD;

@@ -17,6 +17,7 @@ struct ImDrawData;
 namespace platform {
 
 class WindowSystem;
+enum class InterfaceInput;
 
 // The library's index of a letter key or the period, as both back ends number keys (SDL's
 // scancodes): the library's own key names (1.86) cover only the letters of copy and paste.
@@ -54,8 +55,9 @@ class InterfaceEventQueue {
 
 class InterfaceBackend {
  public:
-  // Listens to the window system's events for the window until destroyed.
-  InterfaceBackend(WindowSystem& system, std::uint32_t windowId);
+  // Listens to the window system's events for the window until destroyed, unless its input
+  // is kNone. The window system has one listener: only one back end at a time takes input.
+  InterfaceBackend(WindowSystem& system, std::uint32_t windowId, InterfaceInput input);
   // Stops listening; the back ends themselves are shut down by the derived classes.
   virtual ~InterfaceBackend();
   InterfaceBackend(const InterfaceBackend&) = delete;
@@ -72,6 +74,7 @@ class InterfaceBackend {
  private:
   WindowSystem& system_;
   InterfaceEventQueue events_;
+  bool listening_;
 };
 
 }  // namespace platform

@@ -10,20 +10,25 @@
 namespace platform {
 
 std::unique_ptr<SdlGlInterfaceBackend> SdlGlInterfaceBackend::Create(WindowSystem& system, SDL_Window* window,
-                                                                     gfx::GlDevice* device) {
+                                                                     gfx::GlDevice* device,
+                                                                     InterfaceInput input) {
   if (!window || !device || !ImGui::GetCurrentContext()) return nullptr;
   std::unique_ptr<SdlGlInterfaceBackend> backend(
-      new SdlGlInterfaceBackend(system, SDL_GetWindowID(window), device));
+      new SdlGlInterfaceBackend(system, SDL_GetWindowID(window), device, input));
   device->MakeCurrent();
   backend->platformStarted_ = ImGui_ImplSDL2_InitForOpenGL(window, SDL_GL_GetCurrentContext());
+  // Without input the library must not take the mouse, nor change the cursor the other
+  // window's interface sets.
+  if (input == InterfaceInput::kNone)
+    ImGui::GetIO().ConfigFlags |= ImGuiConfigFlags_NoMouse | ImGuiConfigFlags_NoMouseCursorChange;
   backend->rendererStarted_ = backend->platformStarted_ && ImGui_ImplOpenGL3_Init("#version 330 core");
   if (!backend->rendererStarted_) return nullptr;
   return backend;
 }
 
 SdlGlInterfaceBackend::SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId,
-                                             gfx::GlDevice* device)
-    : InterfaceBackend(system, windowId), device_(device) {}
+                                             gfx::GlDevice* device, InterfaceInput input)
+    : InterfaceBackend(system, windowId, input), device_(device) {}
 
 SdlGlInterfaceBackend::~SdlGlInterfaceBackend() {
   device_->MakeCurrent();

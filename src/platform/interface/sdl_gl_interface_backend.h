@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/interface/interface_backend.h"
+#include "platform/window_system.h"
 
 struct SDL_Window;
 
@@ -18,14 +19,15 @@ class SdlGlInterfaceBackend final : public InterfaceBackend {
  public:
   // Null when either back end fails to start.
   static std::unique_ptr<SdlGlInterfaceBackend> Create(WindowSystem& system, SDL_Window* window,
-                                                       gfx::GlDevice* device);
+                                                       gfx::GlDevice* device, InterfaceInput input);
   ~SdlGlInterfaceBackend() override;
 
   void NewFrame() override;
   void RenderDrawData(ImDrawData* data) override;
 
  private:
-  SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::GlDevice* device);
+  SdlGlInterfaceBackend(WindowSystem& system, std::uint32_t windowId, gfx::GlDevice* device,
+                        InterfaceInput input);
 
   gfx::GlDevice* device_;
   bool platformStarted_ = false;

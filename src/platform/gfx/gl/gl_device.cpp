@@ -183,6 +183,7 @@ void GlDevice::FlushBatch() {
   EnsureCurrent();
   batcher_.Flush(&boundVao_);
   ++glDraws_;
+  CountBatch();
 }
 
 std::unique_ptr<VertexBuffer> GlDevice::CreateVertexBuffer(UINT length, DWORD, DWORD fvf, D3DPOOL) {
@@ -315,6 +316,7 @@ HRESULT GlDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT verte
   glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first + startVertex),
                static_cast<GLsizei>(vertexCount));
   ++glDraws_;
+  CountBatch();
   return S_OK;
 }
 
@@ -343,6 +345,7 @@ HRESULT GlDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT baseVertex, UINT 
                            reinterpret_cast<const void*>(std::uintptr_t{startIndex} * sizeof(std::uint32_t)),
                            static_cast<GLint>(first) + baseVertex);
   ++glDraws_;
+  CountBatch();
   return S_OK;
 }
 

@@ -63,6 +63,8 @@ HRESULT NullDevice::DrawIndexedStream(D3DPRIMITIVETYPE type, INT, UINT startInde
 
 void NullDevice::Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool indexed) {
   ++drawCount_;
+  // Nothing is batched: every draw goes out on its own.
+  CountBatch();
   if (recording_) {
     RecordedDraw draw{type,
                       start,
@@ -76,11 +78,20 @@ void NullDevice::Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool inde
                       SamplerState(0, D3DSAMP_MINFILTER),
                       activeEffect_,
                       indexed,
-                      Material()};
+                      Material(),
+                      false};
     for (DWORD i = 0; i < kRenderStateCount; ++i) draw.renderStates[i] = RenderState(D3DRENDERSTATETYPE(i));
     draws_.push_back(draw);
   }
   TakeDirty();
+}
+
+void NullDevice::RecordInterfaceDraw(const Texture* texture, UINT indexCount) {
+  if (!recording_) return;
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  draws_.push_back(
+      {D3DPT_TRIANGLELIST, 0, indexCount, nullptr, texture, {}, identity, {}, 0, 0, nullptr, true, {}, true});
 }
 
 Image NullDevice::ReadBackBuffer() {

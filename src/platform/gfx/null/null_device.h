@@ -22,6 +22,9 @@ struct RecordedDraw {
   const Effect* effect;  // null for a fixed-function draw
   bool indexed;          // startVertex is then the first index
   D3DMATERIAL9 material;
+  // Drawn by the interface library's renderer, beside the device's states (texture and
+  // vertexCount are all it keeps): not one of the scene's draws.
+  bool interface;
 };
 
 class NullDevice final : public Device {
@@ -44,6 +47,10 @@ class NullDevice final : public Device {
   const Effect* ActiveEffect() const { return activeEffect_; }
 
   void SetRecording(bool on) { recording_ = on; }
+  // While recording, keeps a draw of the interface library's own renderer: on a real window
+  // that renderer draws with the graphics library directly, so it counts as none of the
+  // device's draws.
+  void RecordInterfaceDraw(const Texture* texture, UINT indexCount);
   const std::vector<RecordedDraw>& Draws() const { return draws_; }
   void ClearRecord() { draws_.clear(); }
 
