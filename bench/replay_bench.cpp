@@ -83,8 +83,9 @@ void BM_SeekFlares(benchmark::State& state) {
   state.counters["ms_per_seek"] =
       benchmark::Counter(1e-3, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   // The same per particle and step, beside the registry's other figures.
-  state.counters["ns_per_particle_step"] = benchmark::Counter(
-      kFlares * kSeekFrame * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_particle_step"] =
+      benchmark::Counter(kFlares * kSeekFrame * 1e-9,
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SeekFlares)->Unit(benchmark::kMillisecond)->UseRealTime();
 

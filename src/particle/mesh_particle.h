@@ -16,7 +16,7 @@
 class CParticleEmitter;
 class CTrail;
 
-class CMeshParticle : public CObject {
+class CMeshParticle final : public CObject {
  public:
   static constexpr const char* kEffectLabel = "UVAnimation";
   static constexpr const char* kTechnique = "TechShader";
@@ -49,6 +49,9 @@ class CMeshParticle : public CObject {
   // The emitter that made it, while that plays; null once it ended or the particle ended.
   CParticleEmitter* GetEmitter() const { return link_.Emitter(); }
   CTrail* GetTrail() const { return trail_; }
+
+ protected:
+  CObject* UpdateRun(std::vector<CObject*>& walked) override;
 
  private:
   // What a trail following this particle is told, in the order of the frame.

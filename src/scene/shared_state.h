@@ -76,6 +76,8 @@ struct ObjectLists {
   std::vector<CObject*> walked;             // the objects of the level being updated, in list order
   std::vector<CObject*> additiveRun;        // additive objects met in a row while drawing
   std::uint64_t constructed[kLevels] = {};  // objects ever made per level, to find those made during a purge
+  // Dead objects not yet purged, per level: a walk of a level without any skips its purge.
+  std::uint64_t dying[kLevels] = {};
 };
 
 struct SharedState {
