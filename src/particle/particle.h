@@ -62,10 +62,12 @@ class CParticle final : public CBillboard {
   struct Record {
     BillboardParams params;
     std::string textureTag;
+    // The two ids in one aligned 16 bytes, so on one cache line: a collision test reads one
+    // and writes the other of every particle in its cell.
+    alignas(2 * sizeof(PhysicsGrid::Id)) PhysicsGrid::Id gridId;
+    PhysicsGrid::Id partner;  // checked through the grid: the partner may be gone
     // The emitter's, reached only while the link resolves: the emitter frees its grids when it ends.
     PhysicsGrid* grid = nullptr;
-    PhysicsGrid::Id gridId;
-    PhysicsGrid::Id partner;  // checked through the grid: the partner may be gone
   };
 
   // The frame's state fills the object's third and fourth cache lines, right after the
