@@ -133,6 +133,28 @@ bool WriteJson(const std::string& path, const nlohmann::json& json) {
   return static_cast<bool>(out);
 }
 
+// Runs of a family (kFamilyTargets) that no target of the family's holds to it, each said
+// and counted as a missed target.
+int UntargetedFamilyMembers(const FigureCollector& collector) {
+  int missed = 0;
+  for (const FamilyTarget& family : kFamilyTargets) {
+    const auto check = [&](const benchmark::BenchmarkReporter::Run& run) {
+      const std::string name = run.benchmark_name();
+      if (name.find(family.namePart) == std::string::npos) return;
+      for (const BenchTarget& target : kBenchTargets)
+        if (Names(name, target.benchmark) && std::string(target.measure) == family.measure &&
+            target.limit == family.limit && target.target == family.target)
+          return;
+      ++missed;
+      std::printf("%-42s %-20s %10s %10s %10s  NO: every %s benchmark needs this target\n", name.c_str(),
+                  family.measure, Figure(family.target).c_str(), "", "", family.namePart);
+    };
+    for (const auto& run : collector.Runs()) check(run);
+    for (const auto& run : collector.Failed()) check(run);
+  }
+  return missed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +221,7 @@ int main(int argc, char** argv) {
                   result.error_message.c_str());
     }
   }
+  missed += UntargetedFamilyMembers(collector);
   std::printf("%d target%s missed\n", missed, missed == 1 ? "" : "s");
 
   run["figures"] = figures;

@@ -1,6 +1,6 @@
 #pragma once
-// What the frame benchmarks share: this thread's CPU clock, and the editor's services run
-// from the repository root for the length of one benchmark.
+// What the frame benchmarks share: this thread's CPU clock, the editor's services run from
+// the repository root for the length of one benchmark, and the trailed flares several play.
 
 #include <time.h>
 
@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/manager.h"
+#include "effect/particle_params.h"
 #include "editor/editor.h"
 #include "platform/window_system.h"
 #include "support/source_tree.h"
@@ -42,3 +43,19 @@ class BenchScene {
   std::unique_ptr<platform::Window> window_;
   bool ok_ = false;
 };
+
+// Flares rising from a ring around the start view's centre, each with a trail of width 2.
+inline ParticleParams TrailedFlare(int quantity) {
+  ParticleParams p = CEditor::BeginDefinition();
+  p.Emission.Quantity = quantity;
+  p.Emission.Behavior = Behavior_Circle;
+  p.Emission.Radius = 360.0f;
+  p.Billboard.VelocityAttenuation = 0.05f;
+  p.Billboard.Velocity = {0.0f, 0.05f, 0.0f};
+  p.Billboard.PopTime = 1 << 30;
+  p.Billboard.Scale = {3.6f, 3.6f, 0.0f};
+  p.Billboard.Trail = true;
+  p.Billboard.TrailWidth = 2.0f;
+  p.Billboard.Color = p.Billboard.DestColor = {1.0f, 0.8f, 0.3f, 1.0f};
+  return p;
+}

@@ -28,22 +28,6 @@ namespace {
 
 using Scene = BenchScene;
 
-// Flares rising from a ring around the start view's centre, each with a trail of width 2.
-ParticleParams TrailedFlare(int quantity) {
-  ParticleParams p = CEditor::BeginDefinition();
-  p.Emission.Quantity = quantity;
-  p.Emission.Behavior = Behavior_Circle;
-  p.Emission.Radius = 360.0f;
-  p.Billboard.VelocityAttenuation = 0.05f;
-  p.Billboard.Velocity = {0.0f, 0.05f, 0.0f};
-  p.Billboard.PopTime = 1 << 30;
-  p.Billboard.Scale = {3.6f, 3.6f, 0.0f};
-  p.Billboard.Trail = true;
-  p.Billboard.TrailWidth = 2.0f;
-  p.Billboard.Color = p.Billboard.DestColor = {1.0f, 0.8f, 0.3f, 1.0f};
-  return p;
-}
-
 CParticleEmitter* Emit(const std::string& tag, std::vector<ParticleParams> definitions) {
   (*CManager::GetInstance()->GetEffectTable())[tag] = std::move(definitions);
   CParticleEmitter* emitter = CParticleEmitter::Create(tag);

@@ -157,6 +157,10 @@ void CMeshParticle::Update() {
   }
 }
 
+CObject* CMeshParticle::UpdateRun(std::vector<CObject*>& walked) {
+  return UpdateRunOf(this, walked, [](CMeshParticle* particle) { particle->CMeshParticle::Update(); });
+}
+
 // ---- drawing ----------------------------------------------------------------------------------
 
 void CMeshParticle::Draw() {

@@ -16,7 +16,7 @@
 class CParticleEmitter;
 class CTrail;
 
-class CMeshParticle : public CObject {
+class CMeshParticle final : public CObject {
  public:
   // The registry's type numbers tell the scene's objects apart where they are counted.
   static constexpr int kType = 5;
@@ -51,6 +51,9 @@ class CMeshParticle : public CObject {
   // The emitter that made it, while that plays; null once it ended or the particle ended.
   CParticleEmitter* GetEmitter() const { return link_.Emitter(); }
   CTrail* GetTrail() const { return trail_; }
+
+ protected:
+  CObject* UpdateRun(std::vector<CObject*>& walked) override;
 
  private:
   // What a trail following this particle is told, in the order of the frame.

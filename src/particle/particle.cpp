@@ -19,7 +19,7 @@ CParticle* CParticle::Create(const BillboardParams& params, const std::string& t
   auto* particle = new CParticle();
   particle->record_->params = params;
   particle->record_->textureTag = textureTag;
-  particle->grid_ = grid;
+  particle->record_->grid = grid;
   if (emitter) particle->link_ = EmitterLink(emitter->GetId());
   particle->Init();
   return particle;
@@ -50,7 +50,7 @@ HRESULT CParticle::Init() {
     b.RotateValue = random.Range(b.RandomRotateValueMax, b.RandomRotateValueMin);
   currentVelocity_ = b.Physics.CurrentVelocity;
   collisionPending_ = b.CollisionPending;
-  if (grid_) record_->gridId = grid_->Add(this);
+  if (PhysicsGrid* grid = record_->grid) record_->gridId = grid->Add(this);
   motion_ = ParticleMotion(b);
   rotateValue_ = b.RotateValue;
   scaling_ = b.Scaling;
@@ -72,8 +72,9 @@ void CParticle::Uninit() {
 }
 
 PhysicsGrid* CParticle::GetGrid() const {
-  if (!grid_ || !link_.Emitter()) return nullptr;
-  return grid_->Resolve(record_->gridId) == this ? grid_ : nullptr;
+  PhysicsGrid* grid = record_->grid;
+  if (!grid || !link_.Emitter()) return nullptr;
+  return grid->Resolve(record_->gridId) == this ? grid : nullptr;
 }
 
 CParticle* CParticle::GetPartner() const {
@@ -91,7 +92,7 @@ BillboardParams CParticle::GetParams() const {
 void CParticle::LeaveGrid() {
   // Once out of the grid, no id of this particle resolves: it is nobody's partner any more.
   if (PhysicsGrid* grid = GetGrid()) grid->Remove(record_->gridId);
-  grid_ = nullptr;
+  record_->grid = nullptr;
   record_->gridId = {};
   record_->partner = {};
 }
@@ -130,6 +131,14 @@ void CParticle::TestCollision(PhysicsGrid& grid) {
 }
 
 void CParticle::Update() {
+  Step();
+}
+
+CObject* CParticle::UpdateRun(std::vector<CObject*>& walked) {
+  return UpdateRunOf(this, walked, [](CParticle* particle) { particle->Step(); });
+}
+
+void CParticle::Step() {
   // The trail follows the world the quad faced when last shown, taken here rather than left
   // to the draw, so that frames run without a draw between them (catching up, a seek) lay
   // the same trail.
@@ -141,10 +150,14 @@ void CParticle::Update() {
   if (trail_) trail_->Resume();
 
   CBillboard::Update();
-  const D3DXVECTOR3 size = GetSize() + scaling_;
-  D3DXVECTOR3 velocity = GetMove();
+  // Size, colour and spin first, each read and written back at once: nothing after reads them.
+  SetSize(GetSize() + scaling_);
   D3DXCOLOR color = GetColor();
+  motion_.Fade(color);
+  SetColor(color);
+  SetSpin(rotateValue_);
 
+  D3DXVECTOR3 velocity = GetMove();
   if (motion_.Swirls()) {
     // The swirl sets the velocity about the definition's, so the path circles.
     const ParticleMotion::Swirl push = ParticleMotion::TurnSwirl(record_->params, link_.Random());
@@ -152,8 +165,6 @@ void CParticle::Update() {
     velocity.z = push.z + record_->params.Velocity.z;
   }
   motion_.Fall(velocity);
-  motion_.Fade(color);
-
   currentVelocity_ = velocity;
   // Only while filed, which ends when its emitter drops it or ends, or when it ends itself
   // (a sprite sheet that ran out in the billboard's update above).
@@ -166,11 +177,7 @@ void CParticle::Update() {
     }
   }
   velocity += randomVelocity_ * 0.4f;
-
-  SetSize(size);
   SetMove(velocity);
-  SetColor(color);
-  SetSpin(rotateValue_);
   if (trail_) {
     const BillboardParams& b = record_->params;
     const bool separate = b.SeparateTrailColors;

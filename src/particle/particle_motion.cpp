@@ -8,9 +8,14 @@ ParticleMotion::ParticleMotion(const CommonParams& params)
       delayStartTime_(params.DelayStartTime),
       fallDelay_(params.FallDelay),
       weight_(params.Weight),
-      slowness_(static_cast<float>(params.PopTime) * params.ColorAttenuation),
       destColor_(params.DestColor),
-      swirls_(params.RotateActive) {}
+      fadesRgb_(destColor_.r >= 0.0f && destColor_.g >= 0.0f && destColor_.b >= 0.0f),
+      fadesAlpha_(destColor_.a >= 0.0f),
+      swirls_(params.RotateActive) {
+  const float slowness = static_cast<float>(params.PopTime) * params.ColorAttenuation;
+  slows_ = slowness > 0.0f;  // not for zero, negative or not a number
+  if (slows_) inverseSlowness_ = 1.0 / static_cast<double>(slowness);
+}
 
 ParticleMotion::Swirl ParticleMotion::TurnSwirl(CommonParams& params, RangeRandom& random) {
   // Trigonometry in double precision on the single-precision angle, rounded back to single.

@@ -5,6 +5,8 @@
 // its own (a billboard sets its velocity from the swirl, a mesh adds the swirl to it), so
 // this keeps the rules and the frame counters, not the order of a frame.
 
+#include <cstring>
+
 #include "effect/particle_params.h"
 #include "effect/random_range.h"
 #include "platform/gfx/d3dx_math.h"
@@ -37,13 +39,26 @@ class ParticleMotion {
   // (a zero or negative product) the colour is at its destination at once, rather than
   // divided by zero.
   void Fade(D3DXCOLOR& color) const {
-    const D3DXCOLOR& dest = destColor_;
-    if (dest.r >= 0.0f && dest.g >= 0.0f && dest.b >= 0.0f) {
-      color.r = Approach(color.r, dest.r);
-      color.g = Approach(color.g, dest.g);
-      color.b = Approach(color.b, dest.b);
+    if (!fadesRgb_ && !fadesAlpha_) return;
+    float next[4];
+    if (slows_) {
+      // The share as a product with the reciprocal in double precision, which rounds to the
+      // single-precision quotient to the bit: a quotient of floats lies further than 2^-49 of
+      // its size from any float rounding boundary, the product within 2^-52 of the quotient.
+      // Four channels in one go, and multiplies where a division each took far longer.
+      const float* now = &color.r;
+      const float* dest = &destColor_.r;
+      for (int i = 0; i < 4; ++i)
+        next[i] = now[i] + static_cast<float>(static_cast<double>(dest[i] - now[i]) * inverseSlowness_);
+    } else {
+      std::memcpy(next, &destColor_.r, sizeof next);
     }
-    if (dest.a >= 0.0f) color.a = Approach(color.a, dest.a);
+    if (fadesRgb_ && fadesAlpha_) {
+      std::memcpy(&color.r, next, sizeof next);  // the usual case, in one piece
+      return;
+    }
+    if (fadesRgb_) color.r = next[0], color.g = next[1], color.b = next[2];
+    if (fadesAlpha_) color.a = next[3];
   }
   // Ends an active frame: true when the life ran out with it.
   bool EndFrame() {
@@ -56,17 +71,16 @@ class ParticleMotion {
   int Life() const { return life_; }
 
  private:
-  float Approach(float current, float target) const {
-    return slowness_ > 0.0f ? current + (target - current) / slowness_ : target;
-  }
-
   int age_ = 0;
   int activeFrames_ = 0;
   int life_ = 0;
   int delayStartTime_ = 0;
   int fallDelay_ = 0;
   float weight_ = 0.0f;
-  float slowness_ = 0.0f;  // PopTime x ColorAttenuation
+  double inverseSlowness_ = 0.0;  // 1 / (PopTime x ColorAttenuation)
   D3DXCOLOR destColor_;
+  bool slows_ = false;  // PopTime x ColorAttenuation is above zero
+  bool fadesRgb_ = false;
+  bool fadesAlpha_ = false;
   bool swirls_ = false;
 };

@@ -50,13 +50,7 @@ void CBillboard::SetTexture(const std::string& label) {
 
 // ---- per frame ----------------------------------------------------------------------------------
 
-void CBillboard::Update() {
-  pos_ += move_;
-  rot_.z += spin_;
-  if (spin_ == 0.0f) upright_ = false;
-  verticesStale_ = true;
-
-  if (!animate_) return;
+void CBillboard::StepAnimation() {
   if (++look_->delayCounter < look_->startDelay) return;
   if (++look_->intervalCounter < look_->framesPerCell) return;
   ++look_->animColumn;

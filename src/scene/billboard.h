@@ -20,7 +20,14 @@ class CBillboard : public CObject {
 
   HRESULT Init() override;
   void Uninit() override;
-  void Update() override;
+  // Inline: thousands of particles run it every frame, from another file.
+  void Update() override {
+    pos_ += move_;
+    rot_.z += spin_;
+    if (spin_ == 0.0f) upright_ = false;
+    verticesStale_ = true;
+    if (animate_) StepAnimation();
+  }
   void Draw() override;
   void SetPos(D3DXVECTOR3 pos) override { pos_ = pos; }
   D3DXVECTOR3 GetPos() override { return pos_; }
@@ -72,6 +79,9 @@ class CBillboard : public CObject {
   // draw, so a quad that is not drawn costs nothing to keep up to date.
   void WriteVertices();
   void PlaceFacing(const D3DXMATRIX& view);
+  // The sprite sheet's frame: the next cell once its time came; a sheet that does not loop
+  // ends the billboard after its last cell.
+  void StepAnimation();
   D3DXMATRIX FacingMatrix(const D3DXMATRIX& view, bool keepUpright) const;
 
   // Layout: what every frame touches, right after the registry's links, fills the object's

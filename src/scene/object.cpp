@@ -23,22 +23,21 @@ void CObject::UpdateAll() {
   ObjectLists& lists = Shared().objects;
   std::vector<CObject*>& walked = lists.walked;
   for (int priority = 0; priority < OBJECT_PRIORITY_MAX; ++priority) {
-    // The next pointer is taken before Update, so an object may die, or create others at
-    // the tail, without breaking the walk.
     walked.clear();
-    CObject* last = nullptr;
-    for (CObject* object = lists.top[priority]; object;) {
-      CObject* next = object->next_;
-      walked.push_back(object);
-      if (!object->IsStopped()) object->Update();
-      last = object;
-      object = next;
-    }
+    for (CObject* object = lists.top[priority]; object;) object = object->UpdateRun(walked);
+    if (lists.dying[priority] == 0) continue;  // nothing to purge, so no Uninit to make more
     // Objects the tail's Update created were not visited, but are purged like the rest.
-    for (CObject* object = last ? last->next_ : nullptr; object; object = object->next_)
+    for (CObject* object = walked.empty() ? nullptr : walked.back()->next_; object; object = object->next_)
       walked.push_back(object);
     PurgeWalked(lists, priority);
   }
+}
+
+CObject* CObject::UpdateRun(std::vector<CObject*>& walked) {
+  CObject* next = next_;
+  walked.push_back(this);
+  if (!IsStopped()) Update();
+  return next;
 }
 
 // Purges, in list order, the dead among the objects the walk collected, then among those
@@ -123,6 +122,7 @@ void CObject::PurgeIfDead(CObject* object) {
   if (!object->IsDeath()) return;
   ObjectLists& lists = Shared().objects;
   const int priority = object->priority_;
+  --lists.dying[priority];
   if (object->prev_) {
     object->prev_->next_ = object->next_;
   } else {

@@ -83,6 +83,8 @@ struct ObjectLists {
   static constexpr int TypeSlot(int type) {
     return type < 0 ? 0 : type < kCountedTypes ? type : kCountedTypes - 1;
   }
+  // Dead objects not yet purged, per level: a walk of a level without any skips its purge.
+  std::uint64_t dying[kLevels] = {};
 };
 
 struct SharedState {

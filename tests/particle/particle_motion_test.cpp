@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "particle/mesh_particle.h"
 #include "support/headless_scene.h"
@@ -56,6 +58,35 @@ TEST(ParticleMotionTest, FadeCoversItsShareAndSwitchesOffNegativeGroups) {
   c.ColorAttenuation = 0.0f;  // no slowness: at once
   ParticleMotion(c).Fade(color);
   EXPECT_EQ(color, D3DXCOLOR(0.5f, 0.75f, 1.0f, 0.0f));
+  c.DestColor = {0.0f, 0.0f, 0.0f, 1.0f};
+  c.ColorAttenuation = std::nanf("");  // no slowness either
+  ParticleMotion(c).Fade(color);
+  EXPECT_EQ(color, D3DXCOLOR(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+// Whatever the fade computes with, each channel moves by the single-precision quotient of
+// the way left and the slowness, to the bit: over magnitudes from the subnormal to the huge.
+TEST(ParticleMotionTest, FadeMovesByTheQuotientToTheBit) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> mantissa(-2.0f, 2.0f);
+  std::uniform_int_distribution<int> exponent(-140, 100);
+  const auto any = [&] { return std::ldexp(mantissa(random), exponent(random)); };
+  int checked = 0;
+  for (int i = 0; i < 20000; ++i) {
+    CommonParams c = Rules(1 + i % 5000, 0, 0, 0.0f);
+    c.ColorAttenuation = std::fabs(any());
+    c.DestColor = {std::fabs(any()), std::fabs(any()), std::fabs(any()), std::fabs(any())};
+    D3DXCOLOR color(any(), any(), any(), any());
+    const float slowness = static_cast<float>(c.PopTime) * c.ColorAttenuation;
+    if (!(slowness > 0.0f)) continue;
+    const D3DXCOLOR& d = c.DestColor;
+    const D3DXCOLOR expected(color.r + (d.r - color.r) / slowness, color.g + (d.g - color.g) / slowness,
+                             color.b + (d.b - color.b) / slowness, color.a + (d.a - color.a) / slowness);
+    ParticleMotion(c).Fade(color);
+    ASSERT_EQ(std::memcmp(&color, &expected, sizeof color), 0) << i;
+    ++checked;
+  }
+  EXPECT_GT(checked, 19000);
 }
 
 TEST(ParticleMotionTest, SwirlPushesByTheAngleAndRadiusThenTurnsTheAngle) {

@@ -47,6 +47,22 @@ class Probe : public CObject {
   D3DXVECTOR3 pos_;
 };
 
+// Walks its runs of neighbours in one call, as particles do, counting the calls.
+class RunProbe final : public Probe {
+ public:
+  RunProbe(std::string name, std::vector<std::string>* log, int* runs)
+      : Probe(std::move(name), log), runs_(runs) {}
+
+ protected:
+  CObject* UpdateRun(std::vector<CObject*>& walked) override {
+    ++*runs_;
+    return UpdateRunOf(this, walked, [](RunProbe* probe) { probe->Probe::Update(); });
+  }
+
+ private:
+  int* runs_;
+};
+
 class RegistryTest : public ::testing::Test {
  protected:
   void TearDown() override { CObject::ReleaseAll(); }
@@ -275,6 +291,91 @@ TEST_F(RegistryTest, RunsOfAdditiveObjectsDrawParticlesThenTrailsAndOthersKeepTh
   p1->onDraw = [t1] { t1->Hide(); };
   CObject::DrawAll();
   EXPECT_EQ(std::count(log_.begin(), log_.end(), "draw t1"), 0);
+}
+
+// ---- runs of one class ---------------------------------------------------------------------
+
+// Objects whose class walks its runs in one call are walked exactly as objects one at a time
+// are: the same updates in the same order, over three passes with a death, births in the
+// middle of the list and at its tail, a stop and objects of another class in between.
+TEST_F(RegistryTest, RunsOfOneClassAreWalkedAsObjectsOneAtATimeAre) {
+  using Make = std::function<Probe*(const std::string&)>;
+  const auto play = [this](const Make& make) {
+    log_.clear();
+    Probe* a = make("a");
+    Probe* b = make("b");
+    Probe* c = make("c");
+    new Probe("other class", &log_);
+    Probe* d = make("d");
+    Probe* e = make("e");
+    int pass = 0;
+    a->onUpdate = [&pass, a, c] {
+      if (pass == 1) c->SetDeath();  // still updated in this pass, then purged
+      if (pass == 2) a->SetDeath();
+    };
+    b->onUpdate = [&pass, &make, b] {
+      if (pass != 1) return;
+      Probe* child = make("child of b");  // at the tail, and reached in this pass
+      child->onUpdate = [&pass, &make] {
+        if (pass == 2) make("child of the tail");  // after the tail: waits for the next pass
+      };
+      b->onUpdate = nullptr;
+    };
+    d->onUpdate = [&pass, e] { pass == 1 ? e->Stop() : e->Resume(); };  // e skipped in pass 1 alone
+    for (pass = 1; pass <= 3; ++pass) {
+      log_.push_back("pass " + std::to_string(pass));
+      CObject::UpdateAll();
+    }
+    std::vector<std::string> walked;
+    for (CObject* o = CObject::Head(CObject::kDefaultPriority); o; o = o->Next())
+      walked.push_back(o == a || o == b || o == d || o == e ? "kept" : "made");
+    CObject::ReleaseAll();
+    return std::pair(log_, walked);
+  };
+  const auto oneAtATime = play([this](const std::string& name) { return new Probe(name, &log_); });
+  ASSERT_EQ(std::count(oneAtATime.first.begin(), oneAtATime.first.end(), "update e"), 2);
+  ASSERT_EQ(std::count(oneAtATime.first.begin(), oneAtATime.first.end(), "update child of the tail"), 1);
+
+  int runs = 0;
+  EXPECT_EQ(play([&](const std::string& name) { return new RunProbe(name, &log_, &runs); }), oneAtATime);
+  int made = 0;
+  const auto mixed = play([&](const std::string& name) -> Probe* {
+    if (made++ % 2 == 0) return new Probe(name, &log_);
+    return new RunProbe(name, &log_, &runs);
+  });
+  EXPECT_EQ(mixed, oneAtATime);
+}
+
+TEST_F(RegistryTest, NeighboursOfOneClassAreOneCallAndAnotherClassEndsTheRun) {
+  int runs = 0;
+  for (const char* name : {"a", "b", "c"}) new RunProbe(name, &log_, &runs);
+  new Probe("plain", &log_);
+  for (const char* name : {"d", "e"}) new RunProbe(name, &log_, &runs);
+  CObject::UpdateAll();
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(log_, (std::vector<std::string>{"update a", "update b", "update c", "update plain", "update d",
+                                            "update e"}));
+}
+
+// A walk purges only when something of its level died; a death on a level already walked is
+// purged by the next walk, not forgotten.
+TEST_F(RegistryTest, DeathOnALevelAlreadyWalkedIsPurgedByTheNextWalk) {
+  auto* low = new Probe("low", &log_, 0);
+  auto* high = new Probe("high", &log_, 3);
+  high->onUpdate = [low, high] {
+    low->SetDeath();
+    low->SetDeath();  // twice is still one death
+    high->onUpdate = nullptr;
+  };
+  CObject::UpdateAll();
+  EXPECT_EQ(Walk(0), (std::vector<CObject*>{low}));
+  CObject::UpdateAll();
+  EXPECT_EQ(Walk(0), std::vector<CObject*>{});
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), "delete low"), 1);
+  auto* later = new Probe("later", &log_, 0);
+  later->SetDeath();
+  CObject::UpdateAll();
+  EXPECT_EQ(Walk(0), std::vector<CObject*>{}) << "the count of the dying is back to its own";
 }
 
 TEST_F(RegistryTest, ReleaseAllUninitialisesAndDeletesEveryObjectOnEveryLevel) {
