@@ -1,6 +1,5 @@
 #include "app/application.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "app/frame_loop.h"
@@ -18,8 +17,6 @@ namespace {
 
 constexpr int kSceneWidth = 1280;
 constexpr int kSceneHeight = 720;
-// Below this drag velocity the camera's turn no longer shows.
-constexpr float kCameraAtRest = 0.01f;
 
 bool WriteScreenshots(const std::string& prefix, CManager& manager) {
   const std::string scenePath = prefix + "-scene.png";
@@ -92,11 +89,7 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   if (screenshots && options.frames == 0) CapturePresents(*manager, true);
 
   FrameLoop loop(clock, system);
-  loop.SetIdle([editor] {
-    // A camera still turning from a drag keeps drawing until it comes to rest.
-    const D3DXVECTOR3& drag = Shared().cameraDrag;
-    return editor->CanIdle() && std::fabs(drag.x) < kCameraAtRest && std::fabs(drag.y) < kCameraAtRest;
-  });
+  loop.SetIdle([manager] { return manager->CanIdle(); });
   loop.Run(
       [&](std::uint64_t firstStep, int steps) {
         // --frames N ends after step N: its frame is the one whose picture is kept.

@@ -1,5 +1,6 @@
 #include "app/manager.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -45,6 +46,13 @@ void ReportMissingDataFolder() {
 
 CManager::CManager() = default;
 CManager::~CManager() = default;
+
+bool CManager::CanIdle() const {
+  // A camera still turning from a drag keeps drawing until its turn no longer shows.
+  constexpr float kAtRest = 0.01f;
+  const D3DXVECTOR3& drag = Shared().cameraDrag;
+  return editor_ && editor_->CanIdle() && std::fabs(drag.x) < kAtRest && std::fabs(drag.y) < kAtRest;
+}
 
 bool CManager::MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
 

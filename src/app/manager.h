@@ -60,6 +60,9 @@ class CManager {
   const FrameFigures& GetFrameFigures() const;
   // Whether F3 has the figures drawn over the scene.
   bool IsStatsOverlayShown() const { return statsOverlayShown_; }
+  // Nothing on screen would change until input comes: the editor idle (the preview paused) and
+  // the camera at rest.
+  bool CanIdle() const;
   // Releases everything in order and destroys the singleton.
   void Uninit();
 
