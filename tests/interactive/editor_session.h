@@ -262,6 +262,13 @@ class EditorSession {
     Focus();
   }
 
+  // What the scene window shows now, read back from the X server.
+  gfx::Image ScenePicture() {
+    const std::string scene = Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                     " --name '^TEST$' 2>/dev/null | head -n 1");
+    return scene.empty() ? gfx::Image{} : WindowPicture(scene);
+  }
+
   // Ends the program with Escape and returns the editor window's last picture. Edits made in
   // the session are not kept: asked about them, the answer is Don't Save (its key, D).
   gfx::Image Quit() {
