@@ -41,7 +41,7 @@ constexpr int kStepRepeatDelay = 30;
 void CEditor::ShowPreviewWindow() {
   if (!ShowPreview) return;
   ImGui::SetNextWindowPos(ImVec2(0.0f, 425.0f), ImGuiCond_FirstUseEver);
-  ImGui::SetNextWindowSize(ImVec2(400.0f, 150.0f), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSize(ImVec2(400.0f, 145.0f), ImGuiCond_FirstUseEver);
   // The main window keeps the focus it starts with.
   const bool visible = ui::Begin("Preview", &ShowPreview, ImGuiWindowFlags_NoFocusOnAppearing);
   if (!visible) {
