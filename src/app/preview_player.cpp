@@ -127,6 +127,14 @@ void PreviewPlayer::Follow() {
 void PreviewPlayer::Seek(int frame) {
   if (!hasEmission_) return;
   ClearEmissions();
+  // An effect removed since its emission has nothing left to play (and an emitter of it would
+  // put its tag back in the table).
+  const EffectTable* table = CManager::GetInstance()->GetEffectTable();
+  if (!table || !table->contains(record_.tag)) {
+    hasEmission_ = false;
+    frame_ = length_ = 0;
+    return;
+  }
   shown_ = DefinitionsOf(record_.tag);
   length_ = EmissionLength(shown_);
   frame = std::clamp(frame, 0, length_);

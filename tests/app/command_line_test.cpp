@@ -51,6 +51,11 @@ TEST(CommandLine, ValidArguments) {
   EXPECT_EQ(stats->statsPath, "out/stats.jsonl");
   EXPECT_EQ(stats->document, "a.json");
   EXPECT_EQ(stats->frames, 150u);
+  EXPECT_FALSE(stats->paused) << "the preview plays unless asked";
+  const auto paused = CommandLine::Parse({"--paused", "a.json"}, &error);
+  ASSERT_TRUE(paused) << error;
+  EXPECT_TRUE(paused->paused);
+  EXPECT_EQ(paused->document, "a.json");
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -77,6 +82,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--stats"}, {"--stats"}},
       {{"--stats", ""}, {"--stats"}},
       {{"--convert", "out.json", "--stats", "s.jsonl", "in.json"}, {"--convert", "--stats"}},
+      {{"--convert", "out.json", "--paused", "in.json"}, {"--convert", "--paused"}},
       {{"--seed"}, {"--seed"}},
       {{"--seed", "-1"}, {"--seed", "-1"}},
       {{"--seed", "4294967296"}, {"--seed", "4294967296"}},  // 2^32 overflows
