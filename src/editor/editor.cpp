@@ -1,4 +1,5 @@
 #include "editor/editor.h"
+#include "editor/row_help.h"
 
 #include <imgui.h>
 
@@ -26,7 +27,7 @@ const gfx::Texture* IconTexture(const std::string& label) {
 
 }  // namespace
 
-CEditor::CEditor() = default;
+CEditor::CEditor() { Widgets.RowTip = &RowTooltip; }
 CEditor::~CEditor() = default;
 
 // ---- start and end --------------------------------------------------------------------------

@@ -206,6 +206,8 @@ class CEditor {
   void ShowParticlePanel(ParticleParams& def);
   void ShowBillboardPanel(BillboardParams& b, EmissionParams& e);
   void ShowTrailControls(BillboardParams& b);
+  // A line under a row whose setting cannot show as it stands ("the trail has no width").
+  void ShowHint(const std::string& text);
   void ShowMeshPanel(MeshParams& m, EmissionParams& e);
   void ShowModelCombo(EmissionParams& e);
   // Kind 0 edits the selected definition's texture, kind 1 its mask texture.

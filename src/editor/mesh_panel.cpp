@@ -87,4 +87,4 @@ void CEditor::ShowMeshPanel(MeshParams& m, EmissionParams& e) {
   ui::Checkbox("Use Trail", &m.Trail);
 }
 
-void CEditor::ShowModelCombo(EmissionParams& e) { NameCombo(ModelIndex, e.ModelTag, ModelNames(), "Model"); }
+void CEditor::ShowModelCombo(EmissionParams& e) { ModelCombo(ModelIndex, e.ModelTag); }

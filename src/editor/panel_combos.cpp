@@ -1,6 +1,12 @@
 #include "editor/panel_combos.h"
 
+#include <imgui.h>
+
+#include <cstdio>
+
 #include "app/manager.h"
+#include "platform/gfx/mesh.h"
+#include "ui/item_log.h"
 #include "ui/widgets.h"
 #include "resource/model_manager.h"
 #include "resource/texture_manager.h"
@@ -26,8 +32,33 @@ void SyncedCombo(int& selection, int& field, std::span<const char* const> labels
             [&] { field = selection; });
 }
 
-void NameCombo(int& selection, std::string& field, const std::vector<std::string>& names, const char* label) {
+void NameCombo(int& selection, std::string& field, const std::vector<std::string>& names, const char* label,
+               const EntryDecoration& decoration) {
   for (int i = 0; i < static_cast<int>(names.size()); ++i)
     if (names[i] == field) selection = i;
-  ComboList(selection, names, label, [&] { field = names[selection]; });
+  ComboList(selection, names, label, [&] { field = names[selection]; }, {}, decoration);
+}
+
+void TextureCombo(int& selection, std::string& field, const char* label) {
+  constexpr float kThumbnail = 32.0f, kLarge = 128.0f;
+  CTextureManager* textures = CManager::GetInstance()->GetTextureManager();
+  const std::vector<std::string> names = TextureNames();
+  // Textures load on the editor window's device only once the list opens.
+  const auto thumbnail = [&](int i) {
+    Thumbnail(textures ? textures->GetTexture(true, names[i]) : nullptr, names[i], kThumbnail, kLarge);
+  };
+  NameCombo(selection, field, names, label, {thumbnail, kThumbnail});
+}
+
+void ModelCombo(int& selection, std::string& field) {
+  NameCombo(selection, field, ModelNames(), "Model");
+  CModelManager* models = CManager::GetInstance()->GetModelManager();
+  const ModelInfo model = models ? models->GetModel(field) : ModelInfo{};
+  if (!model.Mesh) return;
+  char counts[64];
+  std::snprintf(counts, sizeof counts, "%lu vertices, %lu faces",
+                static_cast<unsigned long>(model.Mesh->GetNumVertices()),
+                static_cast<unsigned long>(model.Mesh->GetNumFaces()));
+  ImGui::TextDisabled("%s", counts);
+  ui::LogLastItem("model counts", "Text", counts);
 }

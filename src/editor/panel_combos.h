@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/widgets.h"
+
 // The texture catalog's labels in its order, without the editor's own icons (any label
 // holding "ICON").
 std::vector<std::string> TextureNames();
@@ -16,4 +18,9 @@ std::vector<std::string> ModelNames();
 void SyncedCombo(int& selection, int& field, std::span<const char* const> labels, const char* label);
 // Selects the last name equal to the field (no match keeps the selection); choosing an entry
 // writes its name into the field.
-void NameCombo(int& selection, std::string& field, const std::vector<std::string>& names, const char* label);
+void NameCombo(int& selection, std::string& field, const std::vector<std::string>& names, const char* label,
+               const EntryDecoration& decoration = {});
+// A combo over the texture catalog's names, each with a thumbnail of its picture (larger on hover).
+void TextureCombo(int& selection, std::string& field, const char* label);
+// The model combo, with the vertex and face counts of the chosen model beside it.
+void ModelCombo(int& selection, std::string& field);

@@ -4,9 +4,14 @@
 
 #include <imgui.h>
 
+#include <cstdio>
+#include <string>
+
 #include "editor/editor.h"
 #include "editor/motion_rows.h"
 #include "editor/panel_combos.h"
+#include "editor/row_help.h"
+#include "ui/item_log.h"
 #include "ui/ui_items.h"
 
 namespace {
@@ -107,6 +112,9 @@ void CEditor::ShowBillboardPanel(BillboardParams& b, EmissionParams& e) {
   DrawRows(Widgets, kFadeRows<BillboardParams>, b, e);
   if (ui::CollapsingHeader("Plot")) ShowPlotEditor(b);
   if (ui::InputInt("Quantity", &e.Quantity, 1, 100)) CorrectQuantity(e.Quantity);
+  ui::ItemTooltip("Quantity", RowTooltip({"Quantity", RowKind::kDragInt, 1.0f, 1,
+                                          static_cast<float>(QuantityLimit)}));
+  if (e.Quantity <= 0) ShowHint("Quantity " + std::to_string(e.Quantity) + ": no particle is spawned");
   const PanelRow popTime{"PopTime", RowKind::kDragInt, 1.0f, 1, static_cast<float>(PopTimeLimit)};
   if (DrawRow(Widgets, popTime, Int(b.PopTime))) CorrectPopTime(b.PopTime);
 
@@ -118,15 +126,26 @@ void CEditor::ShowTrailControls(BillboardParams& b) {
   ui::Checkbox("Use Trail", &b.Trail);
   if (b.Trail) {
     DrawRow(Widgets, kTrailWidthRow, Floats(b.TrailWidth));
+    if (b.TrailWidth <= 0.0f) ShowHint("the trail has no width");
     ui::Checkbox("UseTrailTexture", &b.UseTrailTexture);
-    if (b.UseTrailTexture) NameCombo(TrailTextureIndex, b.TrailTexture, TextureNames(), "TrailTexture");
+    if (b.UseTrailTexture) TextureCombo(TrailTextureIndex, b.TrailTexture, "TrailTexture");
     ui::Checkbox("SeparateTrailColors", &b.SeparateTrailColors);
+    if (!b.SeparateTrailColors && b.DestColor.a <= 0.0f) {
+      char alpha[32];
+      std::snprintf(alpha, sizeof alpha, "%g", static_cast<double>(b.DestColor.a));
+      ShowHint(std::string("the trail takes DestColor's alpha, ") + alpha + " here");
+    }
   }
   // The colours hang on their own box, so they stay in view when the trail is switched off.
   if (b.SeparateTrailColors) {
     DrawRow(Widgets, kBeginTrailColorRow, Floats(b.BeginTrailColor));
     DrawRow(Widgets, kEndTrailColorRow, Floats(b.EndTrailColor));
   }
+}
+
+void CEditor::ShowHint(const std::string& text) {
+  ImGui::TextColored(ImVec4(1.0f, 0.75f, 0.3f, 1.0f), "%s", text.c_str());
+  ui::LogLastItem("hint", "Text", text);
 }
 
 // ---- the count and lifetime limits --------------------------------------------------------------

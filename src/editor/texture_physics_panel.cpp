@@ -30,9 +30,9 @@ void CEditor::ShowTextureCombo(int kind) {
   if (!definition || (kind != 0 && kind != 1)) return;
   EmissionParams& e = definition->Emission;
   if (kind == 0) {
-    NameCombo(TextureIndex, e.TextureTag, TextureNames(), "Texture");
+    TextureCombo(TextureIndex, e.TextureTag, "Texture");
   } else {
-    NameCombo(MaskTextureIndex, e.MaskTextureTag, TextureNames(), "MaskTexture");
+    TextureCombo(MaskTextureIndex, e.MaskTextureTag, "MaskTexture");
   }
 }
 

@@ -6,9 +6,7 @@ namespace {
 
 constexpr const char* kFloatFormat = "%.3f";
 
-}  // namespace
-
-bool DrawRow(WidgetState& widgets, const PanelRow& row, const RowFields& fields) {
+bool DrawRowWidget(WidgetState& widgets, const PanelRow& row, const RowFields& fields) {
   switch (row.kind) {
     case RowKind::kDragInt:
       return ui::DragInt(row.label, fields.integer, row.speed, static_cast<int>(row.min),
@@ -43,4 +41,15 @@ bool DrawRow(WidgetState& widgets, const PanelRow& row, const RowFields& fields)
   for (std::size_t i = 0; i < values.size(); ++i)
     if (fields.floats[i]) *fields.floats[i] = values[i];
   return true;
+}
+
+}  // namespace
+
+bool DrawRow(WidgetState& widgets, const PanelRow& row, const RowFields& fields) {
+  // One group, so that the whole row (a colour's drags, swatch and label) shows its tooltip.
+  ImGui::BeginGroup();
+  const bool changed = DrawRowWidget(widgets, row, fields);
+  ImGui::EndGroup();
+  if (widgets.RowTip) ui::ItemTooltip(row.label, widgets.RowTip(row));
+  return changed;
 }

@@ -123,8 +123,21 @@ bool CollapsingHeader(const char* label) {
   return Logged(ImGui::CollapsingHeader(label), label, "CollapsingHeader");
 }
 
-bool Selectable(const char* label, bool selected) {
-  return Logged(ImGui::Selectable(label, selected), label, "Selectable");
+bool Selectable(const char* label, bool selected, ImVec2 size) {
+  return Logged(ImGui::Selectable(label, selected, 0, size), label, "Selectable");
+}
+
+void ItemTooltip(const char* label, const std::string& text) {
+  // A group (a row of several widgets) counts as hovered over any of them.
+  constexpr ImGuiHoveredFlags kAnyPart =
+      ImGuiHoveredFlags_AllowWhenDisabled | ImGuiHoveredFlags_AllowWhenOverlapped;
+  if (text.empty() || !ImGui::IsItemHovered(kAnyPart)) return;
+  ImGui::BeginTooltip();
+  ImGui::PushTextWrapPos(ImGui::GetFontSize() * 30.0f);
+  ImGui::TextUnformatted(text.c_str());
+  ImGui::PopTextWrapPos();
+  ImGui::EndTooltip();
+  LogLastItem(label, "Tooltip", text);
 }
 
 bool MenuItem(const char* label, const char* shortcut, bool enabled) {

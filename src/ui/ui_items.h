@@ -32,7 +32,10 @@ bool SliderFloat(const char* label, float* value, float min, float max, const ch
                  ImGuiSliderFlags flags = 0);
 bool InputScalar(const char* label, ImGuiDataType type, void* value, ImGuiInputTextFlags flags = 0);
 bool CollapsingHeader(const char* label);
-bool Selectable(const char* label, bool selected);
+bool Selectable(const char* label, bool selected, ImVec2 size = ImVec2(0, 0));
+// A tooltip of the text over the item just drawn, while it is hovered; logged under the
+// item's label, with the text as what it shows.
+void ItemTooltip(const char* label, const std::string& text);
 bool MenuItem(const char* label, const char* shortcut = nullptr, bool enabled = true);
 // An entry with a check mark that toggles *selected.
 bool MenuItem(const char* label, bool* selected);

@@ -1,6 +1,7 @@
 #include "ui/widgets.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -23,13 +24,38 @@ ImVec4 ToVec4(const float* c) { return ImVec4(c[0], c[1], c[2], c[3]); }
 // ---- ComboList and ToggleButton ------------------------------------------------------------
 
 void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
-               std::function<void()> action, const std::string& outsidePreview) {
+               std::function<void()> action, const std::string& outsidePreview,
+               const EntryDecoration& decoration) {
   const bool inside = selection >= 0 && selection < static_cast<int>(entries.size());
+  const bool decorated = static_cast<bool>(decoration.draw);
+  if (decorated) {
+    // Tall entries: the list grows to show them all, up to most of a screen.
+    const float entry = decoration.height + ImGui::GetStyle().ItemSpacing.y;
+    const float height =
+        entry * static_cast<float>(entries.size()) + ImGui::GetStyle().WindowPadding.y * 2.0f;
+    ImGui::SetNextWindowSizeConstraints(ImVec2(0.0f, 0.0f), ImVec2(FLT_MAX, std::min(height, 600.0f)));
+  }
   if (!ui::BeginCombo(label.c_str(), inside ? entries[selection].c_str() : outsidePreview.c_str())) return;
   for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
     const int before = selection;
     ImGui::PushID(i);  // names may repeat
-    if (ui::Selectable(entries[i].c_str(), i == selection)) {
+    bool chosen = false;
+    if (decorated) {
+      // One selectable row under the decoration and the name, so either takes the click.
+      const ImVec2 at = ImGui::GetCursorPos();
+      chosen = ImGui::Selectable("##entry", i == selection, 0, ImVec2(0.0f, decoration.height));
+      ui::LogLastItem(entries[i], "Selectable");
+      const ImVec2 after = ImGui::GetCursorPos();
+      ImGui::SetCursorPos(at);
+      decoration.draw(i);
+      ImGui::SameLine();
+      ImGui::SetCursorPosY(at.y + (decoration.height - ImGui::GetTextLineHeight()) * 0.5f);
+      ImGui::TextUnformatted(entries[i].c_str());
+      ImGui::SetCursorPos(after);
+    } else {
+      chosen = ui::Selectable(entries[i].c_str(), i == selection);
+    }
+    if (chosen) {
       selection = i;
       if (action) action();
     }
@@ -37,6 +63,20 @@ void ComboList(int& selection, const std::vector<std::string>& entries, std::str
     ImGui::PopID();
   }
   ImGui::EndCombo();
+}
+
+void Thumbnail(const gfx::Texture* texture, const std::string& name, float size, float hoverSize) {
+  // A missing texture shows as the white square an untextured quad draws as.
+  const ImTextureID id = texture ? reinterpret_cast<ImTextureID>(texture->NativeHandle())
+                                 : ImGui::GetIO().Fonts->TexID;
+  const ImVec2 uv = texture ? ImVec2(1.0f, 1.0f) : ImVec2(0.0f, 0.0f);
+  ImGui::Image(id, ImVec2(size, size), ImVec2(0.0f, 0.0f), uv);
+  ui::LogLastItem(name, "Image");
+  if (!ImGui::IsItemHovered()) return;
+  ImGui::BeginTooltip();
+  ImGui::Image(id, ImVec2(hoverSize, hoverSize), ImVec2(0.0f, 0.0f), uv);
+  ImGui::TextUnformatted(name.c_str());
+  ImGui::EndTooltip();
 }
 
 void ToggleButton(bool& flag, std::string name) {

@@ -12,9 +12,12 @@
 namespace gfx {
 class Texture;
 }
+struct PanelRow;
 
 // What the widgets keep for the whole run, shared by all of them.
 struct WidgetState {
+  // What a panel row's tooltip says (empty: none), from the table of what the rows mean.
+  std::string (*RowTip)(const PanelRow& row) = nullptr;
   float IconAngle = 0.0f;  // degrees; advances while an icon is hovered
   ImVec4 BackupColor{0.0f, 0.0f, 0.0f, 0.0f};
   std::array<ImVec4, 32> Palette{};
@@ -23,8 +26,18 @@ struct WidgetState {
 
 // A combo over entries previewing the one at selection (outsidePreview when it lies outside
 // the list); choosing an entry sets selection and calls action, also when it was selected already.
+// With a decoration, each entry starts with what it draws (a picture) and is that tall.
+struct EntryDecoration {
+  std::function<void(int entry)> draw;
+  float height = 0.0f;
+};
 void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
-               std::function<void()> action = {}, const std::string& outsidePreview = {});
+               std::function<void()> action = {}, const std::string& outsidePreview = {},
+               const EntryDecoration& decoration = {});
+
+// The texture (on the editor window's device; null draws a white square) at size, and at
+// hoverSize in a tooltip while hovered; logged under name.
+void Thumbnail(const gfx::Texture* texture, const std::string& name, float size, float hoverSize);
 
 // "Disable" + name while flag is set, "Enable" + name while not; pressing flips the flag.
 void ToggleButton(bool& flag, std::string name);

@@ -5,10 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <set>
+#include <span>
+#include <string>
 #include <functional>
 #include <vector>
 
+#include "editor/row_help.h"
 #include "effectfile/particle_json.h"
+#include "platform/gfx/mesh.h"
+#include "resource/model_manager.h"
+#include "resource/texture_manager.h"
 #include "support/editor_fixture.h"
 
 namespace {
@@ -469,10 +477,134 @@ TEST_F(ParticlePanel, CheckboxesFlipTheirOwnFields) {
   check("Use MaskTexture", [](P& d) -> bool& { return d.Mesh.UseMaskTexture; });
   check("Use Texture", [](P& d) -> bool& { return d.Mesh.UseTexture; });
 
+  Reveal("EnableShader");
   Click("EnableShader", kWindow);
   EXPECT_TRUE(Def().Emission.UseShader);
+  Reveal("DisableShader");
   Click("DisableShader", kWindow);
   EXPECT_FALSE(Def().Emission.UseShader);
+}
+
+// ---- what the rows say ------------------------------------------------------------------------------
+
+class ParticlePanelHelp : public ParticlePanel {
+ protected:
+  // Hovers the row and returns the tooltip it showed ("" when none did).
+  std::string TooltipOf(const std::string& label) {
+    Reveal(label);
+    MoveMouse(Find(label, kWindow).Centre());
+    Frame(2);
+    for (const ui::LoggedItem& item : Log().Items())
+      if (item.label == label && item.kind == "Tooltip") return item.shown;
+    return "";
+  }
+  // Every row says what it does, its unit and the range it allows.
+  void CheckTooltips(const std::vector<DragRow>& rows) {
+    for (const DragRow& row : rows) {
+      SCOPED_TRACE(row.label);
+      const std::string tip = TooltipOf(row.label);
+      ASSERT_FALSE(tip.empty()) << "no tooltip";
+      EXPECT_NE(tip.find("Unit: "), std::string::npos) << tip;
+      char range[64];
+      std::snprintf(range, sizeof range, "Range: %g to %g", row.min, row.max);
+      EXPECT_NE(tip.find(row.min == row.max ? "Range: any value" : range), std::string::npos) << tip;
+      seen_.insert(row.label);
+    }
+  }
+  std::set<std::string> seen_;
+};
+
+TEST_F(ParticlePanelHelp, EveryRowSaysWhatItDoesItsUnitAndItsRangeOnHover) {
+  Show(AllBillboardRows);
+  for (const auto* rows : {&kBillboardCreateRows, &kBillboardMovementRows, &kBillboardLookRows})
+    CheckTooltips(*rows);
+  Def().Emission.Behavior = Behavior_Sphere;
+  Def().Emission.UsePhysics = true;
+  Def().Emission.Physics.PhysicsType = PHYSICS_BOUNCE;
+  Frame();
+  CheckTooltips(kBillboardSphereRows);
+  CheckTooltips(kBounceRows);
+  Def().Emission.Behavior = Behavior_Rotate;
+  Def().Emission.Physics.PhysicsType = PHYSICS_AIR;
+  Frame();
+  CheckTooltips(kBillboardRotateRows);
+  CheckTooltips(kAirRows);
+  for (const char* colour : {"Color", "DestColor", "BeginTrailColor", "EndTrailColor"}) {
+    EXPECT_NE(TooltipOf(colour).find("0 to 1 each"), std::string::npos) << colour;
+    seen_.insert(colour);
+  }
+  EXPECT_NE(TooltipOf("Quantity").find("Range: 1 to 150"), std::string::npos) << "the limit with physics";
+  seen_.insert("Quantity");
+
+  AllMeshRows(Def());
+  Def().Emission.Behavior = Behavior_None;
+  Frame();
+  CheckTooltips(kMeshRows);
+  Def().Emission.Behavior = Behavior_Rotate;
+  Frame();
+  CheckTooltips(kMeshRotateRows);
+
+  // The table says nothing of rows no panel shows.
+  for (const RowHelp& help : RowHelpTable()) EXPECT_TRUE(seen_.count(help.label)) << help.label;
+}
+
+TEST_F(ParticlePanelHelp, HintsSayWhyATrailOrAnEmissionCannotShowAndGoOnceMended) {
+  Show([](P& d) {
+    d.Billboard.Trail = true;
+    d.Billboard.TrailWidth = 0.0f;
+    d.Billboard.SeparateTrailColors = false;
+    d.Billboard.DestColor.a = 0.0f;
+    d.Emission.Quantity = 0;
+  });
+  const auto hints = [&] {
+    std::set<std::string> shown;
+    for (const ui::LoggedItem& item : Log().Items())
+      if (item.label == "hint") shown.insert(item.shown);
+    return shown;
+  };
+  EXPECT_EQ(hints(),
+            (std::set<std::string>{"the trail has no width", "the trail takes DestColor's alpha, 0 here",
+                                   "Quantity 0: no particle is spawned"}));
+  Reveal("TrailWidth");
+  TypeIntoDrag("TrailWidth", "2", kWindow);
+  ASSERT_EQ(Def().Billboard.TrailWidth, 2.0f);
+  EXPECT_FALSE(hints().count("the trail has no width"));
+  Reveal("SeparateTrailColors");
+  Click("SeparateTrailColors", kWindow);
+  EXPECT_FALSE(hints().count("the trail takes DestColor's alpha, 0 here"));
+  Reveal("Quantity");
+  Click("Quantity/+", kWindow);
+  EXPECT_EQ(Def().Emission.Quantity, 1);
+  EXPECT_TRUE(hints().empty());
+  EXPECT_EQ(Def().Billboard.DestColor.a, 0.0f) << "a hint changes nothing by itself";
+}
+
+TEST_F(ParticlePanelHelp, TextureListsShowEachTextureAndTheModelItsCounts) {
+  Show([](P&) {});
+  Click("Texture", kWindow);
+  ASSERT_TRUE(Shown("SMOKE"));
+  CTextureManager* textures = Manager()->GetTextureManager();
+  std::set<ImTextureID> drawn;
+  for (const ImDrawList* list :
+       std::span(ImGui::GetDrawData()->CmdLists, ImGui::GetDrawData()->CmdListsCount))
+    for (const ImDrawCmd& command : list->CmdBuffer) drawn.insert(command.TextureId);
+  for (const char* label : {"FLARE", "SMOKE", "RING"}) {
+    const gfx::Texture* texture = textures->GetTexture(true, label);
+    ASSERT_NE(texture, nullptr) << label;
+    EXPECT_TRUE(drawn.count(reinterpret_cast<ImTextureID>(texture->NativeHandle()))) << label;
+  }
+  Click("SMOKE");
+  EXPECT_EQ(Def().Emission.TextureTag, "SMOKE") << "a click on the row chooses it";
+
+  AllMeshRows(Def());
+  Def().Emission.ModelTag = "CUBE";
+  Frame();
+  const ui::LoggedItem* counts = Log().Find("model counts", kWindow);
+  ASSERT_NE(counts, nullptr);
+  const ModelInfo cube = Manager()->GetModelManager()->GetModel("CUBE");
+  ASSERT_NE(cube.Mesh, nullptr);
+  EXPECT_EQ(counts->shown, std::to_string(cube.Mesh->GetNumVertices()) + " vertices, " +
+                               std::to_string(cube.Mesh->GetNumFaces()) + " faces");
 }
 
 // ---- rows that come and go -----------------------------------------------------------------------------
