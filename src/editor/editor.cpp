@@ -4,6 +4,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "app/manager.h"
@@ -165,11 +166,32 @@ void CEditor::Draw() {
   interface_->RenderDrawData(ImGui::GetDrawData());
 }
 
+namespace {
+
+// Where each panel window first opens in the 700 x 1000 editor window, beside the main window
+// (0,20 to 400,420) and the Preview window (right of it). The 500 x 600 window goes below
+// the main window, right-aligned: 600 high fits under it only over its empty last 20 pixels.
+// A window that does not take that size gets its own, fitted to what it shows.
+struct Placement {
+  float x, y, width, height;
+};
+constexpr Placement kPartsPanel{200.0f, 400.0f, 500.0f, 600.0f};
+constexpr Placement kSoundsPanel{405.0f, 160.0f, 290.0f, 235.0f};
+constexpr Placement kOtherPanel{405.0f, 160.0f, 290.0f, 80.0f};
+
+Placement OwnPlacement(std::string_view name) {
+  if (name == "Particles") return kPartsPanel;
+  return name == "Sounds" ? kSoundsPanel : kOtherPanel;
+}
+
+}  // namespace
+
 void CEditor::BeginPanelWindow(const char* name, bool* open) {
   // The first of the panel windows begun in a frame takes 500 x 600 the first time it
   // appears. Asked for earlier, the size would go to the list box, itself a child window.
-  if (std::exchange(panelSizePending_, false))
-    ImGui::SetNextWindowSize(ImVec2(500.0f, 600.0f), ImGuiCond_Once);
+  const Placement placement = std::exchange(panelSizePending_, false) ? kPartsPanel : OwnPlacement(name);
+  ImGui::SetNextWindowSize(ImVec2(placement.width, placement.height), ImGuiCond_Once);
+  ImGui::SetNextWindowPos(ImVec2(placement.x, placement.y), ImGuiCond_FirstUseEver);
   ui::Begin(name, open);
 }
 

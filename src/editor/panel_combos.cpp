@@ -47,18 +47,21 @@ void TextureCombo(int& selection, std::string& field, const char* label) {
   const auto thumbnail = [&](int i) {
     Thumbnail(textures ? textures->GetTexture(true, names[i]) : nullptr, names[i], kThumbnail, kLarge);
   };
-  NameCombo(selection, field, names, label, {thumbnail, kThumbnail});
+  NameCombo(selection, field, names, label, EntryDecoration{thumbnail, kThumbnail, {}});
 }
 
 void ModelCombo(int& selection, std::string& field) {
-  NameCombo(selection, field, ModelNames(), "Model");
   CModelManager* models = CManager::GetInstance()->GetModelManager();
-  const ModelInfo model = models ? models->GetModel(field) : ModelInfo{};
-  if (!model.Mesh) return;
-  char counts[64];
-  std::snprintf(counts, sizeof counts, "%lu vertices, %lu faces",
-                static_cast<unsigned long>(model.Mesh->GetNumVertices()),
-                static_cast<unsigned long>(model.Mesh->GetNumFaces()));
-  ImGui::TextDisabled("%s", counts);
-  ui::LogLastItem("model counts", "Text", counts);
+  const std::vector<std::string> names = ModelNames();
+  const auto counts = [&](int i) {
+    const ModelInfo model = models ? models->GetModel(names[i]) : ModelInfo{};
+    if (!model.Mesh) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lu vertices, %lu faces",
+                  static_cast<unsigned long>(model.Mesh->GetNumVertices()),
+                  static_cast<unsigned long>(model.Mesh->GetNumFaces()));
+    ImGui::TextDisabled("%s", text);
+    ui::LogLastItem(names[i] + " counts", "Text", text);
+  };
+  NameCombo(selection, field, names, "Model", EntryDecoration{{}, 0.0f, counts});
 }

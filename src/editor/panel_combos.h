@@ -22,5 +22,5 @@ void NameCombo(int& selection, std::string& field, const std::vector<std::string
                const EntryDecoration& decoration = {});
 // A combo over the texture catalog's names, each with a thumbnail of its picture (larger on hover).
 void TextureCombo(int& selection, std::string& field, const char* label);
-// The model combo, with the vertex and face counts of the chosen model beside it.
+// The model combo, each model listed with its vertex and face counts.
 void ModelCombo(int& selection, std::string& field);

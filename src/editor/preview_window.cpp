@@ -40,8 +40,9 @@ constexpr int kStepRepeatDelay = 30;
 
 void CEditor::ShowPreviewWindow() {
   if (!ShowPreview) return;
-  ImGui::SetNextWindowPos(ImVec2(0.0f, 425.0f), ImGuiCond_FirstUseEver);
-  ImGui::SetNextWindowSize(ImVec2(400.0f, 145.0f), ImGuiCond_FirstUseEver);
+  // Right of the main window, above where the panel windows open.
+  ImGui::SetNextWindowPos(ImVec2(405.0f, 20.0f), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSize(ImVec2(290.0f, 135.0f), ImGuiCond_FirstUseEver);
   // The main window keeps the focus it starts with.
   const bool visible = ui::Begin("Preview", &ShowPreview, ImGuiWindowFlags_NoFocusOnAppearing);
   if (!visible) {
@@ -49,7 +50,7 @@ void CEditor::ShowPreviewWindow() {
     return;
   }
   PreviewControls& p = Preview;
-  if (ui::Button(p.Playing ? "Pause" : "Play", ImVec2(60.0f, 0.0f))) p.Playing = !p.Playing;
+  if (ui::Button(p.Playing ? "Pause" : "Play", ImVec2(50.0f, 0.0f))) p.Playing = !p.Playing;
   Tip(kPlayTip);
   ImGui::SameLine();
   ImGui::PushButtonRepeat(true);
@@ -62,9 +63,22 @@ void CEditor::ShowPreviewWindow() {
   ImGui::SameLine();
   if (ui::Button("Emit")) p.EmitAsked = true;
   Tip(kEmitTip);
-  ImGui::SameLine();
+
   ui::Checkbox("Loop", &p.Loop);
   Tip(kLoopTip);
+  ImGui::SameLine();
+  if (ui::Checkbox("Repeatable", &p.Repeatable)) p.SeedChanged = true;
+  Tip(kSeedTip);
+  ImGui::SameLine();
+  ImGui::SetNextItemWidth(-ImGui::CalcTextSize("Seed").x - ImGui::GetStyle().ItemInnerSpacing.x);
+  std::uint32_t seed = p.Seed;
+  if (ui::InputScalar("Seed", ImGuiDataType_U32, &seed, ImGuiInputTextFlags_EnterReturnsTrue) &&
+      seed != p.Seed) {
+    p.Seed = seed;
+    p.Repeatable = true;
+    p.SeedChanged = true;
+  }
+  Tip(kSeedTip);
 
   ui::SliderFloat("Speed", &p.Speed, PreviewControls::kMinSpeed, PreviewControls::kMaxSpeed, "%.2fx",
                   ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
@@ -82,19 +96,6 @@ void CEditor::ShowPreviewWindow() {
   }
   if (!p.HasEmission) ImGui::EndDisabled();
   Tip(kTimelineTip);
-
-  if (ui::Checkbox("Repeatable", &p.Repeatable)) p.SeedChanged = true;
-  Tip(kSeedTip);
-  ImGui::SameLine();
-  ImGui::SetNextItemWidth(120.0f);
-  std::uint32_t seed = p.Seed;
-  if (ui::InputScalar("Seed", ImGuiDataType_U32, &seed, ImGuiInputTextFlags_EnterReturnsTrue) &&
-      seed != p.Seed) {
-    p.Seed = seed;
-    p.Repeatable = true;
-    p.SeedChanged = true;
-  }
-  Tip(kSeedTip);
   ImGui::End();
 }
 

@@ -23,7 +23,8 @@ constexpr std::array kHelp = std::to_array<RowHelp>({
     // ---- movement
     {"Velocity", "The particles' own speed along x and z each frame.", kUnitsPerFrame},
     {"UpVector", "The particles' own speed upwards each frame.", kUnitsPerFrame},
-    {"MoveAttenuation", "Speed of the ring (Behavior_Circle) or ball (Behavior_Sphere) the particles spread in.",
+    {"MoveAttenuation",
+     "Speed of the ring (Behavior_Circle) or ball (Behavior_Sphere) the particles spread in.",
      kUnitsPerFrame},
     {"FallDelay", "Active frames before Weight starts to pull the particles down.", kFrames},
     {"Weight", "Taken off the upward speed every frame once FallDelay has passed: gravity.",
@@ -53,8 +54,8 @@ constexpr std::array kHelp = std::to_array<RowHelp>({
     {"Rotate", "Turn of the mesh about its upright axis every frame.", "radians per frame"},
     {"Color", "Colour the particles start with.", kColour},
     {"DestColor", "Colour the particles fade towards; a negative value leaves that part as it is.", kColour},
-    {"ColorAttenuation", "How slowly the colour fades: each frame it covers 1 / (PopTime x this) of the way left.",
-     kFactor},
+    {"ColorAttenuation",
+     "How slowly the colour fades: each frame it covers 1 / (PopTime x this) of the way left.", kFactor},
     {"RandomColorMin", "Lowest random red, green and blue a mesh particle may start with.", "0 to 1"},
     {"RandomColorMax", "Highest random red, green and blue a mesh particle may start with.", "0 to 1"},
     {"Emissive", "Glow of the mesh: its colour times this, lit or not.", kFactor},
@@ -85,8 +86,9 @@ std::string Number(float value) {
 std::span<const RowHelp> RowHelpTable() { return kHelp; }
 
 std::string RowTooltip(const PanelRow& row) {
-  const auto found = std::find_if(kHelp.begin(), kHelp.end(),
-                                  [&](const RowHelp& help) { return std::strcmp(help.label, row.label) == 0; });
+  const auto found = std::find_if(kHelp.begin(), kHelp.end(), [&](const RowHelp& help) {
+    return std::strcmp(help.label, row.label) == 0;
+  });
   if (found == kHelp.end()) return {};
   std::string text = std::string(found->what) + "\nUnit: " + found->unit;
   if (row.kind == RowKind::kColor || row.kind == RowKind::kCheckbox) return text;

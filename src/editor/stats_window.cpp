@@ -30,12 +30,12 @@ void CEditor::ShowStatsToggle() {
 
 void CEditor::ShowStatsWindow() {
   if (!ShowStats) return;
-  ImGui::SetNextWindowSize(ImVec2(420.0f, 425.0f), ImGuiCond_Once);
-  // Below the Preview window, which sits below the main window.
-  ImGui::SetNextWindowPos(ImVec2(0.0f, 575.0f), ImGuiCond_Once);
+  ImGui::SetNextWindowSize(ImVec2(195.0f, 575.0f), ImGuiCond_Once);
+  // Below the main window, left of where the panel windows open.
+  ImGui::SetNextWindowPos(ImVec2(0.0f, 425.0f), ImGuiCond_Once);
   if (ui::Begin("Stats", &ShowStats)) {
     const FrameFigures& figures = CManager::GetInstance()->GetFrameFigures();
-    ImGui::TextDisabled("rates and costs over the last second");
+    ImGui::TextDisabled("over the last second");
     ui::ShowFrameFigures(figures);
     ImGui::Separator();
     ShowFrameTimePlot(figures);
@@ -54,7 +54,7 @@ void CEditor::ShowFrameTimePlot(const FrameFigures& figures) {
     highest = std::max(highest, ys[static_cast<std::size_t>(i)] * 1.1);
   }
   highest = std::min(highest, kHighestScaleMs);
-  ui::Plot plot("frame time (ms), last 300 frames##FrameTimes", ImVec2(-1.0f, 130.0f));
+  ui::Plot plot("frame ms, last 300##FrameTimes", ImVec2(-1.0f, 130.0f));
   if (!plot) return;
   ImPlot::SetupAxes("frames ago", nullptr, ImPlotAxisFlags_Lock, ImPlotAxisFlags_Lock);
   ImPlot::SetupAxisLimits(ImAxis_X1, 1.0 - FrameFigures::kHistory, 0.0, ImPlotCond_Always);

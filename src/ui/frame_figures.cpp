@@ -12,23 +12,23 @@ namespace {
 
 // Each row's value is the one field it names.
 constexpr FigureRow kRows[] = {
-    {"frames a second", "%.1f", [](const FrameFigures& f) { return f.framesPerSecond; }},
-    {"steps a second", "%.1f", [](const FrameFigures& f) { return f.stepsPerSecond; }},
+    {"frames/s", "%.1f", [](const FrameFigures& f) { return f.framesPerSecond; }},
+    {"steps/s", "%.1f", [](const FrameFigures& f) { return f.stepsPerSecond; }},
     {"realtime", "%.2fx", [](const FrameFigures& f) { return f.realtime; }},
     {"frame", "%.3f ms", [](const FrameFigures& f) { return f.frameMs; }, true},
     {"update", "%.3f ms", [](const FrameFigures& f) { return f.updateMs; }},
     {"draw", "%.3f ms", [](const FrameFigures& f) { return f.drawMs; }},
-    {"draw calls", "%.1f", [](const FrameFigures& f) { return f.drawsPerFrame; }, true},
+    {"draws", "%.1f", [](const FrameFigures& f) { return f.drawsPerFrame; }, true},
     {"batches", "%.1f", [](const FrameFigures& f) { return f.batchesPerFrame; }},
-    {"billboard particles", "%.0f", [](const FrameFigures& f) { return double(f.billboardParticles); }, true},
-    {"mesh particles", "%.0f", [](const FrameFigures& f) { return double(f.meshParticles); }},
+    {"billboards", "%.0f", [](const FrameFigures& f) { return double(f.billboardParticles); }, true},
+    {"meshes", "%.0f", [](const FrameFigures& f) { return double(f.meshParticles); }},
     {"trails", "%.0f", [](const FrameFigures& f) { return double(f.trails); }},
     {"emitters", "%.0f", [](const FrameFigures& f) { return double(f.emitters); }},
-    {"scene objects", "%.0f", [](const FrameFigures& f) { return double(f.objects); }},
+    {"objects", "%.0f", [](const FrameFigures& f) { return double(f.objects); }},
 };
 
 // Where the values start, in multiples of the font size: past the longest label.
-constexpr float kValueColumn = 12.0f;
+constexpr float kValueColumn = 6.5f;
 
 }  // namespace
 

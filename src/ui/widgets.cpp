@@ -55,6 +55,10 @@ void ComboList(int& selection, const std::vector<std::string>& entries, std::str
     } else {
       chosen = ui::Selectable(entries[i].c_str(), i == selection);
     }
+    if (decoration.after) {
+      ImGui::SameLine();
+      decoration.after(i);
+    }
     if (chosen) {
       selection = i;
       if (action) action();

@@ -26,10 +26,12 @@ struct WidgetState {
 
 // A combo over entries previewing the one at selection (outsidePreview when it lies outside
 // the list); choosing an entry sets selection and calls action, also when it was selected already.
-// With a decoration, each entry starts with what it draws (a picture) and is that tall.
+// With a decoration, each entry starts with what draw draws (a picture) and is that tall, and
+// ends with what after draws (a note beside the name).
 struct EntryDecoration {
   std::function<void(int entry)> draw;
   float height = 0.0f;
+  std::function<void(int entry)> after;
 };
 void ComboList(int& selection, const std::vector<std::string>& entries, std::string label,
                std::function<void()> action = {}, const std::string& outsidePreview = {},

@@ -248,8 +248,41 @@ TEST_F(EditorWindow, EmissionIntervalStaysInRangeWhenTyped) {
   EXPECT_EQ(Editor()->EmissionInterval, CEditor::kMaxEmissionInterval);
 }
 
+bool Overlap(const ui::LoggedItem& a, const ui::LoggedItem& b) {
+  return a.min.x < b.max.x && b.min.x < a.max.x && a.min.y < b.max.y && b.min.y < a.max.y;
+}
+
 bool Inside(const ui::LoggedItem& item, ImVec2 p) {
   return p.x >= item.min.x && p.x < item.max.x && p.y >= item.min.y && p.y < item.max.y;
+}
+
+TEST_F(EditorWindow, PanelWindowsFirstOpenInsideTheEditorWindowClearOfTheMainWindowsWidgets) {
+  const ui::LoggedItem main = Find("Hello, world!");
+  const ui::LoggedItem preview = Find("Preview", "Preview");
+  EXPECT_FALSE(Overlap(main, preview)) << "the Preview window sits beside the main window";
+  Click("ICON_PARTICLE");
+  const ui::LoggedItem particles = Find("Particles", "Particles");
+  EXPECT_EQ(particles.max.x - particles.min.x, 500.0f);
+  EXPECT_EQ(particles.max.y - particles.min.y, 600.0f);
+  EXPECT_TRUE(particles.min.x >= 0 && particles.min.y >= 0 && particles.max.x <= 700 &&
+              particles.max.y <= 1000)
+      << "inside the editor window";
+  EXPECT_FALSE(Overlap(particles, preview));
+  // 600 high fits under the main window only over its empty last pixels: no widget is covered.
+  for (const ui::LoggedItem& item : Log().Items()) {
+    if (item.window == "Hello, world!" && item.label != "Hello, world!") {
+      EXPECT_FALSE(Overlap(item, particles)) << item.label;
+    }
+  }
+
+  // Opened after "Particles", "Sounds" takes a size of its own, wide enough for its labels.
+  Click("ICON_SOUND");
+  const ui::LoggedItem sounds = Find("Sounds", "Sounds");
+  const float labelEnd = Find("Tracks", "Sounds").max.x + ImGui::GetStyle().ItemInnerSpacing.x +
+                         ImGui::CalcTextSize("Tracks").x;
+  EXPECT_LE(labelEnd, sounds.max.x) << "the label \"Tracks\" is cut";
+  EXPECT_FALSE(Overlap(sounds, particles));
+  EXPECT_FALSE(Overlap(sounds, main));
 }
 
 TEST_F(EditorWindow, MouseOverWindowReportsTheLastWindowBuilt) {

@@ -597,9 +597,9 @@ TEST_F(ParticlePanelHelp, TextureListsShowEachTextureAndTheModelItsCounts) {
   EXPECT_EQ(Def().Emission.TextureTag, "SMOKE") << "a click on the row chooses it";
 
   AllMeshRows(Def());
-  Def().Emission.ModelTag = "CUBE";
   Frame();
-  const ui::LoggedItem* counts = Log().Find("model counts", kWindow);
+  Click("Model", kWindow);
+  const ui::LoggedItem* counts = Log().Find("CUBE counts");
   ASSERT_NE(counts, nullptr);
   const ModelInfo cube = Manager()->GetModelManager()->GetModel("CUBE");
   ASSERT_NE(cube.Mesh, nullptr);

@@ -59,13 +59,19 @@ struct Point {
   int x, y;
 };
 constexpr Point kFileMenu{25, 48};   // the main window's menu bar
-constexpr Point kNowhere{600, 900};  // in the editor window, outside the interface's windows
+constexpr Point kNowhere{100, 900};  // in the editor window, outside the interface's windows
+// Where "Particles" (and "Sounds" opened alone) first open, 500x600; points within it, from its corner.
+constexpr Point kPanelWindow{200, 400};
+constexpr Point InPanel(int x, int y) { return {kPanelWindow.x + x, kPanelWindow.y + y}; }
 
 // ---- pictures -------------------------------------------------------------------------------
 
 struct Rect {
   int x0, y0, x1, y1;  // x1 and y1 excluded
 };
+constexpr Rect PanelRect(int x0, int y0, int x1, int y1) {
+  return {kPanelWindow.x + x0, kPanelWindow.y + y0, kPanelWindow.x + x1, kPanelWindow.y + y1};
+}
 
 // The pixels of the rectangle of a that differ from b's, there or lower by shiftB; -1 when the
 // pictures are missing or of different sizes.

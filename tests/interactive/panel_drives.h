@@ -1,7 +1,7 @@
 #pragma once
 // Where the editor's widgets are when the real program draws them, and the drives that build
 // the effects the picture tests look at. The windows always open in the same places:
-// "Particles" at (60,60), 500x600, with the "Movement" section opened first.
+// "Particles" at kPanelWindow, 500x600, with the "Movement" section opened first.
 
 #include "editor_session.h"
 
@@ -10,38 +10,38 @@ namespace e2e {
 // The main window.
 constexpr Point kPlusButton{322, 170};
 constexpr Point kSecondItem{138, 186};
-// The particle icon where "Particles", once open, does not take the click (its border reaches
-// a few pixels past its edge at x = 60).
+// The particle icon, clear of "Particles" once it is open.
 constexpr Point kParticleIconClearOfPanel{30, 272};
 constexpr Point kParticleIcon{58, 272};
-constexpr Point kMovementHeader{310, 166};
-constexpr Point kObjectTypeCombo{230, 96};
-constexpr Point kObjectMeshEntry{230, 138};
+constexpr Point kMovementHeader = InPanel(250, 106);
+constexpr Point kObjectTypeCombo = InPanel(170, 36);
+constexpr Point kObjectMeshEntry = InPanel(170, 78);
 // Billboard panel, "Movement" open.
-constexpr Point kBehaviorCombo{230, 188};
-constexpr Point kBehaviorNoneEntry{230, 209};
-constexpr Point kBehaviorCircleEntry{230, 230};
-constexpr Point kMoveAttenuation{230, 258};
-constexpr Point kBillboardQuantity{150, 583};  // below the "Plot" header
-constexpr Point kUpVector{230, 234};
+constexpr Point kBehaviorCombo = InPanel(170, 128);
+constexpr Point kBehaviorNoneEntry = InPanel(170, 149);
+constexpr Point kBehaviorCircleEntry = InPanel(170, 170);
+constexpr Point kMoveAttenuation = InPanel(170, 198);
+constexpr Point kBillboardQuantity = InPanel(90, 523);  // below the "Plot" header
+constexpr Point kUpVector = InPanel(170, 174);
 // Billboard panel, "Movement" closed again.
-constexpr Point kUseTrail{111, 426};
-constexpr Point kTrailWidth{230, 449};
+constexpr Point kUseTrail = InPanel(51, 366);
+constexpr Point kTrailWidth = InPanel(170, 389);
 // Mesh panel, "Movement" open.
-constexpr Point kEnableShader{114, 120};
-constexpr Point kModelCombo{230, 142};
-constexpr Point kCubeEntry{230, 184};
-constexpr int kScaleColumns[3] = {120, 230, 340};
-constexpr int kScaleRow = 422;
-constexpr Point kRotate{230, 468};
+constexpr Point kEnableShader = InPanel(54, 60);
+constexpr Point kModelCombo = InPanel(170, 82);
+constexpr Point kCubeEntry = InPanel(170, 124);
+constexpr int kScaleColumns[3] = {kPanelWindow.x + 60, kPanelWindow.x + 170, kPanelWindow.x + 280};
+constexpr int kScaleRow = kPanelWindow.y + 362;
+constexpr Point kRotate = InPanel(170, 408);
 // The same with "Use Texture" set and "Create" opened.
-constexpr Point kUseTexture{118, 166};
-constexpr Point kTextureCombo{230, 188};
-constexpr Point kRingTextureEntry{230, 264};
-constexpr Point kUVMovementU{148, 212};
-constexpr Point kCreateHeader{304, 258};
-constexpr Point kPosOffsetY{230, 304};
-constexpr int kTexturedScaleRow = 560;
+constexpr Point kUseTexture = InPanel(58, 106);
+constexpr Point kTextureCombo = InPanel(170, 128);
+// The list shows a picture of each texture, an entry every 36 pixels: RING is the fourth.
+constexpr Point kRingTextureEntry = InPanel(170, 264);
+constexpr Point kUVMovementU = InPanel(88, 152);
+constexpr Point kCreateHeader = InPanel(244, 198);
+constexpr Point kPosOffsetY = InPanel(170, 244);
+constexpr int kTexturedScaleRow = kPanelWindow.y + 500;
 
 inline void OpenPanel(EditorSession& editor) {
   editor.Click(kParticleIcon);

@@ -4,9 +4,10 @@
 // Each step is a run of its own that repeats the steps before it, since the program takes its
 // picture when it ends.
 //
-// The widgets are where the window always puts them: "Particles" opens at (60,60), 500x600;
-// with "Plot" open and the window scrolled to its end the plot area spans about (105,305) to
-// (528,553), frames 0 to 50 across (the first effect's PopTime) and values 0 to 1 up.
+// The widgets are where the window always puts them: "Particles" opens at kPanelWindow, 500x600;
+// with "Plot" open and the window scrolled to its end the plot area spans about (45,245) to
+// (468,493) from its corner, frames 0 to 50 across (the first effect's PopTime) and values 0 to 1
+// up.
 
 #include <gtest/gtest.h>
 
@@ -22,12 +23,13 @@ namespace e2e {
 namespace {
 
 constexpr Point kParticleIcon{58, 272};
-constexpr Point kPlotHeader{80, 353};
-constexpr Point kInsideParticles{300, 500};
+constexpr Point kPlotHeader = InPanel(20, 293);
+constexpr Point kInsideParticles = InPanel(240, 440);
 constexpr int kScrollToEnd = 10;  // wheel notches; the window stops at its end
 
 // Plot coordinates on screen, once scrolled.
-constexpr int kAreaLeft = 105, kAreaRight = 528, kAreaTop = 305, kAreaBottom = 553;
+constexpr int kAreaLeft = kPanelWindow.x + 45, kAreaRight = kPanelWindow.x + 468,
+              kAreaTop = kPanelWindow.y + 245, kAreaBottom = kPanelWindow.y + 493;
 constexpr Point At(double frame, double value) {
   return {static_cast<int>(kAreaLeft + frame / 50.0 * (kAreaRight - kAreaLeft)),
           static_cast<int>(kAreaBottom - value * (kAreaBottom - kAreaTop))};

@@ -3,7 +3,7 @@
 // (it moves on), and a click on the middle of the timeline shows the emission half-way, as a
 // run that plays the same emission to that frame by itself shows it.
 //
-// The Preview window opens at (0,425), 400 wide; its timeline spans x 8 to 268 at y 507.
+// The Preview window opens at (405,20), 290 wide; its timeline spans x 413 to 600 at y 125.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 namespace e2e {
 namespace {
 
-constexpr Point kTimelineMiddle{138, 507};
+constexpr Point kTimelineMiddle{506, 125};
 constexpr Rect kScene{0, 0, 1280, 720};
 // The effect's particles live this long: the timeline's middle is about half of it.
 constexpr int kLife = 240;

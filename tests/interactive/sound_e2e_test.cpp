@@ -39,16 +39,18 @@ constexpr Point kEmissionInterval{137, 204};
 constexpr Point kSoundIcon{166, 272};
 // The "Sounds" window, the first panel window opened, takes 500x600 at (60,60) and covers the
 // main window's right part.
-constexpr Point kSoundCombo{200, 96};
-constexpr Point kToneInCombo{100, 172};  // the combo lists LOOP, LOOP_MP3, NOISE_BURST, TONE_440 below itself
-constexpr Point kPlayButton{86, 142};    // while there is no track; each track's line pushes it down
-constexpr Point kTracksPlus{383, 119};   // the "+" step button of "Tracks"
+constexpr Point kSoundCombo = InPanel(140, 36);
+constexpr Point kToneInCombo =
+    InPanel(40, 112);  // the combo lists LOOP, LOOP_MP3, NOISE_BURST, TONE_440 below itself
+constexpr Point kPlayButton = InPanel(26, 82);    // while there is no track; each track's line pushes it down
+constexpr Point kTracksPlus = InPanel(323, 59);   // the "+" step button of "Tracks"
 
-constexpr Rect kSoundsTitleBar{61, 61, 559, 79};
-constexpr Rect kSoundLabel{394, 88, 440, 106};
-constexpr Rect kTracksLabel{394, 111, 444, 129};
-constexpr Rect kTrack1Label{102, 133, 136, 148};  // "ack1": clear of where "Play" stood without a track
-constexpr Rect kPlayUnderTrack1{68, 152, 106, 170};
+constexpr Rect kSoundsTitleBar = PanelRect(1, 1, 499, 19);
+constexpr Rect kSoundLabel = PanelRect(334, 28, 380, 46);
+constexpr Rect kTracksLabel = PanelRect(334, 51, 384, 69);
+constexpr Rect kTrack1Label =
+    PanelRect(42, 73, 76, 88);  // "ack1": clear of where "Play" stood without a track
+constexpr Rect kPlayUnderTrack1 = PanelRect(8, 92, 46, 110);
 
 // ---- the recording -------------------------------------------------------------------------------
 
@@ -297,10 +299,14 @@ Problems PictureProblems(const gfx::Image& picture) {
   const int barPixels = Count(picture, kSoundsTitleBar, TitleGreen);
   char said[200];
   std::snprintf(said, sizeof said,
-                "no green title bar of the Sounds window at (61,61)-(559,79): %d of its pixels green, all "
+                "no green title bar of the Sounds window at (%d,%d)-(%d,%d): %d of its pixels green, all "
                 "green below the main window's title within x %d..%d y %d..%d",
-                barPixels, bar.x0, bar.x1, bar.y0, bar.y1);
-  Check(&problems, barPixels > 6000 && bar.x0 >= 58 && bar.x1 <= 562 && bar.y0 >= 58 && bar.y1 <= 82, said);
+                kSoundsTitleBar.x0, kSoundsTitleBar.y0, kSoundsTitleBar.x1, kSoundsTitleBar.y1, barPixels,
+                bar.x0, bar.x1, bar.y0, bar.y1);
+  Check(&problems,
+        barPixels > 6000 && bar.x0 >= kSoundsTitleBar.x0 - 3 && bar.x1 <= kSoundsTitleBar.x1 + 3 &&
+            bar.y0 >= kSoundsTitleBar.y0 - 3 && bar.y1 <= kSoundsTitleBar.y1 + 3,
+        said);
   Check(&problems, Count(picture, kMainTitleBar, TitleGreen) < 100,
         "the main window is still the active one");
   const struct {
