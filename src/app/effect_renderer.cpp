@@ -67,8 +67,9 @@ void AddSceneBounds(ViewBounds* bounds) {
           const float scale = std::max({std::fabs(m.Scale.x), std::fabs(m.Scale.y), std::fabs(m.Scale.z)});
           // Through the effect the scale applies to the position too.
           const D3DXVECTOR3 centre =
-              m.UseShader ? D3DXVECTOR3(m.Position.x * m.Scale.x, m.Position.y * m.Scale.y, m.Position.z * m.Scale.z)
-                          : m.Position;
+              m.UseShader
+                  ? D3DXVECTOR3(m.Position.x * m.Scale.x, m.Position.y * m.Scale.y, m.Position.z * m.Scale.z)
+                  : m.Position;
           bounds->AddSphere(centre, (radius + 1.0f) * scale);
           break;
         }
@@ -134,14 +135,16 @@ bool EffectRenderer::Measure(std::string* error) {
   const float aspect = static_cast<float>(settings_.width) / static_cast<float>(settings_.height);
   const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
   const D3DXVECTOR3 forward = Direction(settings_.sceneEye, settings_.sceneTarget);
-  ViewBounds bounds(forward);
+  ViewBounds bounds(forward, CCamera::kFovY, aspect);
   bounds.AddPoint(settings_.emitAt);
 
-  const std::vector<ParticleParams>& definitions = CManager::GetInstance()->GetEffectTable()->at(settings_.tag);
+  const std::vector<ParticleParams>& definitions =
+      CManager::GetInstance()->GetEffectTable()->at(settings_.tag);
   const long long life = static_cast<long long>(PreviewPlayer::EmissionLength(definitions)) + 1;
   if (!settings_.length && life > RenderSettings::kMaxFrames) {
-    *error = "the effect \"" + settings_.tag + "\" lives " + std::to_string(life) + " frames, more than the " +
-             std::to_string(RenderSettings::kMaxFrames) + " a render makes: give --length";
+    *error = "the effect \"" + settings_.tag + "\" lives " + std::to_string(life) +
+             " frames, more than the " + std::to_string(RenderSettings::kMaxFrames) +
+             " a render makes: give --length";
     return false;
   }
   {
@@ -174,7 +177,7 @@ bool EffectRenderer::Measure(std::string* error) {
     D3DXMatrixLookAtLH(&view_, &settings_.sceneEye, &settings_.sceneTarget, &up);
     D3DXMatrixPerspectiveFovLH(&projection_, CCamera::kFovY, aspect, CCamera::kNear, CCamera::kFar);
   } else {
-    const ViewBounds::Camera camera = bounds.Frame(CCamera::kFovY, aspect);
+    const ViewBounds::Camera camera = bounds.Frame();
     D3DXMatrixLookAtLH(&view_, &camera.eye, &camera.target, &camera.up);
     D3DXMatrixPerspectiveFovLH(&projection_, CCamera::kFovY, aspect, camera.nearZ, camera.farZ);
   }
@@ -219,9 +222,10 @@ void EffectRenderer::DrawFrame(gfx::Device* device, gfx::Image* frame) {
   const bool transparent = settings_.Transparent();
   const std::uint32_t rgb = settings_.background.value_or(0);
   device->SetRenderTarget(0, target_.get());
-  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
-                transparent ? D3DCOLOR_ARGB(0, 0, 0, 0) : D3DCOLOR_ARGB(255, rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff),
-                1.0f, 0);
+  device->Clear(
+      0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+      transparent ? D3DCOLOR_ARGB(0, 0, 0, 0) : D3DCOLOR_ARGB(255, rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff),
+      1.0f, 0);
   if (SUCCEEDED(device->BeginScene())) {
     CObject::DrawAll();
     device->EndScene();

@@ -44,7 +44,8 @@ bool RenderSettingsFrom(const CommandLine& options, RenderSettings* settings, st
   if (const std::string* tag = given("--tag")) s.tag = *tag;
   if (const std::string* size = given("--size"); size && !ParseFrameSize(*size, &s.width, &s.height, error))
     return false;
-  if (const std::string* sheet = given("--sheet"); sheet && !ParseSheetLayout(*sheet, &s.columns, &s.rows, error))
+  if (const std::string* sheet = given("--sheet");
+      sheet && !ParseSheetLayout(*sheet, &s.columns, &s.rows, error))
     return false;
   if (const std::string* length = given("--length")) {
     int frames = 0;
@@ -120,7 +121,8 @@ int RunRenderCommand(const CommandLine& options) {
   if (!RenderSettingsFrom(options, &settings, &error)) return fail();
   auto system = platform::SdlWindowSystem::CreateOffscreen(&error);
   if (!system) return fail();
-  if (!RenderDocument(settings, options.document, *system, ::isatty(STDERR_FILENO) ? stderr : nullptr, &error))
+  if (!RenderDocument(settings, options.document, *system, ::isatty(STDERR_FILENO) ? stderr : nullptr,
+                      &error))
     return fail();
   return 0;
 }

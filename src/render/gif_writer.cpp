@@ -7,7 +7,10 @@
 #include <utility>
 
 GifWriter::GifWriter(const RenderSettings& settings)
-    : output_(settings.output), width_(settings.width), height_(settings.height), delay_(DelayOf(settings.fps)) {}
+    : output_(settings.output),
+      width_(settings.width),
+      height_(settings.height),
+      delay_(DelayOf(settings.fps)) {}
 
 GifWriter::~GifWriter() {
   if (gif_) EGifCloseFile(gif_, nullptr);
@@ -42,7 +45,8 @@ bool GifWriter::Open(std::string* error) {
   static constexpr unsigned char kLoop[] = {1, 0, 0};
   if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
       EGifPutExtensionBlock(gif_, 11, kApplication) == GIF_ERROR ||
-      EGifPutExtensionBlock(gif_, sizeof kLoop, kLoop) == GIF_ERROR || EGifPutExtensionTrailer(gif_) == GIF_ERROR)
+      EGifPutExtensionBlock(gif_, sizeof kLoop, kLoop) == GIF_ERROR ||
+      EGifPutExtensionTrailer(gif_) == GIF_ERROR)
     return Failed("the GIF's loop", gif_->Error, error);
   const std::size_t pixels = static_cast<std::size_t>(width_) * height_;
   red_.resize(pixels);
@@ -68,28 +72,31 @@ bool GifWriter::Write(const gfx::Image& frame, std::string* error) {
     return false;
   }
   int colours = 256;
-  const bool quantized = GifQuantizeBuffer(static_cast<unsigned>(width_), static_cast<unsigned>(height_), &colours,
-                                           red_.data(), green_.data(), blue_.data(), indices_.data(),
-                                           palette->Colors) != GIF_ERROR;
+  const bool quantized =
+      GifQuantizeBuffer(static_cast<unsigned>(width_), static_cast<unsigned>(height_), &colours, red_.data(),
+                        green_.data(), blue_.data(), indices_.data(), palette->Colors) != GIF_ERROR;
   GraphicsControlBlock control{};
   control.DisposalMode = DISPOSE_DO_NOT;
   control.DelayTime = delay_;
   control.TransparentColor = NO_TRANSPARENT_COLOR;
   GifByteType extension[4];
   const std::size_t length = EGifGCBToExtension(&control, extension);
-  bool ok = quantized &&
-            EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_ERROR &&
-            EGifPutImageDesc(gif_, 0, 0, width_, height_, false, palette) != GIF_ERROR;
+  bool ok =
+      quantized &&
+      EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_ERROR &&
+      EGifPutImageDesc(gif_, 0, 0, width_, height_, false, palette) != GIF_ERROR;
   for (int y = 0; ok && y < height_; ++y)
     ok = EGifPutLine(gif_, indices_.data() + static_cast<std::size_t>(y) * width_, width_) != GIF_ERROR;
   GifFreeMapObject(palette);
-  if (!ok) return Failed("a frame could not be written", quantized ? gif_->Error : E_GIF_ERR_NOT_ENOUGH_MEM, error);
+  if (!ok)
+    return Failed("a frame could not be written", quantized ? gif_->Error : E_GIF_ERR_NOT_ENOUGH_MEM, error);
   return true;
 }
 
 bool GifWriter::Finish(std::string* error) {
   int code = 0;
   GifFileType* gif = std::exchange(gif_, nullptr);
-  if (!gif || EGifCloseFile(gif, &code) == GIF_ERROR) return Failed("the GIF could not be ended", code, error);
+  if (!gif || EGifCloseFile(gif, &code) == GIF_ERROR)
+    return Failed("the GIF could not be ended", code, error);
   return files_.Write(output_, bytes_, error) && files_.Commit(error);
 }

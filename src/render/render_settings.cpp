@@ -75,7 +75,8 @@ std::string LowerExtension(const std::string& path) {
 
 bool ParseFrameSize(const std::string& text, int* width, int* height, std::string* error) {
   if (ParsePair(text, RenderSettings::kMaxSide, width, height)) return true;
-  *error = "--size needs WxH, each from 1 to " + std::to_string(RenderSettings::kMaxSide) + ", not '" + text + "'";
+  *error =
+      "--size needs WxH, each from 1 to " + std::to_string(RenderSettings::kMaxSide) + ", not '" + text + "'";
   return false;
 }
 
@@ -140,7 +141,8 @@ bool OutputKindOf(const std::string& output, bool sheet, OutputKind* kind, std::
   }
   if (extension == ".png") {
     if (!sheet) {
-      *error = output + ": a .png is a sprite sheet (give --sheet COLSxROWS) or numbered frames (NAME_%04d.png)";
+      *error =
+          output + ": a .png is a sprite sheet (give --sheet COLSxROWS) or numbered frames (NAME_%04d.png)";
       return false;
     }
     *kind = OutputKind::kSheet;

@@ -13,8 +13,9 @@ SheetWriter::SheetWriter(const RenderSettings& settings)
   sheet_.height = rows_ * cellHeight_;
   sheet_.rgba.assign(static_cast<std::size_t>(sheet_.width) * sheet_.height * 4, 0);
   if (const auto rgb = settings.background) {
-    const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(*rgb >> 16), static_cast<std::uint8_t>(*rgb >> 8),
-                                   static_cast<std::uint8_t>(*rgb), 255};
+    const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(*rgb >> 16),
+                                   static_cast<std::uint8_t>(*rgb >> 8), static_cast<std::uint8_t>(*rgb),
+                                   255};
     for (std::size_t i = 0; i < sheet_.rgba.size(); i += 4) std::memcpy(&sheet_.rgba[i], pixel, 4);
   }
 }

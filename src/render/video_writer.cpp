@@ -67,7 +67,8 @@ std::string VideoWriter::FindOnPath(const std::string& program) {
     const std::string folder = end > start ? folders.substr(start, end - start) : ".";
     const std::string candidate = folder + "/" + program;
     struct stat info{};
-    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0)
       return candidate;
     start = end + 1;
   }
@@ -77,7 +78,8 @@ std::string VideoWriter::FindOnPath(const std::string& program) {
 bool VideoWriter::Open(std::string* error) {
   const std::string ffmpeg = FindOnPath("ffmpeg");
   if (ffmpeg.empty()) {
-    *error = settings_.output + ": videos are made by ffmpeg, which is not on the PATH (Debian: apt-get install ffmpeg)";
+    *error = settings_.output +
+             ": videos are made by ffmpeg, which is not on the PATH (Debian: apt-get install ffmpeg)";
     return false;
   }
   if (!files_.Reserve(settings_.output, error)) return false;
@@ -90,9 +92,9 @@ bool VideoWriter::Open(std::string* error) {
       std::to_string(settings_.width) + "x" + std::to_string(settings_.height), "-framerate",
       std::to_string(settings_.fps), "-i", "pipe:0",
       // What goes into the file.
-      "-an", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p", "-c:v", webm ? "libvpx-vp9" : "libx264",
-      "-fflags", "+bitexact", "-flags:v", "+bitexact", "-map_metadata", "-1", "-f", webm ? "webm" : "mp4",
-      StagedFiles::TemporaryName(settings_.output)};
+      "-an", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p", "-c:v",
+      webm ? "libvpx-vp9" : "libx264", "-fflags", "+bitexact", "-flags:v", "+bitexact", "-map_metadata", "-1",
+      "-f", webm ? "webm" : "mp4", StagedFiles::TemporaryName(settings_.output)};
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -133,8 +135,9 @@ bool VideoWriter::Write(const gfx::Image& frame, std::string* error) {
 bool VideoWriter::Finish(std::string* error) {
   const int status = Wait();
   if (status != 0) {
-    *error = settings_.output + ": ffmpeg failed" +
-             (status > 0 ? " with status " + std::to_string(status) : std::string(": it did not end normally"));
+    *error =
+        settings_.output + ": ffmpeg failed" +
+        (status > 0 ? " with status " + std::to_string(status) : std::string(": it did not end normally"));
     return false;
   }
   return files_.Commit(error);

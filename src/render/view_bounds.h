@@ -6,8 +6,9 @@
 
 class ViewBounds {
  public:
-  // A camera looking along `forward` (the scene camera's eye to target), the world's y up.
-  explicit ViewBounds(const D3DXVECTOR3& forward);
+  // A camera looking along `forward` (the scene camera's eye to target), the world's y up, with
+  // a vertical field of view fovY and the picture's aspect (width / height).
+  ViewBounds(const D3DXVECTOR3& forward, float fovY, float aspect);
 
   void AddSphere(const D3DXVECTOR3& centre, float radius);
   void AddPoint(const D3DXVECTOR3& point) { AddSphere(point, 0.0f); }
@@ -22,14 +23,17 @@ class ViewBounds {
     D3DXVECTOR3 eye, target, up;
     float nearZ, farZ;
   };
-  // Looking along forward at the middle of the bounds from just far enough for all of them to
-  // show with a small margin, with a vertical field of view fovY and the aspect (width / height).
-  // Bounds smaller than a few units are framed as that much.
-  Camera Frame(float fovY, float aspect) const;
+  // Looking along forward at the middle of the bounds from just far enough for everything added
+  // to show with a small margin. Bounds smaller than a few units are framed as that much.
+  Camera Frame() const;
 
  private:
   D3DXMATRIX rotation_;  // world to the camera's axes
   D3DXVECTOR3 up_;
+  float tanX_, tanY_;  // half the field of view's tangents, the margin taken off
   D3DXVECTOR3 min_, max_;
+  // Per side of the picture (+x, -x, +y, -y), the largest of side / tangent - depth over the
+  // spheres' extremes: how far back the camera must stand for the side's nearest sphere.
+  float reach_[4] = {};
   bool empty_ = true;
 };
