@@ -171,7 +171,8 @@ Projected Project(const ViewBounds::Camera& camera, float fovY, float aspect, co
 
 TEST(ViewBounds, TheFramedCameraSeesEverythingAddedAndFillsThePicture) {
   const float fov = 0.785f;
-  for (const D3DXVECTOR3 forward : {D3DXVECTOR3(0, -100, -300), D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(0, -1, 0)}) {
+  for (const D3DXVECTOR3 forward :
+       {D3DXVECTOR3(0, -100, -300), D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(0, -1, 0)}) {
     for (const float aspect : {1.0f, 320.0f / 240.0f, 0.5f}) {
       ViewBounds bounds(forward, fov, aspect);
       const std::vector<std::pair<D3DXVECTOR3, float>> spheres = {
@@ -180,8 +181,9 @@ TEST(ViewBounds, TheFramedCameraSeesEverythingAddedAndFillsThePicture) {
       const ViewBounds::Camera camera = bounds.Frame();
       float widest = 0.0f;
       for (const auto& [centre, radius] : spheres) {
-        for (const D3DXVECTOR3 offset : {D3DXVECTOR3(radius, 0, 0), D3DXVECTOR3(-radius, 0, 0), D3DXVECTOR3(0, radius, 0),
-                                         D3DXVECTOR3(0, -radius, 0), D3DXVECTOR3(0, 0, radius), D3DXVECTOR3(0, 0, -radius)}) {
+        for (const D3DXVECTOR3 offset :
+             {D3DXVECTOR3(radius, 0, 0), D3DXVECTOR3(-radius, 0, 0), D3DXVECTOR3(0, radius, 0),
+              D3DXVECTOR3(0, -radius, 0), D3DXVECTOR3(0, 0, radius), D3DXVECTOR3(0, 0, -radius)}) {
           const Projected p = Project(camera, fov, aspect, centre + offset);
           EXPECT_TRUE(p.inDepth);
           EXPECT_LE(std::fabs(p.x), 1.0f);
