@@ -64,8 +64,8 @@ class RenderCommandTest : public TempFolderTest {
   // Runs the program from the repository root (the sample textures) with DISPLAY unset; the
   // exit status, with what it wrote on both streams in *output.
   int Render(const std::string& arguments, std::string* output = nullptr) {
-    const std::string command = "cd '" + SourceDir() + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" + EditorBinary() +
-                                "' " + arguments + " 2>&1";
+    const std::string command = "cd '" + SourceDir() + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" +
+                                EditorBinary() + "' " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
     std::string text;
@@ -158,7 +158,9 @@ TEST_F(RenderCommandTest, ASequenceWritesExactlyLengthFilesAndTheGifDecodesToIts
 
 TEST_F(RenderCommandTest, OneSeedGivesTheSameBytesAndAnotherSeedOtherPlaces) {
   const auto render = [&](const std::string& name, const std::string& seed) {
-    EXPECT_EQ(Render("--render '" + Path(name) + "' --sheet 4x2 --size 48x48 --seed " + seed + " " + Document()), 0);
+    EXPECT_EQ(
+        Render("--render '" + Path(name) + "' --sheet 4x2 --size 48x48 --seed " + seed + " " + Document()),
+        0);
     return FileContents(Path(name));
   };
   const std::string first = render("a.png", "7");
@@ -189,7 +191,8 @@ TEST_F(RenderCommandTest, SheetCellsHoldTheFramesInOrderAndEmptyCellsAreTranspar
           ASSERT_EQ(p[3], 0) << "empty cell " << cell;
           continue;
         }
-        for (int c = 0; c < 4; ++c) ASSERT_EQ(p[c], frame.Pixel(x, y)[c]) << "cell " << cell << " at " << x << "," << y;
+        for (int c = 0; c < 4; ++c)
+          ASSERT_EQ(p[c], frame.Pixel(x, y)[c]) << "cell " << cell << " at " << x << "," << y;
       }
     shown += drawn;
   }
@@ -212,7 +215,8 @@ TEST_F(RenderCommandTest, AnAdditiveGlowOnTransparencyComposesOverBlackAsItWasDr
         const std::uint8_t* t = transparent.Pixel(x, y);
         const std::uint8_t* b = black.Pixel(x, y);
         EXPECT_EQ(b[3], 255);
-        for (int c = 0; c < 3; ++c) ASSERT_NEAR(OverBlack(t, c), b[c], 1) << x << "," << y << " channel " << c;
+        for (int c = 0; c < 3; ++c)
+          ASSERT_NEAR(OverBlack(t, c), b[c], 1) << x << "," << y << " channel " << c;
         lit += b[0] > 0;
         partial += t[3] > 0 && t[3] < 255;
       }
