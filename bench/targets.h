@@ -64,6 +64,9 @@ inline constexpr BenchTarget kBenchTargets[] = {
     {"BM_EditorFrameUndoAutosave", "ms_added_per_frame", Limit::kAtMost, 0.02, "ms"},
     // The frame figures' share of a frame of 4,000 particles and 4,400 scene objects.
     {"BM_FrameStatsCost", "us_per_frame", Limit::kAtMost, 20, "us"},
+    // Renders as --render makes them, start-up of the device and resources included.
+    {"BM_RenderSheet", "time_ms", Limit::kAtMost, 2000, "ms"},
+    {"BM_RenderGif", "time_ms", Limit::kAtMost, 3000, "ms"},
 };
 
 // Families of benchmarks held to one target: every benchmark whose name holds the part must

@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 #include "effectfile/document_conversion.h"
 
@@ -8,6 +10,8 @@ const char* CommandLine::Usage() {
   return "usage: particle-editor [--frames N] [--seed N] [--paused] [--screenshot PREFIX] [--stats PATH]\n"
          "                       [--help] [DOCUMENT]\n"
          "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
+         "       particle-editor --render OUT [--tag NAME] [--length N] [--size WxH] [--sheet COLSxROWS]\n"
+         "                       [--fps N] [--seed N] [--camera auto|scene] [--background RRGGBB] DOCUMENT\n"
          "  DOCUMENT             an effect document (.json or .txt) to open at start; with --convert,\n"
          "                       the document to convert (of any format, told apart by content)\n"
          "  --frames N           quit after step N, in real time (a step is 16 ms; the pointer first\n"
@@ -24,6 +28,17 @@ const char* CommandLine::Usage() {
          "                       document, or as --to says (OUT ending in .txt: text); says on\n"
          "                       standard error each field the format cannot hold\n"
          "  --to FORMAT          editor (every field), json (particle.json) or text (particle.txt)\n"
+         "  --render OUT         render one emission of an effect of DOCUMENT without a display:\n"
+         "                       NAME.png with --sheet (a sprite sheet), NAME_%04d.png (a PNG a\n"
+         "                       frame), NAME.gif, or NAME.mp4 / NAME.webm (through ffmpeg)\n"
+         "  --tag NAME           the effect (default: the document's selected or last one)\n"
+         "  --length N           frames, one fixed step each (default: the effect's life)\n"
+         "  --size WxH           a frame, or a sheet's cell (default 256x256)\n"
+         "  --sheet COLSxROWS    the sheet's cells, the frames sampled evenly over them\n"
+         "  --fps N              frames a second of a GIF or video (default 50)\n"
+         "  --camera auto|scene  framed on the effect (default) or the scene window's camera\n"
+         "  --background RRGGBB  a colour behind the effect (default: transparent PNG, black GIF\n"
+         "                       and video); with --render, --seed defaults to 0\n"
          "  --help               show this text\n";
 }
 
@@ -96,6 +111,19 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
         return std::nullopt;
       }
       options.convertTo = args[++i];
+    } else if (arg == "--render") {
+      if (!hasValue || args[i + 1].empty()) {
+        *error = "--render needs the file to write";
+        return std::nullopt;
+      }
+      options.renderOutput = args[++i];
+    } else if (std::find(std::begin(kRenderOptions), std::end(kRenderOptions), arg) !=
+               std::end(kRenderOptions)) {
+      if (!hasValue) {
+        *error = arg + " needs a value";
+        return std::nullopt;
+      }
+      options.renderValues[arg] = args[++i];
     } else if (arg.starts_with("-")) {
       *error = "unknown argument '" + arg + "'";
       return std::nullopt;
@@ -109,6 +137,25 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
   if (!options.convertTo.empty() && options.convertOutput.empty()) {
     *error = "--to says what --convert writes, and there is no --convert";
     return std::nullopt;
+  }
+  if (!options.renderValues.empty() && options.renderOutput.empty()) {
+    *error = options.renderValues.begin()->first + " says how --render renders, and there is no --render";
+    return std::nullopt;
+  }
+  if (!options.renderOutput.empty()) {
+    if (!options.convertOutput.empty()) {
+      *error = "--render and --convert are two commands: one at a time";
+      return std::nullopt;
+    }
+    if (options.document.empty()) {
+      *error = "--render needs a DOCUMENT to read";
+      return std::nullopt;
+    }
+    if (options.frames != 0 || !options.screenshotPrefix.empty() || options.paused ||
+        !options.statsPath.empty()) {
+      *error = "--render opens no window: --frames, --paused, --screenshot and --stats do not go with it";
+      return std::nullopt;
+    }
   }
   if (!options.convertOutput.empty()) {
     if (options.document.empty()) {

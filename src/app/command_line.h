@@ -2,6 +2,7 @@
 // The program's options. Without any, the editor runs until a window is closed.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,14 @@ struct CommandLine {
   std::string convertOutput;
   // --to editor|json|text: the format OUT is written in (empty: by OUT's name)
   std::string convertTo;
+  // --render OUT: render an effect of DOCUMENT to OUT and quit, without a display
+  std::string renderOutput;
+  // The render's options as given (--tag, --length, --size, ...), by name; the render checks
+  // their values, so that a bad one fails as a render does.
+  std::map<std::string, std::string> renderValues;
+  // The options that take a value and only go with --render.
+  static constexpr const char* kRenderOptions[] = {"--tag",  "--length", "--size",      "--sheet",
+                                                   "--fps", "--camera", "--background"};
 
   // Null, with the problem in *error, for an unknown option or a bad value.
   static std::optional<CommandLine> Parse(const std::vector<std::string>& args, std::string* error);

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/render_command.h"
 #include "effectfile/document_conversion.h"
 #include "platform/message_sink.h"
 #include "platform/sanitizer_support.h"
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
                                                              : *ConversionTargetNamed(options->convertTo);
     return ConvertDocument(options->document, options->convertOutput, target, std::cerr);
   }
+  // Nor does a render: it draws offscreen.
+  if (!options->renderOutput.empty()) return RunRenderCommand(*options);
   // Automated runs must never wait on a dialog.
   if (options->frames == 0) platform::SetMessageSink(std::make_unique<platform::DialogMessageSink>());
 

@@ -123,6 +123,29 @@ HRESULT CManager::Init(platform::Window* mainWindow, platform::WindowSystem* ins
   return S_OK;
 }
 
+HRESULT CManager::InitForRender(platform::Window* window, std::string* error) {
+  Shared().ResetForStart();
+  ReportMissingDataFolder();
+  mainWindow_ = window;
+  renderer_ = std::make_unique<CRenderer>();
+  if (FAILED(renderer_->Init(window, error))) {
+    failedStep_ = "the graphics device";
+    return -1;
+  }
+  gfx::Device* device = renderer_->GetDevice();
+  shaderManager_ = std::make_unique<CShaderManager>(device);
+  shaderManager_->Load();
+  // No editor window: nothing asks for its textures.
+  textureManager_ = std::make_unique<CTextureManager>(device, device);
+  textureManager_->Load();
+  modelManager_ = std::make_unique<CModelManager>(device);
+  modelManager_->Load();
+  light_ = std::make_unique<CLight>();
+  light_->Init();
+  effectTable_ = std::make_unique<EffectTable>();
+  return S_OK;
+}
+
 void CManager::PlaySound(const std::string& label) {
   if (soundManager_) soundManager_->Play(label);
 }

@@ -49,6 +49,10 @@ class CManager {
   HRESULT Init(platform::Window* mainWindow, platform::WindowSystem* instance) {
     return Init(mainWindow, instance, Services{});
   }
+  // What a render without the editor needs (--render): the scene's device on the window, the
+  // shaders, textures and models effects draw with, the light and the effect table; no editor,
+  // input, sound output, pointer or floor. -1, with the reason in *error, when the device fails.
+  HRESULT InitForRender(platform::Window* window, std::string* error);
   // One frame: the input read once, then the fixed steps due (the real-time loop runs several
   // after a slow frame) as the preview's transport plays them, then the editor and the camera.
   void Update(int steps = 1);

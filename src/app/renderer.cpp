@@ -2,9 +2,9 @@
 
 #include "scene/object.h"
 
-HRESULT CRenderer::Init(platform::Window* mainWindow) {
+HRESULT CRenderer::Init(platform::Window* mainWindow, std::string* error) {
   if (!mainWindow) return E_FAIL;
-  device_ = mainWindow->CreateDevice(nullptr);
+  device_ = mainWindow->CreateDevice(error);
   if (!device_) return E_FAIL;
 
   device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

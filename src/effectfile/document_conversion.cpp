@@ -18,9 +18,9 @@ constexpr TargetName kTargetNames[] = {
     {"text", DocumentFormat::ParticleText},
 };
 
-// The input as an editor document: read whole when it is one, made of its effects otherwise.
-// The message on failure names the file.
-DocumentError ReadInput(const std::string& path, EditorDocument* document) {
+}  // namespace
+
+DocumentError ReadAnyDocument(const std::string& path, EditorDocument* document) {
   std::optional<std::string> bytes;
   try {
     bytes = ReadDocumentFile(path);
@@ -51,8 +51,6 @@ DocumentError ReadInput(const std::string& path, EditorDocument* document) {
   *document = EditorDocument::FromTable(table);
   return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<DocumentFormat> ConversionTargetNamed(std::string_view name) {
   for (const TargetName& target : kTargetNames)
@@ -86,7 +84,7 @@ int ConvertDocument(const std::string& input, const std::string& output, Documen
   };
   if (target == DocumentFormat::Unknown) return fail("no format to convert " + input + " to");
   EditorDocument document;
-  if (DocumentError error = ReadInput(input, &document)) return fail(*error);
+  if (DocumentError error = ReadAnyDocument(input, &document)) return fail(*error);
 
   std::string bytes;
   try {

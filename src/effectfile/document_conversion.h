@@ -17,6 +17,11 @@ DocumentFormat ConversionTargetOf(std::string_view outputPath);
 // How messages name a format: "particle.json", "particle.txt", "the editor document".
 std::string_view FormatName(DocumentFormat format);
 
+// Reads a document of any of the three formats, told apart by content, as an editor document
+// (a runtime document's effects in tag order, nothing else set). The message on failure names
+// the file.
+DocumentError ReadAnyDocument(const std::string& path, EditorDocument* document);
+
 // Reads the input in whatever format its content is, starting from no effects; tells
 // `messages` each field the target cannot hold (LostFieldsNotice) and writes the output
 // atomically. An editor document converted to one comes out whole (settings and unknown keys

@@ -113,6 +113,20 @@ std::unique_ptr<SdlWindowSystem> SdlWindowSystem::Create(std::string* error) {
   return std::unique_ptr<SdlWindowSystem>(new SdlWindowSystem());
 }
 
+std::unique_ptr<SdlWindowSystem> SdlWindowSystem::CreateOffscreen(std::string* error) {
+  // Whatever SDL_VIDEODRIVER says: a render must not open a window on someone's screen.
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  const bool started = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);  // a window system made later picks its driver as usual
+  if (!started) {
+    if (error) *error = std::string("SDL's offscreen video driver could not start: ") + SDL_GetError();
+    SDL_Quit();
+    return nullptr;
+  }
+  return std::unique_ptr<SdlWindowSystem>(new SdlWindowSystem());
+}
+
 SdlWindowSystem::~SdlWindowSystem() { SDL_Quit(); }
 
 std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const std::string& title, int clientWidth,

@@ -15,6 +15,10 @@ class SdlWindowSystem final : public WindowSystem {
  public:
   // Null, with the reason in *error, when SDL's video cannot start (no display).
   static std::unique_ptr<SdlWindowSystem> Create(std::string* error);
+  // Without a display: SDL's offscreen driver, whose windows are never shown and whose GL
+  // contexts come from EGL (on Mesa, its software renderer when there is no GPU). For commands
+  // that draw only into render targets. Null, with the reason in *error, when it cannot start.
+  static std::unique_ptr<SdlWindowSystem> CreateOffscreen(std::string* error);
   ~SdlWindowSystem() override;
 
   std::unique_ptr<Window> CreateWindow(const std::string& title, int clientWidth, int clientHeight) override;

@@ -1,6 +1,21 @@
 #include "scene/shared_state.h"
 
-SharedState& Shared() {
-  static SharedState state;
-  return state;
+namespace {
+
+struct SharedHome {
+  SharedState own;
+  SharedState* active = &own;
+};
+
+SharedHome& Home() {
+  static SharedHome home;
+  return home;
 }
+
+}  // namespace
+
+SharedState& Shared() { return *Home().active; }
+
+SharedStateScope::SharedStateScope(SharedState& state) : previous_(Home().active) { Home().active = &state; }
+
+SharedStateScope::~SharedStateScope() { Home().active = previous_; }

@@ -115,4 +115,19 @@ struct SharedState {
   }
 };
 
+// The state scene objects share now: the process's own, or the one a scope put in its place.
 SharedState& Shared();
+
+// While it lives, Shared() is the given state: objects made meanwhile live in its registry, draw
+// from its random sources and play beside the process's scene without touching it (a render
+// from the editor while the scene plays). They must all be released before the scope ends.
+class SharedStateScope {
+ public:
+  explicit SharedStateScope(SharedState& state);
+  ~SharedStateScope();
+  SharedStateScope(const SharedStateScope&) = delete;
+  SharedStateScope& operator=(const SharedStateScope&) = delete;
+
+ private:
+  SharedState* previous_;
+};

@@ -49,6 +49,12 @@ IndexBuffer::Bounds IndexBuffer::RangeBounds(UINT start, UINT count) {
   return scanned.bounds;
 }
 
+// ---- render target --------------------------------------------------------------------
+
+Surface::~Surface() {
+  if (owner_->renderTarget_ == this) owner_->SetRenderTarget(0, nullptr);
+}
+
 // ---- device: Direct3D 9's defaults -------------------------------------------------------
 
 Device::Device(UINT backBufferWidth, UINT backBufferHeight)
@@ -114,6 +120,14 @@ HRESULT Device::Present(const void*, const void*, const void*, const void*) {
   if (presentCapture_) lastPresented_ = ReadBackBuffer();
   SwapBuffers();
   lastFrameCounts_ = std::exchange(frameCounts_, DrawCounts{});
+  return S_OK;
+}
+
+HRESULT Device::SetRenderTarget(DWORD index, Surface* target) {
+  if (index != 0) return D3DERR_INVALIDCALL;
+  if (target == renderTarget_) return S_OK;
+  renderTarget_ = target;
+  BindRenderTarget(target);
   return S_OK;
 }
 

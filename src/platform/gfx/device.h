@@ -123,6 +123,25 @@ class Texture {
   UINT width_, height_;
 };
 
+class Device;
+
+// An offscreen colour buffer with a depth-stencil buffer of its own, for pictures no window
+// shows (a render to files). Made by its device and used only with it; it must go before it.
+class Surface {
+ public:
+  Surface(Device* owner, UINT width, UINT height) : owner_(owner), width_(width), height_(height) {}
+  // Unset first when it is the device's render target.
+  virtual ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  UINT Width() const { return width_; }
+  UINT Height() const { return height_; }
+
+ private:
+  Device* owner_;
+  UINT width_, height_;
+};
+
 class VertexDeclaration {
  public:
   explicit VertexDeclaration(std::span<const D3DVERTEXELEMENT9> elements)
@@ -214,6 +233,19 @@ class Device {
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
                                UINT startIndex, UINT primitiveCount);
 
+  // Render targets. A target of the size, or null with the reason in *error when the back end
+  // cannot make one that large.
+  virtual std::unique_ptr<Surface> CreateRenderTarget(UINT width, UINT height, std::string* error) = 0;
+  // Index 0 only; a null target goes back to the back buffer. While a target is set, clears and
+  // draws go to it and the viewport is its size. Its alpha says how much of the background each
+  // pixel hides: a blended draw whose destination factor is ONE (additive or subtractive) only
+  // adds light and leaves it, any other blended draw adds its coverage (ONE, INVSRCALPHA), an
+  // unblended draw writes its own alpha. Its colour is what the draws make over a black clear.
+  HRESULT SetRenderTarget(DWORD index, Surface* target);
+  Surface* GetRenderTarget() const { return renderTarget_; }
+  // The target's pixels, top row first.
+  virtual HRESULT GetRenderTargetData(Surface* target, Image* image) = 0;
+
   UINT BackBufferWidth() const { return backBufferWidth_; }
   UINT BackBufferHeight() const { return backBufferHeight_; }
 
@@ -247,6 +279,8 @@ class Device {
   virtual void ResetShaders() = 0;
   virtual void SwapBuffers() = 0;
   virtual Image ReadBackBuffer() = 0;
+  // Draws from now on go to the target (null: the back buffer).
+  virtual void BindRenderTarget(Surface* target) = 0;
   // EndScene: a back end that holds draws back sends them now.
   virtual void SceneEnded() {}
   // A back end calls this for each draw it sends to the graphics library.
@@ -275,6 +309,8 @@ class Device {
   }
 
  private:
+  friend class Surface;  // a target going away while set gives the back buffer back
+
   std::array<DWORD, kRenderStateCount> renderStates_{};
   std::array<std::array<DWORD, kSamplerStateCount>, kMaxSamplers> samplerStates_{};
   std::array<std::array<DWORD, kTextureStageStateCount>, kMaxStages> stageStates_{};
@@ -290,6 +326,7 @@ class Device {
   VertexLayout layout_;
   DWORD dirty_ = kDirtyAll;
   bool inScene_ = false;
+  Surface* renderTarget_ = nullptr;
   UINT backBufferWidth_, backBufferHeight_;
   bool presentCapture_ = false;
   Image lastPresented_;

@@ -291,6 +291,20 @@ bool WritePng(const Image& image, const std::string& path) {
   return stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4) != 0;
 }
 
+std::vector<std::uint8_t> EncodePng(const Image& image) {
+  std::vector<std::uint8_t> bytes;
+  if (image.Empty()) return bytes;
+  const auto append = [](void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+    const auto* begin = static_cast<const std::uint8_t*>(data);
+    out->insert(out->end(), begin, begin + size);
+  };
+  if (!stbi_write_png_to_func(append, &bytes, image.width, image.height, 4, image.rgba.data(),
+                              image.width * 4))
+    bytes.clear();
+  return bytes;
+}
+
 Image DecodeImage(std::span<const std::byte> bytes, std::string* why, std::string_view fileName) {
   if (bytes.empty()) return Refuse(why, "the file is empty");
   if (bytes.size() > kMaxImageFileBytes) return Refuse(why, "the file is larger than 64 MB");

@@ -26,6 +26,9 @@ constexpr std::uint32_t kMaxImageSide = 8192;
 
 // Writes a PNG; false when the file could not be written.
 bool WritePng(const Image& image, const std::string& path);
+// The image as the bytes of a PNG file: 8-bit RGBA, not interlaced, the same bytes for the same
+// image; empty for an empty image.
+std::vector<std::uint8_t> EncodePng(const Image& image);
 
 // Decodes a PNG, JPEG, BMP or TGA file held in memory. Every other format, a damaged file or
 // an image above kMaxImageSide on a side gives an empty image and the reason in *why. TGA has

@@ -152,11 +152,9 @@ bool pe_AlphaPasses(int func, int value, int ref) {
   return glsl;
 }
 
-void SetPixelOffset(GLuint program, UINT width, UINT height) {
-  if (width == 0 || height == 0) return;
-  glUseProgram(program);
-  glUniform2f(glGetUniformLocation(program, "pe_PixelOffset"), 1.0f / static_cast<float>(width),
-              -1.0f / static_cast<float>(height));
+void SetPixelOffset(GLint location, GLsizei width, GLsizei height) {
+  if (width <= 0 || height <= 0) return;
+  glUniform2f(location, 1.0f / static_cast<float>(width), -1.0f / static_cast<float>(height));
 }
 
 GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log) {

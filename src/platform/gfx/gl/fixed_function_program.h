@@ -33,9 +33,9 @@ const std::string& AlphaTestGlsl();
 
 // Direct3D 9 samples pixels at whole coordinates, half a pixel from GL's centres. Every
 // vertex program ends by adding pe_PixelOffset * w to its position, so pictures land on
-// the pixels Direct3D would fill; this binds the program and sets that offset for a back
-// buffer's size.
-void SetPixelOffset(GLuint program, unsigned width, unsigned height);
+// the pixels Direct3D would fill; this sets that offset, at `location` of the bound program,
+// for a viewport's size.
+void SetPixelOffset(GLint location, GLsizei width, GLsizei height);
 
 // Compiles vertex and fragment sources into a linked program; 0 and the log on failure.
 GLuint CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log);

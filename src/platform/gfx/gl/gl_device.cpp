@@ -75,6 +75,34 @@ class GlTexture final : public Texture {
   GLuint name_;
 };
 
+class GlSurface final : public Surface {
+ public:
+  GlSurface(GlDevice* owner, UINT width, UINT height, GLuint framebuffer, std::array<GLuint, 2> buffers)
+      : Surface(owner, width, height), owner_(owner), framebuffer_(framebuffer), buffers_(buffers) {}
+  ~GlSurface() override {
+    owner_->MakeCurrent();
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(2, buffers_.data());
+  }
+  GLuint Framebuffer() const { return framebuffer_; }
+
+ private:
+  GlDevice* owner_;
+  GLuint framebuffer_;
+  std::array<GLuint, 2> buffers_;  // colour, depth-stencil
+};
+
+// Rows read from GL come bottom-up.
+Image FlippedRows(int width, int height, const std::vector<std::uint8_t>& bottomUp) {
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.rgba.resize(bottomUp.size());
+  const size_t row = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) std::memcpy(&image.rgba[y * row], &bottomUp[(height - 1 - y) * row], row);
+  return image;
+}
+
 void Toggle(GLenum cap, bool on, bool* applied) {
   if (*applied == on) return;
   if (on) {
@@ -133,7 +161,9 @@ bool GlDevice::Setup(std::string* error) {
   }
   ffProgram_.program = ff_.program;
   ffProgram_.alphaTest = ff_.alphaTest;
-  SetPixelOffset(ff_.program, BackBufferWidth(), BackBufferHeight());
+  ffProgram_.pixelOffset = glGetUniformLocation(ff_.program, "pe_PixelOffset");
+  viewport_ = {static_cast<GLsizei>(BackBufferWidth()), static_cast<GLsizei>(BackBufferHeight())};
+  glUseProgram(ff_.program);
   boundProgram_ = ff_.program;
   glUniform1i(ff_.sampler, 0);
   glGenSamplers(2, samplers_.data());
@@ -269,19 +299,86 @@ void GlDevice::SwapBuffers() {
 
 Image GlDevice::ReadBackBuffer() {
   MakeCurrent();
-  Image image;
-  image.width = static_cast<int>(BackBufferWidth());
-  image.height = static_cast<int>(BackBufferHeight());
-  std::vector<std::uint8_t> bottomUp(static_cast<size_t>(image.width) * image.height * 4);
+  const int width = static_cast<int>(BackBufferWidth());
+  const int height = static_cast<int>(BackBufferHeight());
+  std::vector<std::uint8_t> bottomUp(static_cast<size_t>(width) * height * 4);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-  image.rgba.resize(bottomUp.size());
-  const size_t row = static_cast<size_t>(image.width) * 4;
-  for (int y = 0; y < image.height; ++y)
-    std::memcpy(&image.rgba[y * row], &bottomUp[(image.height - 1 - y) * row], row);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  Image image = FlippedRows(width, height, bottomUp);
   // The back buffer has no alpha channel of its own (as Direct3D's X8R8G8B8): the picture is opaque.
   for (size_t i = 3; i < image.rgba.size(); i += 4) image.rgba[i] = 255;
   return image;
+}
+
+// ---- render targets ---------------------------------------------------------------------------
+
+std::unique_ptr<Surface> GlDevice::CreateRenderTarget(UINT width, UINT height, std::string* error) {
+  MakeCurrent();
+  GLint largest = 0;
+  GLint viewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  largest = std::min({largest, viewport[0], viewport[1]});
+  if (width == 0 || height == 0 || width > static_cast<UINT>(largest) ||
+      height > static_cast<UINT>(largest)) {
+    if (error)
+      *error = "the graphics driver draws offscreen pictures of 1 to " + std::to_string(largest) +
+               " pixels on a side, not " + std::to_string(width) + "x" + std::to_string(height);
+    return nullptr;
+  }
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  GLuint framebuffer = 0;
+  std::array<GLuint, 2> buffers{};
+  glGenFramebuffers(1, &framebuffer);
+  glGenRenderbuffers(2, buffers.data());
+  glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+  glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width),
+                        static_cast<GLsizei>(height));
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  const GLenum problem = glGetError();
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  if (status != GL_FRAMEBUFFER_COMPLETE || problem != GL_NO_ERROR) {
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteRenderbuffers(2, buffers.data());
+    if (error)
+      *error = problem == GL_OUT_OF_MEMORY ? "the graphics driver has no memory for a picture of " +
+                                                 std::to_string(width) + "x" + std::to_string(height)
+                                           : "the graphics driver cannot draw into an offscreen picture";
+    return nullptr;
+  }
+  return std::make_unique<GlSurface>(this, width, height, framebuffer, buffers);
+}
+
+void GlDevice::BindRenderTarget(Surface* target) {
+  MakeCurrent();
+  framebuffer_ = target ? static_cast<GlSurface*>(target)->Framebuffer() : 0;
+  viewport_ = {static_cast<GLsizei>(target ? target->Width() : BackBufferWidth()),
+               static_cast<GLsizei>(target ? target->Height() : BackBufferHeight())};
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  glViewport(0, 0, viewport_[0], viewport_[1]);
+  targetChanged_ = true;
+}
+
+HRESULT GlDevice::GetRenderTargetData(Surface* target, Image* image) {
+  if (!target || !image) return D3DERR_INVALIDCALL;
+  MakeCurrent();
+  const int width = static_cast<int>(target->Width());
+  const int height = static_cast<int>(target->Height());
+  std::vector<std::uint8_t> bottomUp(static_cast<size_t>(width) * height * 4);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GlSurface*>(target)->Framebuffer());
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  *image = FlippedRows(width, height, bottomUp);
+  return S_OK;
 }
 
 // ---- drawing ---------------------------------------------------------------------------------------
@@ -365,13 +462,17 @@ void GlDevice::ApplyState(GlProgram* program, const D3DXMATRIX& world) {
   EnsureCurrent();
   const DWORD dirty = TakeDirty();
   ffDirty_ |= dirty;
-  if (dirty & kDirtyRenderStates) ApplyRenderStates();
+  if ((dirty & kDirtyRenderStates) || std::exchange(targetChanged_, false)) ApplyRenderStates();
   if (dirty & kDirtySamplers) {
     ApplySampler(0);
     ApplySampler(1);
   }
 
   if (boundProgram_ != program->program) glUseProgram(boundProgram_ = program->program);
+  if (program->pixelOffsetFor != viewport_) {
+    SetPixelOffset(program->pixelOffset, viewport_[0], viewport_[1]);
+    program->pixelOffsetFor = viewport_;
+  }
   ApplyAlphaTest(program);
   const bool hasVertexColor = Layout().diffuse >= 0;
   if (effect_) {
@@ -401,9 +502,30 @@ void GlDevice::ApplyRenderStates() {
   Toggle(GL_BLEND, RenderState(D3DRS_ALPHABLENDENABLE) != FALSE, &a.blend);
   const GLenum src = BlendFactor(RenderState(D3DRS_SRCBLEND));
   const GLenum dest = BlendFactor(RenderState(D3DRS_DESTBLEND));
-  if (src != a.srcBlend || dest != a.destBlend) glBlendFunc(a.srcBlend = src, a.destBlend = dest);
   const GLenum equation = BlendEquation(RenderState(D3DRS_BLENDOP));
-  if (equation != a.blendEquation) glBlendEquation(a.blendEquation = equation);
+  const bool coverage = framebuffer_ != 0;
+  if (coverage != a.coverageAlpha) {
+    a.coverageAlpha = coverage;
+    a.srcBlend = a.destBlend = a.blendEquation = GL_NONE;
+  }
+  if (src != a.srcBlend || dest != a.destBlend) {
+    if (coverage) {
+      // A draw that only adds light hides nothing of the background behind it.
+      glBlendFuncSeparate(src, dest, dest == GL_ONE ? GL_ZERO : GL_ONE, dest);
+    } else {
+      glBlendFunc(src, dest);
+    }
+    a.srcBlend = src;
+    a.destBlend = dest;
+  }
+  if (equation != a.blendEquation) {
+    if (coverage) {
+      glBlendEquationSeparate(equation, GL_FUNC_ADD);
+    } else {
+      glBlendEquation(equation);
+    }
+    a.blendEquation = equation;
+  }
 
   // Triangles Direct3D calls counter-clockwise are GL's front faces (glFrontFace(GL_CCW)).
   const DWORD cull = RenderState(D3DRS_CULLMODE);

@@ -41,6 +41,9 @@ class GlDevice final : public Device {
 
   HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
                                std::string* errors) override;
+  // A framebuffer object of RGBA8 colour and 24-bit depth with 8-bit stencil.
+  std::unique_ptr<Surface> CreateRenderTarget(UINT width, UINT height, std::string* error) override;
+  HRESULT GetRenderTargetData(Surface* target, Image* image) override;
 
   // Makes this device's context current, first drawing what is batched: the caller may
   // use GL itself, or the context of another window may have been current.
@@ -76,6 +79,7 @@ class GlDevice final : public Device {
   void ResetShaders() override { effect_ = nullptr; }
   Image ReadBackBuffer() override;
   void SceneEnded() override { FlushBatch(); }
+  void BindRenderTarget(Surface* target) override;
 
  private:
   // Reads the Direct3D state at each draw, applies it when a run starts and has the device
@@ -89,6 +93,7 @@ class GlDevice final : public Device {
     GLenum depthFunc = GL_LESS;
     bool blend = false;
     GLenum srcBlend = GL_ONE, destBlend = GL_ZERO, blendEquation = GL_FUNC_ADD;
+    bool coverageAlpha = false;  // blending into a render target's alpha (see SetRenderTarget)
     bool cull = false;
     GLenum cullFace = GL_BACK;
     GLenum polygonMode = GL_FILL;
@@ -143,6 +148,11 @@ class GlDevice final : public Device {
   D3DXMATRIX appliedWorld_, appliedView_, appliedProjection_;
   bool normaliseNormals_ = false;
   DWORD pendingLighting_ = 0;
+
+  // The framebuffer drawn into (0: the window's) and its size.
+  GLuint framebuffer_ = 0;
+  std::array<GLsizei, 2> viewport_{};
+  bool targetChanged_ = false;  // the blend's alpha follows the target: apply it again
 
   Batcher batcher_{*this};
   std::uint64_t glDraws_ = 0;

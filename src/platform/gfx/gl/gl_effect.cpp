@@ -83,7 +83,9 @@ bool GlEffect::Link(const std::string& vertex, const std::string& fragment, Link
   if (!program) return false;
   linked->program.program = program;
   linked->program.alphaTest = glGetUniformLocation(program, "pe_AlphaTest");
-  SetPixelOffset(program, device_->BackBufferWidth(), device_->BackBufferHeight());
+  // The device sets it at the first draw, for the viewport it then draws into.
+  linked->program.pixelOffset = glGetUniformLocation(program, "pe_PixelOffset");
+  glUseProgram(program);
   glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
   glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
   for (const auto& p : Parameters())

@@ -23,6 +23,8 @@ struct GlProgram {
   GLuint program = 0;
   GLint alphaTest = -1;
   std::array<GLint, 2> alphaTestApplied{-1, -1};
+  GLint pixelOffset = -1;  // see SetPixelOffset
+  std::array<GLsizei, 2> pixelOffsetFor{0, 0};  // the viewport the offset was set for
 };
 
 class GlEffect final : public Effect {

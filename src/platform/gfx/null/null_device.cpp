@@ -17,7 +17,42 @@ class NullEffect final : public Effect {
   NullDevice* device_;
 };
 
+// Nothing is rasterised: the picture is its size in the last colour it was cleared to.
+class NullSurface final : public Surface {
+ public:
+  using Surface::Surface;
+  D3DCOLOR clearColor = 0;
+};
+
+Image Filled(UINT width, UINT height, D3DCOLOR c) {
+  Image image;
+  image.width = static_cast<int>(width);
+  image.height = static_cast<int>(height);
+  image.rgba.resize(static_cast<std::size_t>(image.width) * image.height * 4);
+  for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+    image.rgba[i] = (c >> 16) & 0xff;
+    image.rgba[i + 1] = (c >> 8) & 0xff;
+    image.rgba[i + 2] = c & 0xff;
+    image.rgba[i + 3] = (c >> 24) & 0xff;
+  }
+  return image;
+}
+
 }  // namespace
+
+std::unique_ptr<Surface> NullDevice::CreateRenderTarget(UINT width, UINT height, std::string* error) {
+  if (width == 0 || height == 0) {
+    if (error) *error = "a render target needs a size";
+    return nullptr;
+  }
+  return std::make_unique<NullSurface>(this, width, height);
+}
+
+HRESULT NullDevice::GetRenderTargetData(Surface* target, Image* image) {
+  if (!target || !image) return D3DERR_INVALIDCALL;
+  *image = Filled(target->Width(), target->Height(), static_cast<NullSurface*>(target)->clearColor);
+  return S_OK;
+}
 
 HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
                                          std::string* errors) {
@@ -35,7 +70,12 @@ HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_pt
 
 HRESULT NullDevice::Clear(DWORD, const void*, DWORD flags, D3DCOLOR color, float, DWORD) {
   ++clearCount_;
-  if (flags & D3DCLEAR_TARGET) lastClearColor_ = color;
+  if (!(flags & D3DCLEAR_TARGET)) return S_OK;
+  if (Surface* target = GetRenderTarget()) {
+    static_cast<NullSurface*>(target)->clearColor = color;
+  } else {
+    lastClearColor_ = color;
+  }
   return S_OK;
 }
 
@@ -94,20 +134,6 @@ void NullDevice::RecordInterfaceDraw(const Texture* texture, UINT indexCount) {
       {D3DPT_TRIANGLELIST, 0, indexCount, nullptr, texture, {}, identity, {}, 0, 0, nullptr, true, {}, true});
 }
 
-Image NullDevice::ReadBackBuffer() {
-  // Nothing is rasterised: the picture is the back buffer's size in the last clear colour.
-  Image image;
-  image.width = static_cast<int>(BackBufferWidth());
-  image.height = static_cast<int>(BackBufferHeight());
-  image.rgba.resize(static_cast<std::size_t>(image.width) * image.height * 4);
-  const D3DCOLOR c = lastClearColor_;
-  for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
-    image.rgba[i] = (c >> 16) & 0xff;
-    image.rgba[i + 1] = (c >> 8) & 0xff;
-    image.rgba[i + 2] = c & 0xff;
-    image.rgba[i + 3] = (c >> 24) & 0xff;
-  }
-  return image;
-}
+Image NullDevice::ReadBackBuffer() { return Filled(BackBufferWidth(), BackBufferHeight(), lastClearColor_); }
 
 }  // namespace gfx

@@ -41,6 +41,9 @@ class NullDevice final : public Device {
   }
   HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* effect,
                                std::string* errors) override;
+  // A target of any size; nothing is drawn into it, so its pixels are its last clear colour.
+  std::unique_ptr<Surface> CreateRenderTarget(UINT width, UINT height, std::string* error) override;
+  HRESULT GetRenderTargetData(Surface* target, Image* image) override;
 
   // The effect whose pass is on (null: fixed function), as the Null effect reports it.
   void SetActiveEffect(const Effect* effect) { activeEffect_ = effect; }
@@ -66,6 +69,7 @@ class NullDevice final : public Device {
   void SwapBuffers() override { ++presentCount_; }
   void ResetShaders() override { activeEffect_ = nullptr; }
   Image ReadBackBuffer() override;
+  void BindRenderTarget(Surface*) override {}
 
  private:
   void Record(D3DPRIMITIVETYPE type, UINT start, UINT count, bool indexed);
