@@ -3,7 +3,8 @@
 #include <algorithm>
 
 void SettledChanges::Changed(const std::string& key, std::uint32_t nowMs) {
-  const auto same = std::find_if(pending_.begin(), pending_.end(), [&](const Change& c) { return c.key == key; });
+  const auto same =
+      std::find_if(pending_.begin(), pending_.end(), [&](const Change& c) { return c.key == key; });
   if (same != pending_.end()) {
     same->lastMs = nowMs;
   } else {

@@ -51,6 +51,11 @@ TEST(CommandLine, ValidArguments) {
   EXPECT_EQ(stats->statsPath, "out/stats.jsonl");
   EXPECT_EQ(stats->document, "a.json");
   EXPECT_EQ(stats->frames, 150u);
+  EXPECT_FALSE(stats->noWatch) << "files are watched unless asked otherwise";
+  const auto unwatched = CommandLine::Parse({"--no-watch", "--frames", "3"}, &error);
+  ASSERT_TRUE(unwatched) << error;
+  EXPECT_TRUE(unwatched->noWatch);
+  EXPECT_EQ(unwatched->frames, 3u);
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -77,6 +82,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--stats"}, {"--stats"}},
       {{"--stats", ""}, {"--stats"}},
       {{"--convert", "out.json", "--stats", "s.jsonl", "in.json"}, {"--convert", "--stats"}},
+      {{"--convert", "out.json", "--no-watch", "in.json"}, {"--convert", "--no-watch"}},
       {{"--seed"}, {"--seed"}},
       {{"--seed", "-1"}, {"--seed", "-1"}},
       {{"--seed", "4294967296"}, {"--seed", "4294967296"}},  // 2^32 overflows

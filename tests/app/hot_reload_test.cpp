@@ -51,7 +51,9 @@ class HotReloadTest : public ::testing::Test {
   void TearDown() override { Manager()->Uninit(); }
 
   static CManager* Manager() { return CManager::GetInstance(); }
-  static gfx::NullDevice* Device() { return static_cast<gfx::NullDevice*>(Manager()->GetRenderer()->GetDevice()); }
+  static gfx::NullDevice* Device() {
+    return static_cast<gfx::NullDevice*>(Manager()->GetRenderer()->GetDevice());
+  }
   // Frames of 16 ms on the watcher's clock.
   void Frames(int count) {
     for (int i = 0; i < count; ++i) {
@@ -99,7 +101,8 @@ TEST_F(HotReloadTest, ATextureRewrittenInPlaceShowsInTheNextFramesDrawsOfTheSame
   const auto flares = [&](const gfx::RecordedDraw& d) { return d.texture == flare; };
   ASSERT_EQ(Recorded(flares).size(), 5u);
   const UINT middle = flare->Width() / 2;
-  EXPECT_EQ(static_cast<gfx::NullTexture*>(flare)->Pixel(middle, middle)[1], 255) << "the sample flare is white";
+  EXPECT_EQ(static_cast<gfx::NullTexture*>(flare)->Pixel(middle, middle)[1], 255)
+      << "the sample flare is white";
   const std::vector<CParticle*> particles = emitter->GetParticles();
 
   data_.Picture("Data/TEXTURE/flare.png", 255, 0, 0);
@@ -196,7 +199,9 @@ TEST(HotReloadRunTest, ARunReadsAChangedTextureAgainAndANoWatchRunDoesNot) {
     platform::HeadlessWindowSystem system;
     ScriptedClock clock;
     int green = -1;
-    const auto flare = [] { return CManager::GetInstance()->GetTextureManager()->GetTexture(false, "FLARE"); };
+    const auto flare = [] {
+      return CManager::GetInstance()->GetTextureManager()->GetTexture(false, "FLARE");
+    };
     clock.At(100, [&] { ASSERT_NE(flare(), nullptr); });
     clock.At(200, [&] { data.Picture("Data/TEXTURE/flare.png", 255, 0, 0); });
     // The sample flare is white in its middle; the picture written is red all over.

@@ -33,8 +33,8 @@ std::string Model(int faces) {
             (i + 1 == 3 * faces ? ";\n" : ",\n");
   text += "  " + std::to_string(faces) + ";\n";
   for (int f = 0; f < faces; ++f)
-    text += "  3;" + std::to_string(3 * f) + "," + std::to_string(3 * f + 1) + "," + std::to_string(3 * f + 2) +
-            ";" + (f + 1 == faces ? ";\n" : ",\n");
+    text += "  3;" + std::to_string(3 * f) + "," + std::to_string(3 * f + 1) + "," +
+            std::to_string(3 * f + 2) + ";" + (f + 1 == faces ? ";\n" : ",\n");
   text += "  MeshMaterialList { 1; " + std::to_string(faces) + "; ";
   for (int f = 0; f < faces; ++f) text += std::string(f ? ", " : "") + "0";
   text += ";; Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } }\n}\n";
@@ -100,7 +100,9 @@ class AssetReloaderTest : public TempFolderTest {
       if (notice.find(part) != std::string::npos) found.push_back(notice);
     return found;
   }
-  static const gfx::NullTexture& Null(gfx::Texture* texture) { return static_cast<gfx::NullTexture&>(*texture); }
+  static const gfx::NullTexture& Null(gfx::Texture* texture) {
+    return static_cast<gfx::NullTexture&>(*texture);
+  }
 
   gfx::NullDevice device_{64, 64};
   CTextureManager textures_{&device_, &device_};
@@ -112,7 +114,8 @@ class AssetReloaderTest : public TempFolderTest {
 };
 
 TEST_F(AssetReloaderTest, EveryCatalogAndEveryFileItNamesIsWatched) {
-  for (const char* name : {"texture.json", "model.json", "shader.json", "flare.png", "shape.x", "glow.effect"})
+  for (const char* name :
+       {"texture.json", "model.json", "shader.json", "flare.png", "shape.x", "glow.effect"})
     EXPECT_TRUE(watch_.Watches(Path(name))) << name;
 }
 
