@@ -47,8 +47,8 @@ void IdleFrameWatching(benchmark::State& state, bool polling) {
                                                        : platform::CreateFileWatcher(clock);
   // The reloader the manager makes for WatchFiles, held here so that its share can be timed.
   AssetReloader reloader(std::move(watcher), clock,
-                         {manager->GetTextureManager(), manager->GetModelManager(), manager->GetShaderManager(),
-                          manager->GetSoundManager()});
+                         {manager->GetTextureManager(), manager->GetModelManager(),
+                          manager->GetShaderManager(), manager->GetSoundManager()});
   for (int i = 0; i < 10; ++i) manager->Update(), manager->Draw();
 
   double added = 0.0, frames = 0.0;
