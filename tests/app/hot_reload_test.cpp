@@ -153,25 +153,6 @@ TEST_F(HotReloadTest, AModelAndAnEffectFileRewrittenShowInTheDrawsOfTheMeshParti
   EXPECT_NE(effect->GetParameterByName(nullptr, "g_added"), nullptr);
 }
 
-TEST_F(HotReloadTest, ACatalogEditAddsALabelThatTheNextParticlesDraw) {
-  data_.Picture("Data/TEXTURE/blue.png", 0, 0, 255);
-  std::string catalog = FileContents("Data/FILE/texture.json");
-  catalog.insert(catalog.find('[', catalog.find('[') + 1), R"(["BLUE", "Data/TEXTURE/blue.png"], )");
-  EXPECT_EQ(Manager()->GetTextureManager()->GetTexture(false, "BLUE"), nullptr);
-  std::ofstream("Data/FILE/texture.json", std::ios::binary | std::ios::trunc) << catalog;
-  Changed("Data/FILE/texture.json");
-  gfx::Texture* blue = Manager()->GetTextureManager()->GetTexture(false, "BLUE");
-  ASSERT_NE(blue, nullptr);
-  EXPECT_NE(Manager()->GetTextureManager()->GetTexture(false, "FLARE"), nullptr) << "the others stay";
-
-  ParticleParams d = LongFlares();
-  d.Emission.TextureTag = "BLUE";
-  (*Manager()->GetEffectTable())["BLUE"] = {d};
-  CParticleEmitter::Create("BLUE");
-  Frames(2);
-  EXPECT_EQ(Recorded([&](const gfx::RecordedDraw& draw) { return draw.texture == blue; }).size(), 5u);
-}
-
 // A clock that moves a millisecond each time it is read and runs the test's steps when their
 // time comes: the whole program runs on it, as in a real run, with the real file watcher.
 class ScriptedClock final : public platform::Clock {
