@@ -62,6 +62,10 @@ inline constexpr BenchTarget kBenchTargets[] = {
     // Real time is 62.5 steps a second; what the loop drops beyond 7 steps a frame shows here.
     {"BM_StepsPerSecondFlaresAndTrails", "steps_per_s", Limit::kAtLeast, 62, "steps/s"},
     {"BM_EditorFrameUndoAutosave", "ms_added_per_frame", Limit::kAtMost, 0.02, "ms"},
+    // What watching the data files adds to an idle frame: a look at the kernel's notifications,
+    // or, where there are none, the files' times once a second.
+    {"BM_IdleFrameWatching", "ms_added_per_frame", Limit::kAtMost, 0.01, "ms"},
+    {"BM_IdleFrameWatchingByPolling", "ms_added_per_frame", Limit::kAtMost, 0.01, "ms"},
     // The frame figures' share of a frame of 4,000 particles and 4,400 scene objects.
     {"BM_FrameStatsCost", "us_per_frame", Limit::kAtMost, 20, "us"},
     // Renders as --render makes them, start-up of the device and resources included.

@@ -9,6 +9,7 @@
 #include "app/interface_setup.h"
 #include "app/stats_log.h"
 #include "editor/editor.h"
+#include "platform/file_watcher.h"
 #include "platform/message_sink.h"
 #include "platform/termination.h"
 #include "scene/shared_state.h"
@@ -88,8 +89,16 @@ int RunApplication(const CommandLine& options, platform::WindowSystem& system, p
   // With a known last frame only that one is read back; otherwise every frame is kept.
   if (screenshots && options.frames == 0) CapturePresents(*manager, true);
 
+  if (!options.noWatch) {
+    std::string fallback;
+    manager->WatchFiles(platform::CreateFileWatcher(clock, &fallback), clock);
+    if (!fallback.empty())
+      platform::ReportNotice("files are watched by polling once a second (" + fallback + ")");
+  }
+
   FrameLoop loop(clock, system);
   loop.SetIdle([manager] { return manager->CanIdle(); });
+  loop.SetWake([manager] { return manager->FilesChanged(); });
   loop.Run(
       [&](std::uint64_t firstStep, int steps) {
         // --frames N ends after step N: its frame is the one whose picture is kept.

@@ -8,7 +8,7 @@
 
 const char* CommandLine::Usage() {
   return "usage: particle-editor [--frames N] [--seed N] [--paused] [--screenshot PREFIX] [--stats PATH]\n"
-         "                       [--help] [DOCUMENT]\n"
+         "                       [--no-watch] [--help] [DOCUMENT]\n"
          "       particle-editor --convert OUT [--to editor|json|text] DOCUMENT\n"
          "       particle-editor --render OUT [--tag NAME] [--length N] [--size WxH] [--sheet COLSxROWS]\n"
          "                       [--fps N] [--seed N] [--camera auto|scene] [--background RRGGBB] DOCUMENT\n"
@@ -24,6 +24,8 @@ const char* CommandLine::Usage() {
          "  --stats PATH         write what the preview costs to PATH once a second, a JSON object a\n"
          "                       line: fps, steps_per_s, realtime, frame_ms, update_ms, draw_ms,\n"
          "                       draws, batches, particles, trails, emitters, objects\n"
+         "  --no-watch           load textures, models, effects, sounds and their catalogs once;\n"
+         "                       without it they are read again when their files change\n"
          "  --convert OUT        write DOCUMENT to OUT and quit, without a window: as an editor\n"
          "                       document, or as --to says (OUT ending in .txt: text); says on\n"
          "                       standard error each field the format cannot hold\n"
@@ -86,6 +88,8 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       ++i;
     } else if (arg == "--paused") {
       options.paused = true;
+    } else if (arg == "--no-watch") {
+      options.noWatch = true;
     } else if (arg == "--screenshot") {
       if (!hasValue || args[i + 1].empty()) {
         *error = "--screenshot needs a file prefix";
@@ -163,8 +167,9 @@ std::optional<CommandLine> CommandLine::Parse(const std::vector<std::string>& ar
       return std::nullopt;
     }
     if (options.frames != 0 || !options.screenshotPrefix.empty() || options.paused ||
-        !options.statsPath.empty()) {
-      *error = "--convert opens no window: --frames, --paused, --screenshot and --stats do not go with it";
+        !options.statsPath.empty() || options.noWatch) {
+      *error = "--convert opens no window: --frames, --paused, --screenshot, --stats and --no-watch do not "
+               "go with it";
       return std::nullopt;
     }
   }

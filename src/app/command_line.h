@@ -11,6 +11,7 @@ struct CommandLine {
   std::uint64_t frames = 0;    // --frames N: quit after step N (0: run until closed)
   std::optional<std::uint32_t> seed;  // --seed N: both random sources from N, a repeatable run
   bool paused = false;  // --paused: the preview starts paused
+  bool noWatch = false;  // --no-watch: resources are loaded once, never again when their files change
   std::string screenshotPrefix;  // --screenshot PREFIX: PREFIX-scene.png and PREFIX-editor.png at exit
   std::string document;  // DOCUMENT: an effect document (.json or .txt) loaded at start
   std::string statsPath;  // --stats PATH: the frame figures, a JSON line a second

@@ -33,9 +33,13 @@ std::uint64_t FrameLoop::Run(const std::function<void(std::uint64_t, int)>& fram
       continue;
     }
     if (maxSteps == 0 && quietFrames >= kSettleFrames && sinceFrame < kIdleWakeMs && idle_ && idle_()) {
-      events_.WaitForEvents(kIdleWakeMs - sinceFrame);
-      slept = true;
-      continue;
+      if (!wake_ || !wake_()) {
+        const std::uint32_t left = kIdleWakeMs - sinceFrame;
+        events_.WaitForEvents(wake_ ? std::min(left, kWakeCheckMs) : left);
+        slept = true;
+        continue;
+      }
+      quietFrames = 0;
     }
     if (std::exchange(slept, false)) {
       // The time asleep owes no steps and says nothing of the machine's speed.

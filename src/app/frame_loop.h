@@ -27,9 +27,15 @@ class FrameLoop {
 
   FrameLoop(platform::Clock& clock, platform::EventSource& events) : clock_(clock), events_(events) {}
 
+  // How often a sleeping loop asks the wake check.
+  static constexpr std::uint32_t kWakeCheckMs = 100;
+
   // Asked before each frame: true when nothing would change on screen until an event comes.
   // Runs with a step limit never sleep, so that they end on time.
   void SetIdle(std::function<bool()> idle) { idle_ = std::move(idle); }
+  // Asked while the loop sleeps, every kWakeCheckMs: true when something that is not an event
+  // wants frames (a file changed on disk). Frames then run as after an event.
+  void SetWake(std::function<bool()> wake) { wake_ = std::move(wake); }
 
   // Runs frame(firstStep, steps) until the events ask to quit, or maxSteps steps have run (0: no
   // limit); each frame runs its steps (1 to kMaxStepsPerFrame) and draws once. Returns the
@@ -45,5 +51,6 @@ class FrameLoop {
   platform::Clock& clock_;
   platform::EventSource& events_;
   std::function<bool()> idle_;
+  std::function<bool()> wake_;
   double realtime_ = 1.0;
 };

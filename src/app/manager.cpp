@@ -13,8 +13,10 @@
 #include "editor/editor.h"
 #include "effectfile/document_file.h"
 #include "input/input.h"
+#include "platform/file_watcher.h"
 #include "platform/message_sink.h"
 #include "platform/window_system.h"
+#include "resource/asset_reloader.h"
 #include "resource/model_manager.h"
 #include "resource/shader_manager.h"
 #include "resource/sound_manager.h"
@@ -51,8 +53,18 @@ bool CManager::CanIdle() const {
   // A camera still turning from a drag keeps drawing until its turn no longer shows.
   constexpr float kAtRest = 0.01f;
   const D3DXVECTOR3& drag = Shared().cameraDrag;
-  return editor_ && editor_->CanIdle() && std::fabs(drag.x) < kAtRest && std::fabs(drag.y) < kAtRest;
+  return editor_ && editor_->CanIdle() && std::fabs(drag.x) < kAtRest && std::fabs(drag.y) < kAtRest &&
+         !(reloader_ && reloader_->Pending());
 }
+
+void CManager::WatchFiles(std::unique_ptr<platform::FileWatcher> watcher, platform::Clock& clock) {
+  reloader_ = std::make_unique<AssetReloader>(
+      std::move(watcher), clock,
+      std::vector<WatchedResources*>{textureManager_.get(), modelManager_.get(), shaderManager_.get(),
+                                     soundManager_.get()});
+}
+
+bool CManager::FilesChanged() { return reloader_ && reloader_->Poll(); }
 
 bool CManager::MouseOverEditor() const { return editor_ && editor_->MouseOverWindow; }
 
@@ -155,6 +167,8 @@ const FrameFigures& CManager::GetFrameFigures() const { return stats_->Figures()
 void CManager::Update(int steps) {
   using Clock = StatsRecorder::Clock;
   stats_->FrameStarted(Clock::now());
+  // Before anything draws: a reloaded texture, mesh or effect shows in this very frame.
+  if (reloader_) reloader_->Update();
   keyboard_->Update();
   mouse_->Update();
   const Clock::time_point stepsStart = Clock::now();
@@ -218,6 +232,7 @@ void CManager::Uninit() {
   CObject::ReleaseAll();
   pointer_ = nullptr;
   previewPlayer_.reset();
+  reloader_.reset();
   if (editor_) editor_->Uninit();
   editor_.reset();
   if (textureManager_) textureManager_->Clear();

@@ -9,6 +9,7 @@
 #include "effect/effect_table.h"
 #include "platform/gfx/d3d_types.h"
 
+class AssetReloader;
 class CCamera;
 class CChildWindow;
 class CEditor;
@@ -26,6 +27,8 @@ class CTextureManager;
 class StatsOverlay;
 class StatsRecorder;
 namespace platform {
+class Clock;
+class FileWatcher;
 class Window;
 class WindowSystem;
 }  // namespace platform
@@ -64,9 +67,16 @@ class CManager {
   const FrameFigures& GetFrameFigures() const;
   // Whether F3 has the figures drawn over the scene.
   bool IsStatsOverlayShown() const { return statsOverlayShown_; }
-  // Nothing on screen would change until input comes: the editor idle (the preview paused) and
-  // the camera at rest.
+  // Nothing on screen would change until input comes: the editor idle (the preview paused),
+  // the camera at rest and no changed file waiting to be read.
   bool CanIdle() const;
+  // From now on the catalogs and the files they name are read again when they change on disk,
+  // at the start of a frame, once each has been quiet for a moment. Without it every resource
+  // is loaded once.
+  void WatchFiles(std::unique_ptr<platform::FileWatcher> watcher, platform::Clock& clock);
+  // Takes what the watcher saw, without blocking: true when a changed file waits to be read,
+  // so that a sleeping loop wakes for it.
+  bool FilesChanged();
   // Releases everything in order and destroys the singleton.
   void Uninit();
 
@@ -115,6 +125,7 @@ class CManager {
   std::unique_ptr<CModelManager> modelManager_;
   std::unique_ptr<CShaderManager> shaderManager_;
   std::unique_ptr<CSoundManager> soundManager_;
+  std::unique_ptr<AssetReloader> reloader_;
   CPointer* pointer_ = nullptr;  // owned by the object registry
   std::unique_ptr<EffectTable> effectTable_;
   std::unique_ptr<CEditor> editor_;

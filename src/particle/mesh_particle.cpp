@@ -182,11 +182,12 @@ void CMeshParticle::DrawModels(gfx::Device* device, bool bindTexture) {
   const float glow = params_.Emissive;
   for (ModelInfo& model : models_) {
     // An unknown model (or one without materials) has nothing to draw.
-    if (!model.Mesh || !model.Materials || model.NumMaterials == 0 || model.Materials->Count() == 0) continue;
+    // The count is the buffer's own: a model read again may bring fewer materials.
+    if (!model.Mesh || !model.Materials || model.Materials->Count() == 0) continue;
     D3DMATERIAL9& first = model.Materials->GetBufferPointer()->MatD3D;
     first.Diffuse = c;
     first.Emissive = {c.r * glow, c.g * glow, c.b * glow, c.a * glow};
-    for (DWORD i = 0; i < model.NumMaterials; ++i) {
+    for (DWORD i = 0; i < model.Materials->Count(); ++i) {
       device->SetMaterial(&first);
       if (bindTexture) device->SetTexture(0, texture_);
       model.Mesh->DrawSubset(i);

@@ -73,18 +73,29 @@ Json LoadJson(const std::string& path) {
   return text ? ParseJson(*text) : Json();
 }
 
+void TellProblem(Telling telling, const std::string& text) {
+  if (telling == Telling::kNotice) {
+    platform::ReportNotice(text);
+  } else {
+    platform::ShowMessage(platform::kWarningCaption, text);
+  }
+}
+
 CatalogProblems::~CatalogProblems() {
   if (lines_.empty()) return;
   std::string text = path_ + ": skipped what could not be read:";
   for (const auto& line : lines_) text += "\n- " + line;
-  platform::ShowMessage(platform::kWarningCaption, text);
+  TellProblem(telling_, text);
 }
 
 void CatalogProblems::Entry(std::size_t index, const std::string& why) {
   lines_.push_back("entry " + std::to_string(index) + ": " + why);
 }
 
-void CatalogProblems::File(const std::string& why) { lines_.push_back(why); }
+void CatalogProblems::File(const std::string& why) {
+  lines_.push_back(why);
+  fileFailed_ = true;
+}
 
 namespace {
 
@@ -121,4 +132,19 @@ std::vector<Json> ParseCatalogEntries(std::string_view text, const std::string& 
     return {};
   }
   return EntriesOf(document, keyword, problems);
+}
+
+std::optional<std::vector<Json>> CatalogEntriesAgain(const std::string& path, const std::string& keyword,
+                                                     CatalogProblems* problems) {
+  const auto text = ReadWholeFile(path);
+  if (!text) {
+    problems->File("the file cannot be read; its labels stay as they were");
+    return std::nullopt;
+  }
+  std::vector<Json> entries = ParseCatalogEntries(*text, keyword, problems);
+  if (problems->FileFailed()) {
+    problems->File("its labels stay as they were");
+    return std::nullopt;
+  }
+  return entries;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Loads every .x model of the model catalog once, at start, and hands out its mesh,
-// materials and floor-rounded bounds by tag.
+// Loads every .x model of the model catalog at start, and hands out its mesh, materials and
+// floor-rounded bounds by tag. While the program runs, a model whose file changes is read again
+// into the same mesh and materials.
 
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "platform/gfx/mesh.h"
 #include "resource/json_reader.h"
+#include "resource/watched_resources.h"
 
 struct ModelInfo {
   gfx::MaterialBuffer* Materials = nullptr;
@@ -22,7 +24,7 @@ struct ModelInfo {
 // down (so a maximum is the floor of the true extreme).
 void ExtendFloorBounds(gfx::Mesh* mesh, D3DXVECTOR3* vtxMax, D3DXVECTOR3* vtxMin);
 
-class CModelManager {
+class CModelManager : public WatchedResources {
  public:
   static constexpr const char* kCatalogPath = "Data/FILE/model.json";
 
@@ -48,13 +50,26 @@ class CModelManager {
   const std::map<std::string, ModelInfo>& GetMap() const { return models_; }
   void Clear();
 
+  std::vector<std::string> CatalogFiles() const override { return catalogPaths_; }
+  std::vector<std::string> ResourceFiles() const override;
+  // Tags added are loaded, tags removed are unknown from then on (their mesh lives on for
+  // whoever holds it), tags pointed at another file read it into the same mesh.
+  bool ReloadCatalogs() override;
+  bool ReloadFile(const std::string& key) override;
+
  private:
   struct Owned {
+    std::string path;  // the file it was last read from
     std::unique_ptr<gfx::Mesh> mesh;
     std::unique_ptr<gfx::MaterialBuffer> materials;
   };
+  // Reads the tag's file into its mesh and materials (made on the first success); lists the
+  // tag when that succeeds. False, having told why, when the file does not load.
+  bool Read(const std::string& tag, const std::string& path, Telling telling);
 
   gfx::Device* device_;
-  std::map<std::string, ModelInfo> models_;
-  std::vector<Owned> owned_;
+  std::vector<std::string> catalogPaths_;
+  std::map<std::string, std::string> catalog_;  // tag -> file of every .x entry, the first winning
+  std::map<std::string, ModelInfo> models_;     // the catalog's tags that loaded
+  std::map<std::string, Owned> owned_;          // every tag ever read, listed or not
 };

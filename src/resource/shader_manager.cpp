@@ -1,5 +1,6 @@
 #include "resource/shader_manager.h"
 
+#include "platform/file_watcher.h"
 #include "platform/message_sink.h"
 #include "resource/json_reader.h"
 
@@ -44,27 +45,104 @@ std::vector<CShaderManager::CatalogEntry> CShaderManager::ReadCatalog(const std:
 }
 
 void CShaderManager::Load(const std::string& catalogPath) {
+  catalogPaths_.push_back(catalogPath);
   CatalogProblems problems(catalogPath);
-  for (const auto& [i, label, path, techniques, parameters] :
-       ReadCatalog(CatalogEntries(catalogPath, "SHADER", &problems), &problems)) {
-    std::unique_ptr<gfx::Effect> effect;
-    std::string errors;
-    if (FAILED(device_->CreateEffectFromFile(path, &effect, &errors)))
-      platform::ShowMessage(platform::kWarningCaption, errors);
-    gfx::Effect* kept = effect.get();
+  for (const CatalogEntry& entry : ReadCatalog(CatalogEntries(catalogPath, "SHADER", &problems), &problems)) {
+    std::unique_ptr<gfx::Effect> effect = Compile(entry, Telling::kBox);
     // The first entry of a label wins; a later one is compiled and dropped.
-    if (!effects_.try_emplace(label, std::move(effect)).second) kept = effects_[label].get();
-    for (const auto& name : techniques)
-      techniques_.try_emplace(label + "_" + name, kept ? kept->GetTechniqueByName(name.c_str()) : nullptr);
-    for (const auto& name : parameters)
-      parameters_.try_emplace(label + "_" + name,
-                              kept ? kept->GetParameterByName(nullptr, name.c_str()) : nullptr);
+    if (entries_.contains(entry.label)) continue;
+    entries_.emplace(entry.label, entry);
+    Install(entry, std::move(effect));
   }
+}
+
+std::unique_ptr<gfx::Effect> CShaderManager::Compile(const CatalogEntry& entry, Telling telling) {
+  std::unique_ptr<gfx::Effect> effect;
+  std::string errors;
+  if (FAILED(device_->CreateEffectFromFile(entry.path, &effect, &errors))) TellProblem(telling, errors);
+  return effect;
+}
+
+void CShaderManager::Install(const CatalogEntry& entry, std::unique_ptr<gfx::Effect> fresh) {
+  lastLabel_.clear();
+  std::unique_ptr<gfx::Effect>& kept = effects_[entry.label];
+  if (fresh && kept && SUCCEEDED(kept->Replace(std::move(*fresh)))) fresh.reset();
+  if (fresh) {
+    if (kept) retired_.push_back(std::move(kept));
+    kept = std::move(fresh);
+  }
+  gfx::Effect* effect = kept.get();
+  for (const auto& name : entry.techniques)
+    techniques_[entry.label + "_" + name] = effect ? effect->GetTechniqueByName(name.c_str()) : nullptr;
+  for (const auto& name : entry.parameters)
+    parameters_[entry.label + "_" + name] =
+        effect ? effect->GetParameterByName(nullptr, name.c_str()) : nullptr;
+}
+
+void CShaderManager::ForgetHandles(const CatalogEntry& entry) {
+  for (const auto& name : entry.techniques) techniques_.erase(entry.label + "_" + name);
+  for (const auto& name : entry.parameters) parameters_.erase(entry.label + "_" + name);
+}
+
+// ---- reloading ---------------------------------------------------------------------------------
+
+std::vector<std::string> CShaderManager::ResourceFiles() const {
+  std::vector<std::string> files;
+  for (const auto& [label, entry] : entries_) files.push_back(entry.path);
+  return files;
+}
+
+bool CShaderManager::ReloadCatalogs() {
+  std::vector<CatalogEntry> read;
+  for (const std::string& path : catalogPaths_) {
+    CatalogProblems problems(path, Telling::kNotice);
+    const auto entries = CatalogEntriesAgain(path, "SHADER", &problems);
+    if (!entries) return false;
+    for (CatalogEntry& entry : ReadCatalog(*entries, &problems)) read.push_back(std::move(entry));
+  }
+  std::unordered_map<std::string, CatalogEntry> winners;
+  for (CatalogEntry& entry : read) winners.try_emplace(entry.label, std::move(entry));
+
+  lastLabel_.clear();
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    if (winners.contains(it->first)) {
+      ++it;
+      continue;
+    }
+    ForgetHandles(it->second);
+    if (auto effect = effects_.find(it->first); effect != effects_.end()) {
+      if (effect->second) retired_.push_back(std::move(effect->second));
+      effects_.erase(effect);
+    }
+    it = entries_.erase(it);
+  }
+  for (auto& [label, entry] : winners) {
+    const auto old = entries_.find(label);
+    const bool same =
+        old != entries_.end() && platform::WatchKey(old->second.path) == platform::WatchKey(entry.path) &&
+        old->second.techniques == entry.techniques && old->second.parameters == entry.parameters;
+    if (same) continue;
+    if (old != entries_.end()) ForgetHandles(old->second);
+    entries_.insert_or_assign(label, entry);
+    Install(entry, Compile(entry, Telling::kNotice));
+  }
+  return true;
+}
+
+bool CShaderManager::ReloadFile(const std::string& key) {
+  bool used = false;
+  for (const auto& [label, entry] : entries_) {
+    if (platform::WatchKey(entry.path) != key) continue;
+    used = true;
+    // A file that no longer compiles leaves the label its last good effect.
+    if (auto fresh = Compile(entry, Telling::kNotice)) Install(entry, std::move(fresh));
+  }
+  return used;
 }
 
 gfx::Effect* CShaderManager::GetEffect(const std::string& label) {
   // Every particle asks for the same label three times a draw: remember the last answer.
-  // Entries are never removed before Uninit, so the remembered effect stays valid.
+  // Whatever changes the effects forgets it.
   if (!lastLabel_.empty() && label == lastLabel_) return lastEffect_;
   lastEffect_ = effects_[label].get();
   lastLabel_ = label;
@@ -99,6 +177,8 @@ void CShaderManager::Uninit() {
   lastLabel_.clear();
   lastEffect_ = nullptr;
   effects_.clear();
+  retired_.clear();
+  entries_.clear();
   techniques_.clear();
   parameters_.clear();
   elements_.clear();

@@ -1,7 +1,8 @@
 #pragma once
 // Compiles every effect of the shader catalog at start and keeps them, with the handles of
 // the techniques and parameters the catalog names, under the catalog's labels. Drawing code
-// asks by label and name and brackets its draws with Begin and End.
+// asks by label and name and brackets its draws with Begin and End. While the program runs, an
+// effect whose file changes is compiled again into the same effect object, its handles kept.
 
 #include <memory>
 #include <string>
@@ -10,8 +11,9 @@
 
 #include "platform/gfx/device.h"
 #include "resource/json_reader.h"
+#include "resource/watched_resources.h"
 
-class CShaderManager {
+class CShaderManager : public WatchedResources {
  public:
   static constexpr const char* kCatalogPath = "Data/FILE/shader.json";
 
@@ -40,8 +42,27 @@ class CShaderManager {
   void End(const std::string& label);
   void Uninit();
 
+  std::vector<std::string> CatalogFiles() const override { return catalogPaths_; }
+  std::vector<std::string> ResourceFiles() const override;
+  // Labels added are compiled; labels removed are unknown from then on (their effect lives on
+  // for whoever holds its handles); a label pointed at another file or given other names is
+  // compiled again into the same effect.
+  bool ReloadCatalogs() override;
+  bool ReloadFile(const std::string& key) override;
+
  private:
+  // Compiles the entry's file; null, having told why, when it does not compile.
+  std::unique_ptr<gfx::Effect> Compile(const CatalogEntry& entry, Telling telling);
+  // Puts a freshly compiled effect in the label's place (into its effect when it has one) and
+  // hands out the handles of the names the entry lists.
+  void Install(const CatalogEntry& entry, std::unique_ptr<gfx::Effect> fresh);
+  void ForgetHandles(const CatalogEntry& entry);
+
   gfx::Device* device_;
+  std::vector<std::string> catalogPaths_;
+  std::unordered_map<std::string, CatalogEntry> entries_;  // the entry each label was loaded from
+  // Effects of labels the catalog no longer lists: handles into them may still be held.
+  std::vector<std::unique_ptr<gfx::Effect>> retired_;
   std::unordered_map<std::string, std::unique_ptr<gfx::Effect>> effects_;
   std::vector<D3DVERTEXELEMENT9> elements_;
   std::unique_ptr<gfx::VertexDeclaration> declaration_;

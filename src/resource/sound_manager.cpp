@@ -5,6 +5,7 @@
 #include "platform/audio/mixer.h"
 #include "platform/audio/mp3_decoder.h"
 #include "platform/audio/wav_file.h"
+#include "platform/file_watcher.h"
 #include "platform/message_sink.h"
 
 namespace {
@@ -16,8 +17,8 @@ std::string Extension(const std::string& path) {
   return path.substr(dot + 1);
 }
 
-void Tell(const std::string& text, const std::string& path, const std::string& why) {
-  platform::ShowMessage(platform::kWarningCaption, text + "\n" + path + (why.empty() ? "" : ": " + why));
+void Tell(Telling telling, const std::string& text, const std::string& path, const std::string& why) {
+  TellProblem(telling, text + "\n" + path + (why.empty() ? "" : ": " + why));
 }
 
 }  // namespace
@@ -48,6 +49,7 @@ std::map<std::string, SoundCatalogEntry> CSoundManager::ReadCatalog(const std::v
 }
 
 void CSoundManager::LoadCatalog(const std::string& path) {
+  catalogPaths_.push_back(path);
   CatalogProblems problems(path);
   for (auto& [tag, entry] : ReadCatalog(CatalogEntries(path, "SOUND", &problems), &problems))
     catalog_.insert({tag, std::move(entry)});
@@ -66,19 +68,41 @@ HRESULT CSoundManager::Init(platform::Window*) {
     platform::ShowMessage(platform::kWarningCaption, std::string(text) + "\nno sound output: " + reason);
     return E_FAIL;
   }
-  for (const auto& [tag, entry] : catalog_) {
-    const std::string extension = Extension(entry.Path);
-    if (extension == "wav") LoadWavSound(tag, entry);
-    if (extension == "mp3") LoadMp3Sound(tag, entry);
-  }
+  for (const auto& [tag, entry] : catalog_) LoadSound(tag, entry);
   return S_OK;
 }
 
-void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry& entry) {
+void CSoundManager::LoadSound(const std::string& tag, const SoundCatalogEntry& entry) {
+  const std::string extension = Extension(entry.Path);
+  int sound = -1;
+  if (extension == "wav") {
+    sound = LoadWavSound(entry);
+  } else if (extension == "mp3") {
+    sound = LoadMp3Sound(entry);
+  } else {
+    return;
+  }
+  if (sound < 0) {
+    if (sounds_.contains(tag)) TellProblem(telling_, "sound \"" + tag + "\" keeps its last good sound");
+    return;
+  }
+  const Kind kind = extension == "wav" ? kWav : kMp3;
+  const auto kept = sounds_.find(tag);
+  if (kept == sounds_.end()) {
+    sounds_[tag] = {sound, kind, false};
+    return;
+  }
+  // Its channel is stopped before the samples it plays go.
+  mixer_->Replace(kept->second.sound, sound);
+  kept->second.kind = kind;
+  kept->second.started = false;
+}
+
+int CSoundManager::LoadWavSound(const SoundCatalogEntry& entry) {
   const audio::WavReadResult read = audio::LoadWav(entry.Path);
   if (read.error != audio::WavError::kNone) {
-    Tell(audio::WavErrorMessage(read.error), entry.Path, "");
-    return;
+    Tell(telling_, audio::WavErrorMessage(read.error), entry.Path, "");
+    return -1;
   }
   // The mixer converts every sound to the output's format: what a sound costs is how long
   // it plays, whatever the size of its file.
@@ -89,20 +113,17 @@ void CSoundManager::LoadWavSound(const std::string& tag, const SoundCatalogEntry
                                 : "it plays " + std::to_string(static_cast<long long>(std::ceil(*seconds))) +
                                       " s, more than the " +
                                       std::to_string(static_cast<int>(kMaxSoundSeconds)) + " s a sound may";
-    Tell(audio::WavErrorMessage(audio::WavError::kDataRead), entry.Path, why);
-    return;
+    Tell(telling_, audio::WavErrorMessage(audio::WavError::kDataRead), entry.Path, why);
+    return -1;
   }
   // The mixer reads only well-ordered files: hand it one made from the chunks found.
   std::string why;
   const int sound = mixer_->LoadWav(audio::CanonicalWav(read.wav), &why);
-  if (sound < 0) {
-    Tell("ソースボイスの生成に失敗！", entry.Path, why);
-    return;
-  }
-  sounds_[tag] = {sound, kWav, false};
+  if (sound < 0) Tell(telling_, "ソースボイスの生成に失敗！", entry.Path, why);
+  return sound;
 }
 
-void CSoundManager::LoadMp3Sound(const std::string& tag, const SoundCatalogEntry& entry) {
+int CSoundManager::LoadMp3Sound(const SoundCatalogEntry& entry) {
   audio::Mp3DecodeResult decoded = audio::LoadMp3(entry.Path, kMaxSoundSeconds);
   std::string why = std::move(decoded.why);
   const int sound =
@@ -110,18 +131,71 @@ void CSoundManager::LoadMp3Sound(const std::string& tag, const SoundCatalogEntry
   if (sound < 0) {
     const bool notOpened =
         decoded.error == audio::Mp3Error::kOpen || decoded.error == audio::Mp3Error::kNotMpeg;
-    Tell(notOpened ? "フィルターオブジェクトを正常に追加できませんでした"
+    Tell(telling_,
+         notOpened ? "フィルターオブジェクトを正常に追加できませんでした"
                    : "接続がサポートされていない可能性があります",
          entry.Path, why);
-    return;
   }
-  sounds_[tag] = {sound, kMp3, false};
+  return sound;
 }
 
 void CSoundManager::Uninit() {
   sounds_.clear();
   mixer_.reset();
   catalog_.clear();
+  catalogPaths_.clear();
+}
+
+// ---- reloading ---------------------------------------------------------------------------------
+
+std::vector<std::string> CSoundManager::ResourceFiles() const {
+  std::vector<std::string> files;
+  for (const auto& [tag, entry] : catalog_) files.push_back(entry.Path);
+  return files;
+}
+
+bool CSoundManager::ReloadCatalogs() {
+  telling_ = Telling::kNotice;
+  std::map<std::string, SoundCatalogEntry> catalog;
+  for (const std::string& path : catalogPaths_) {
+    CatalogProblems problems(path, Telling::kNotice);
+    const auto entries = CatalogEntriesAgain(path, "SOUND", &problems);
+    if (!entries) return false;
+    catalog.merge(ReadCatalog(*entries, &problems));
+  }
+  std::swap(catalog_, catalog);  // the loop counts of the new catalog play from now on
+  if (!mixer_) return true;
+  for (auto it = sounds_.begin(); it != sounds_.end();) {
+    if (catalog_.contains(it->first)) {
+      ++it;
+      continue;
+    }
+    mixer_->Release(it->second.sound);
+    it = sounds_.erase(it);
+  }
+  for (const auto& [tag, entry] : catalog_) {
+    const auto old = catalog.find(tag);
+    const bool same =
+        old != catalog.end() && platform::WatchKey(old->second.Path) == platform::WatchKey(entry.Path);
+    if (!same) LoadSound(tag, entry);
+  }
+  return true;
+}
+
+bool CSoundManager::ReloadFile(const std::string& key) {
+  telling_ = Telling::kNotice;
+  bool used = false;
+  for (const auto& [tag, entry] : catalog_) {
+    if (platform::WatchKey(entry.Path) != key) continue;
+    used = true;
+    if (mixer_) LoadSound(tag, entry);
+  }
+  return used;
+}
+
+double CSoundManager::Seconds(const std::string& tag) const {
+  const auto sound = sounds_.find(tag);
+  return mixer_ && sound != sounds_.end() ? mixer_->Seconds(sound->second.sound) : 0.0;
 }
 
 // ---- playing ----------------------------------------------------------------------------------------

@@ -12,7 +12,6 @@ CObjectX* CObjectX::Create(const std::string& label, D3DXVECTOR3 pos) {
   if (CModelManager* models = CManager::GetInstance()->GetModelManager()) {
     object->mesh_ = models->GetMesh(label);
     object->materials_ = models->GetMaterials(label);
-    object->numMaterials_ = models->GetNumMaterials(label);
   }
   object->Init();
   object->SetPos(pos);
@@ -30,7 +29,6 @@ HRESULT CObjectX::Init() {
 void CObjectX::Uninit() {
   mesh_ = nullptr;
   materials_ = nullptr;
-  numMaterials_ = 0;
   SetDeath();
 }
 
@@ -51,13 +49,14 @@ void CObjectX::Draw() {
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
   device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
   device->SetTransform(D3DTS_WORLD, &world_);
-  if (!mesh_ || !materials_) return;
+  // The material count is the buffer's own: a model read again may bring fewer.
+  if (!mesh_ || !materials_ || materials_->Count() == 0) return;
 
   D3DMATERIAL9 saved;
   device->GetMaterial(&saved);
   gfx::D3DXMATERIAL* materials = materials_->GetBufferPointer();
   materials[0].MatD3D.Diffuse = color_;
-  for (DWORD i = 0; i < numMaterials_; ++i) {
+  for (DWORD i = 0; i < materials_->Count(); ++i) {
     device->SetMaterial(&materials[i].MatD3D);
     device->SetTexture(0, texture_);
     mesh_->DrawSubset(i);

@@ -31,7 +31,6 @@ class CObjectX : public CObject {
  private:
   gfx::Mesh* mesh_ = nullptr;
   gfx::MaterialBuffer* materials_ = nullptr;
-  DWORD numMaterials_ = 0;
   gfx::Texture* texture_ = nullptr;
   D3DXVECTOR3 pos_;
   D3DXVECTOR3 move_;

@@ -106,11 +106,12 @@ void CPointer::Draw() {
   device->GetMaterial(&saved);
   if (visible_) {
     for (ModelPart& part : parts_) {
+      if (part.materials->Count() == 0) continue;  // a model read again without materials
       device->GetMaterial(&saved);
       // Every subset is drawn in the first material, made opaque white.
       gfx::D3DXMATERIAL* first = part.materials->GetBufferPointer();
       first->MatD3D.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-      for (DWORD i = 0; i < part.numMaterials; ++i) {
+      for (DWORD i = 0; i < part.materials->Count(); ++i) {
         device->SetMaterial(&first->MatD3D);
         part.mesh->DrawSubset(i);
       }

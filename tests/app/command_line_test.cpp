@@ -56,6 +56,11 @@ TEST(CommandLine, ValidArguments) {
   ASSERT_TRUE(paused) << error;
   EXPECT_TRUE(paused->paused);
   EXPECT_EQ(paused->document, "a.json");
+  EXPECT_FALSE(stats->noWatch) << "files are watched unless asked otherwise";
+  const auto unwatched = CommandLine::Parse({"--no-watch", "--frames", "3"}, &error);
+  ASSERT_TRUE(unwatched) << error;
+  EXPECT_TRUE(unwatched->noWatch);
+  EXPECT_EQ(unwatched->frames, 3u);
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -83,6 +88,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
       {{"--stats", ""}, {"--stats"}},
       {{"--convert", "out.json", "--stats", "s.jsonl", "in.json"}, {"--convert", "--stats"}},
       {{"--convert", "out.json", "--paused", "in.json"}, {"--convert", "--paused"}},
+      {{"--convert", "out.json", "--no-watch", "in.json"}, {"--convert", "--no-watch"}},
       {{"--seed"}, {"--seed"}},
       {{"--seed", "-1"}, {"--seed", "-1"}},
       {{"--seed", "4294967296"}, {"--seed", "4294967296"}},  // 2^32 overflows

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "editor/editor.h"
 #include "effectfile/editor_document.h"
@@ -222,6 +223,62 @@ TEST(EndToEndTest, DocumentThatIsNoneFailsAnAutomatedRunAndSaysWhy) {
 
 TEST(EndToEndTest, UnwritableScreenshotPathIsAnErrorNotASilentSuccess) {
   EXPECT_EQ(RunEditor("--frames 2 --screenshot /nonexistent-folder/p"), 1);
+}
+
+// Hot reload: a picture copied over the FLARE texture 4 s into a run of 700 steps shows in the
+// exit screenshot's flares; a truncated one leaves them as they were and the run names the file.
+TEST(EndToEndTest, ATextureCopiedOverDuringARunShowsAndABrokenOneIsToldAndKeepsTheLastGood) {
+  TempFolder folder;
+  folder.KeepIfFailed();
+  const fs::path& dir = folder.Dir();
+  // Flares that live 200 steps, so that the emission of step 600 still glows at step 700.
+  EditorDocument document;
+  EditorEffect& effect = document.Effects.emplace_back();
+  effect.Tag = "Glow";
+  ParticleParams p = CEditor::BeginDefinition();
+  p.Billboard.PopTime = 200;
+  effect.Definitions = {p};
+  document.SelectedTag = "Glow";
+  std::string error;
+  ASSERT_TRUE(SaveEditorDocument(document, folder.Path("glow.effects.json"), &error)) << error;
+  gfx::Image red{128, 128, {}};
+  for (int i = 0; i < 128 * 128; ++i) red.rgba.insert(red.rgba.end(), {255, 0, 0, 255});
+  ASSERT_TRUE(gfx::WritePng(red, folder.Path("red.png")));
+  const std::string png = FileContents(folder.Path("red.png"));
+  folder.Write("truncated.png", png.substr(0, png.size() / 3));
+
+  const auto run = [&](const std::string& name, const std::string& copied, std::string* output) {
+    const fs::path data = dir / name;
+    fs::create_directories(data);
+    fs::copy(SourcePath("Data"), data / "Data", fs::copy_options::recursive);
+    int status = -1;
+    std::thread editor([&] {
+      status = RunCapturing("cd '" + data.string() + "' && SDL_AUDIODRIVER=dummy '" + EditorBinary() +
+                                "' --frames 700 --screenshot '" + (dir / name).string() + "' '" +
+                                folder.Path("glow.effects.json") + "'",
+                            output);
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    fs::copy_file(folder.Path(copied), data / "Data/TEXTURE/flare.png", fs::copy_options::overwrite_existing);
+    editor.join();
+    EXPECT_EQ(status, 0) << *output;
+    return gfx::ReadImageFile((dir / name).string() + "-scene.png");
+  };
+
+  std::string redOutput, brokenOutput;
+  const gfx::Image reddened = run("red", "red.png", &redOutput);
+  const gfx::Image kept = run("broken", "truncated.png", &brokenOutput);
+  ASSERT_EQ(reddened.width, 1280);
+  ASSERT_EQ(kept.width, 1280);
+  const Rgb redGlow = At(reddened, 640, 358);
+  EXPECT_EQ(redGlow.r, 255);
+  EXPECT_LT(redGlow.g, 120) << "red flares over the grey floor";
+  EXPECT_LT(redGlow.b, 120);
+  const Rgb whiteGlow = At(kept, 640, 358);
+  EXPECT_EQ(whiteGlow.r, 255);
+  EXPECT_EQ(whiteGlow.g, 255) << "the last good, white, flare";
+  EXPECT_NE(brokenOutput.find("Data/TEXTURE/flare.png"), std::string::npos) << brokenOutput;
+  EXPECT_EQ(redOutput.find("Data/TEXTURE/flare.png"), std::string::npos) << redOutput;
 }
 
 }  // namespace

@@ -195,6 +195,39 @@ TEST(FrameLoopTest, AnIdleLoopSleepsUntilAnEventWakingOnlyForTheTimersAndOwesNoS
   EXPECT_EQ(busy.NowMs(), 200u * FrameLoop::kFrameMs);
 }
 
+// A file changed on disk is no event: the sleeping loop asks for it every kWakeCheckMs and
+// answers it with frames as it answers an event.
+TEST(FrameLoopTest, ASleepingLoopAsksTheWakeCheckOftenAndRunsFramesWhenItSaysSo) {
+  FakeTime time(0);
+  FrameLoop loop(time, time);
+  loop.SetIdle([] { return true; });
+  std::vector<std::uint32_t> asked;
+  constexpr std::uint32_t kChangeAt = 5'050;
+  loop.SetWake([&] {
+    asked.push_back(time.NowMs());
+    return asked.back() >= kChangeAt && asked.back() < kChangeAt + FrameLoop::kWakeCheckMs;
+  });
+  std::vector<std::uint32_t> frames;
+  loop.Run(
+      [&](std::uint64_t, int) {
+        frames.push_back(time.NowMs());
+        if (time.NowMs() >= 8'000) time.Quit();
+      },
+      0);
+  ASSERT_GE(asked.size(), 2u);
+  for (std::size_t i = 1; i < asked.size() && asked[i] < kChangeAt; ++i) {
+    EXPECT_LE(asked[i] - asked[i - 1], FrameLoop::kWakeCheckMs);
+  }
+  const auto woken =
+      std::find_if(frames.begin(), frames.end(), [](std::uint32_t at) { return at >= kChangeAt; });
+  ASSERT_NE(woken, frames.end());
+  EXPECT_LT(*woken, kChangeAt + FrameLoop::kWakeCheckMs) << "answered within one check";
+  // Then frames settle as after input: a full run of them before the loop sleeps again.
+  ASSERT_GE(frames.end() - woken, FrameLoop::kSettleFrames);
+  EXPECT_EQ(woken[FrameLoop::kSettleFrames - 1] - woken[0],
+            (FrameLoop::kSettleFrames - 1) * FrameLoop::kFrameMs);
+}
+
 TEST(FrameLoopTest, RunsWithAStepLimitNeverSleep) {
   FakeTime time(0);
   FrameLoop loop(time, time);

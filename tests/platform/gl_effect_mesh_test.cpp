@@ -161,6 +161,89 @@ TEST_F(GlEffectMeshTest, EffectDrawsWithItsParametersTextureAndTheDevicesRenderS
   EXPECT_NEAR(Centre()[2], 64, 2);
 }
 
+// A file read again: the effect compiled anew takes over the object, whose handles keep their
+// parameters' values even where the new file declares them in another order, and a texture takes
+// pixels of another size in place.
+TEST_F(GlEffectMeshTest, ReplacedEffectsAndTexturesDrawTheirNewContentsThroughTheObjectsHeldBefore) {
+  std::unique_ptr<gfx::Effect> effect;
+  std::string errors;
+  ASSERT_EQ(device_->CreateEffectFromFile(Write("tint.effect", kTintEffect), &effect, &errors), S_OK)
+      << errors;
+  D3DXHANDLE world = effect->GetParameterByName(nullptr, "g_mtxWorld");
+  D3DXHANDLE tint = effect->GetParameterByName(nullptr, "g_tint");
+  D3DXHANDLE technique = effect->GetTechniqueByName("TechShader");
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  effect->SetMatrix(world, &identity);
+  const float t[4] = {1.0f, 1.0f, 0.5f, 1.0f};
+  effect->SetFloatArray(tint, t, 4);
+
+  auto buffer = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
+  const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0},
+                          {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
+                          {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1},
+                          {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
+  void* data = nullptr;
+  buffer->Lock(0, 0, &data, 0);
+  std::memcpy(data, quad, sizeof quad);
+  buffer->Unlock();
+  const std::uint8_t texel[4] = {255, 128, 255, 255};
+  auto texture = device_->CreateTexture(1, 1, texel);
+  const auto frame = [&] {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetTexture(0, texture.get());
+    ASSERT_EQ(effect->SetTechnique(technique), S_OK);
+    device_->SetStreamSource(0, buffer.get(), 0, sizeof(Vertex));
+    device_->SetFVF(kFvf);
+    ASSERT_EQ(effect->Begin(nullptr, 0), S_OK);
+    ASSERT_EQ(effect->BeginPass(0), S_OK);
+    device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    effect->EndPass();
+    effect->End();
+    device_->SetVertexShader(nullptr);
+    device_->SetPixelShader(nullptr);
+    device_->EndScene();
+    device_->Present(nullptr, nullptr, nullptr, nullptr);
+  };
+  frame();
+  EXPECT_NEAR(Centre()[2], 64, 2);
+
+  // A bias declared before the tint: a mix-up of the two would show.
+  std::string again = kTintEffect;
+  again.replace(again.find("uniform vec4 g_tint;"), 0, "uniform vec4 g_bias;\n");
+  again.replace(again.find("* g_tint;"), 9, "* g_tint + g_bias;");
+  std::unique_ptr<gfx::Effect> fresh;
+  ASSERT_EQ(device_->CreateEffectFromFile(Write("tint.effect", again), &fresh, &errors), S_OK) << errors;
+  ASSERT_EQ(effect->Replace(std::move(*fresh)), S_OK);
+  fresh.reset();
+  EXPECT_EQ(effect->GetParameterByName(nullptr, "g_tint"), tint);
+  EXPECT_EQ(effect->GetTechniqueByName("TechShader"), technique);
+  const float bias[4] = {0.0f, 0.0f, 0.25f, 0.0f};
+  ASSERT_EQ(effect->SetFloatArray(effect->GetParameterByName(nullptr, "g_bias"), bias, 4), S_OK);
+  frame();
+  // Texture (255,128,255) x vertex (128,255,128) x the kept tint (1,1,0.5) + bias (0,0,0.25).
+  EXPECT_NEAR(Centre()[0], 128, 2);
+  EXPECT_NEAR(Centre()[1], 128, 2);
+  EXPECT_NEAR(Centre()[2], 128, 2);
+
+  const std::vector<std::uint8_t> white(2 * 2 * 4, 255);
+  gfx::Texture* held = texture.get();
+  ASSERT_EQ(held->Replace(2, 2, white), S_OK);
+  EXPECT_EQ(held->Width(), 2u);
+  EXPECT_EQ(held->Replace(4, 4, white), D3DERR_INVALIDCALL) << "too few pixels for the size";
+  frame();
+  EXPECT_NEAR(Centre()[1], 255, 2);
+  EXPECT_NEAR(Centre()[2], 128, 2);
+
+  // An effect in a pass is not replaced.
+  std::unique_ptr<gfx::Effect> third;
+  ASSERT_EQ(device_->CreateEffectFromFile(Write("tint.effect", kTintEffect), &third, &errors), S_OK);
+  ASSERT_EQ(effect->Begin(nullptr, 0), S_OK);
+  EXPECT_EQ(effect->Replace(std::move(*third)), D3DERR_INVALIDCALL);
+  effect->End();
+}
+
 TEST_F(GlEffectMeshTest, CompileErrorsCarryTheCompilersTextWithTheFilesLine) {
   std::string source = kTintEffect;
   source.replace(source.find("vColor * g_tint;"), 16, "vColor * undefinedThing;");

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "platform/audio/mixer.h"
+#include "platform/file_watcher.h"
 #include "platform/message_sink.h"
 #include "support/sample_mp3.h"
 #include "support/source_tree.h"
@@ -281,6 +283,57 @@ TEST_F(TempFolderTest, NoSoundOutputFailsInitAndSaysWhatFailed) {
   ASSERT_EQ(messages.Messages().size(), 1u);
   EXPECT_EQ(messages.Messages()[0].text.rfind("XAudio2オブジェクトの作成に失敗！", 0), 0u) << messages.Messages()[0].text;
   EXPECT_NE(messages.Messages()[0].text.find("sound output"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A sound file changed while the program runs: the playing channel stops before its samples
+// go, the tag keeps its channel, a broken file keeps the last good sound (said once, on the
+// notice line), and a catalog edit adds and removes tags.
+namespace fs = std::filesystem;
+
+TEST_F(SoundManagerTest, AChangedFileStopsItsSoundAndIsReadAgainIntoTheSameTag) {
+  platform::GetNotices().Clear();
+  fs::copy_file(Sample("loop.wav"), Path("a.wav"));
+  Start(R"([["A", ")" + Path("a.wav") + R"(", 255], ["TONE", ")" + Sample("tone440.wav") + R"(", 0]])");
+  const double before = manager_.Seconds("A");
+  ASSERT_GT(before, 0.0);
+  manager_.Play("A");
+  manager_.Play("TONE");
+  ASSERT_TRUE(manager_.IsPlaying("A"));
+
+  fs::copy_file(Sample("noise_burst.wav"), Path("a.wav"), fs::copy_options::overwrite_existing);
+  EXPECT_TRUE(manager_.ReloadFile(platform::WatchKey(Path("a.wav"))));
+  EXPECT_FALSE(manager_.IsPlaying("A")) << "the channel is stopped before its buffer is replaced";
+  EXPECT_TRUE(manager_.IsPlaying("TONE")) << "other sounds play on";
+  EXPECT_NE(manager_.Seconds("A"), before);
+  const double after = manager_.Seconds("A");
+  manager_.Play("A");
+  EXPECT_TRUE(manager_.IsPlaying("A"));
+  EXPECT_FALSE(manager_.ReloadFile(platform::WatchKey(Path("unused.wav"))));
+
+  platform::ScopedMessageRecorder boxes;
+  for (int save = 0; save < 2; ++save) {
+    Write("a.wav", "RIFF");
+    manager_.ReloadFile(platform::WatchKey(Path("a.wav")));
+  }
+  EXPECT_EQ(manager_.Seconds("A"), after);
+  EXPECT_TRUE(boxes.Messages().empty()) << "the preview goes on";
+  const auto& notices = platform::GetNotices().Recent();
+  EXPECT_EQ(std::count_if(notices.begin(), notices.end(),
+                          [&](const std::string& n) { return n.find(Path("a.wav")) != std::string::npos; }),
+            1);
+
+  Write("sound.json", R"({"SOUND": [["B", ")" + Sample("tone440.wav") + R"(", 0]]})");
+  EXPECT_TRUE(manager_.ReloadCatalogs());
+  EXPECT_FALSE(manager_.IsLoaded("A"));
+  EXPECT_FALSE(manager_.IsLoaded("TONE"));
+  EXPECT_TRUE(manager_.IsLoaded("B"));
+  manager_.Play("A");
+  EXPECT_FALSE(manager_.IsPlaying("A")) << "a removed tag plays nothing";
+  platform::GetNotices().Clear();
 }
 
 }  // namespace

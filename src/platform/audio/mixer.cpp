@@ -118,8 +118,25 @@ bool Mixer::ToOutputFormat(const Pcm16& pcm, std::vector<std::int16_t>* out, std
   return true;
 }
 
-void Mixer::Play(int sound, int repeats) {
+void Mixer::Replace(int sound, int last) {
+  const int count = static_cast<int>(sounds_.size());
+  if (sound < 0 || sound >= count || last != count - 1 || last == sound) return;
+  // The mixer may still be reading a chunk on its channel: halted first, freed after.
+  Mix_HaltChannel(sound);
+  Mix_HaltChannel(last);
+  sounds_[sound] = std::move(sounds_.back());
+  sounds_.pop_back();
+  Mix_AllocateChannels(static_cast<int>(sounds_.size()));
+}
+
+void Mixer::Release(int sound) {
   if (sound < 0 || sound >= static_cast<int>(sounds_.size())) return;
+  Mix_HaltChannel(sound);
+  sounds_[sound] = {};
+}
+
+void Mixer::Play(int sound, int repeats) {
+  if (sound < 0 || sound >= static_cast<int>(sounds_.size()) || !sounds_[sound].chunk) return;
   Mix_HaltChannel(sound);
   Mix_PlayChannel(sound, sounds_[sound].chunk.get(), repeats);
 }
@@ -129,7 +146,9 @@ bool Mixer::IsPlaying(int sound) const {
 }
 
 double Mixer::Seconds(int sound) const {
-  if (sound < 0 || sound >= static_cast<int>(sounds_.size()) || frequency_ <= 0 || channels_ <= 0) return 0.0;
+  if (sound < 0 || sound >= static_cast<int>(sounds_.size()) || frequency_ <= 0 || channels_ <= 0 ||
+      !sounds_[sound].chunk)
+    return 0.0;
   const int bytesPerSample = SDL_AUDIO_BITSIZE(format_) / 8;
   return static_cast<double>(sounds_[sound].chunk->alen) /
          (static_cast<double>(frequency_) * channels_ * bytesPerSample);

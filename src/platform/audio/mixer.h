@@ -30,6 +30,12 @@ class Mixer {
   // Decoded samples, converted to the output's format and kept by the mixer.
   int LoadPcm(Pcm16 pcm, std::string* why);
 
+  // Puts the sound last loaded in the place of `sound` (a file read again keeps its number):
+  // both channels are stopped first, and the last number is free again.
+  void Replace(int sound, int last);
+  // Stops the sound and frees its samples; its number plays nothing from then on.
+  void Release(int sound);
+
   // Plays the sound from its start, repeated `repeats` more times (-1: without end).
   void Play(int sound, int repeats);
   bool IsPlaying(int sound) const;

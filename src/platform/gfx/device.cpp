@@ -271,6 +271,15 @@ std::unique_ptr<Texture> Device::CreateTextureFromFile(const std::string& path, 
   return CreateTexture(static_cast<UINT>(image.width), static_cast<UINT>(image.height), image.rgba);
 }
 
+HRESULT Texture::Replace(UINT width, UINT height, std::span<const std::uint8_t> rgba) {
+  if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return D3DERR_INVALIDCALL;
+  Upload(width, height, rgba);
+  width_ = width;
+  height_ = height;
+  ++revision_;
+  return S_OK;
+}
+
 std::unique_ptr<VertexDeclaration> Device::CreateVertexDeclaration(
     std::span<const D3DVERTEXELEMENT9> elements) {
   return std::make_unique<VertexDeclaration>(elements);

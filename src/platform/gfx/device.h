@@ -118,9 +118,20 @@ class Texture {
   // What the interface library draws it by: the back end's texture name; on a back end
   // without one, a number that tells textures apart.
   virtual std::uintptr_t NativeHandle() const { return reinterpret_cast<std::uintptr_t>(this); }
+  // New pixels (RGBA rows, top row first) of any size for the same texture object, so that
+  // whatever holds it draws the new picture. D3DERR_INVALIDCALL, changing nothing, when the
+  // pixels do not fill the size.
+  HRESULT Replace(UINT width, UINT height, std::span<const std::uint8_t> rgba);
+  // Bumped by every Replace.
+  std::uint64_t Revision() const { return revision_; }
+
+ protected:
+  // The back end takes the pixels, already checked against the size.
+  virtual void Upload(UINT /*width*/, UINT /*height*/, std::span<const std::uint8_t> /*rgba*/) {}
 
  private:
   UINT width_, height_;
+  std::uint64_t revision_ = 1;
 };
 
 class Device;

@@ -19,26 +19,67 @@ Effect::Effect(EffectSource source) : source_(std::move(source)) {
 D3DXHANDLE Effect::GetTechniqueByName(const char* name) const {
   if (!name) return nullptr;
   for (const auto& t : techniques_)
-    if (t.name == name) return &t;
+    if (t.index != kGone && t.name == name) return &t;
   return nullptr;
 }
 
 D3DXHANDLE Effect::GetParameterByName(D3DXHANDLE parent, const char* name) const {
   if (parent || !name) return nullptr;  // effects have no structured parameters
   for (const auto& p : parameters_)
-    if (p.declaration.name == name) return &p;
+    if (!p.gone && p.declaration.name == name) return &p;
   return nullptr;
 }
 
 Effect::Parameter* Effect::Writable(D3DXHANDLE handle) {
   for (auto& p : parameters_)
-    if (&p == handle) return &p;
+    if (&p == handle) return p.gone ? nullptr : &p;
   return nullptr;
+}
+
+HRESULT Effect::Replace(Effect&& fresh) {
+  if (begun_ || &fresh == this) return D3DERR_INVALIDCALL;
+  TakeSource(std::move(fresh));
+  return S_OK;
+}
+
+void Effect::TakeSource(Effect&& fresh) {
+  source_ = std::move(fresh.source_);
+  // Elements are matched by name and never removed, so a handle given out before still
+  // names the same technique or parameter, or one that is gone.
+  for (auto& t : techniques_) t.index = kGone;
+  for (std::size_t i = 0; i < source_.techniques.size(); ++i) {
+    const std::string& name = source_.techniques[i].name;
+    const auto same = std::find_if(techniques_.begin(), techniques_.end(),
+                                   [&](const Technique& t) { return t.index == kGone && t.name == name; });
+    if (same != techniques_.end()) {
+      same->index = i;
+    } else {
+      techniques_.push_back({name, i});
+    }
+  }
+  if (!current_ || current_->index == kGone) {
+    current_ = nullptr;
+    for (const auto& t : techniques_)
+      if (t.index != kGone && (!current_ || t.index < current_->index)) current_ = &t;
+  }
+
+  for (auto& p : parameters_) p.gone = true;
+  for (const auto& declaration : source_.parameters) {
+    const auto same = std::find_if(parameters_.begin(), parameters_.end(), [&](const Parameter& p) {
+      return p.gone && p.declaration.name == declaration.name;
+    });
+    Parameter* p = same != parameters_.end() ? &*same : &parameters_.emplace_back();
+    const std::size_t size = std::size_t{declaration.FloatsPerElement()} * declaration.count;
+    if (p->declaration.type != declaration.type || p->values.size() != size) p->values.assign(size, 0.0f);
+    p->declaration = declaration;
+    p->gone = false;
+    ++p->revision;  // the new programs have seen nothing yet
+  }
 }
 
 HRESULT Effect::SetTechnique(D3DXHANDLE technique) {
   for (const auto& t : techniques_)
-    if (&t == technique) {
+    if (&t == technique && t.index != kGone) {
       current_ = &t;
       return S_OK;
     }

@@ -27,6 +27,14 @@ Mesh::Mesh(Device* device, DWORD fvf, std::unique_ptr<VertexBuffer> vertices,
       indices_(std::move(indices)),
       subsets_(std::move(subsets)) {}
 
+void Mesh::Replace(Mesh&& other) {
+  device_ = other.device_;
+  fvf_ = other.fvf_;
+  vertices_ = std::move(other.vertices_);
+  indices_ = std::move(other.indices_);
+  subsets_ = std::move(other.subsets_);
+}
+
 HRESULT Mesh::DrawSubset(DWORD attribute) {
   if (attribute >= subsets_.size()) return D3DERR_INVALIDCALL;
   const Subset& subset = subsets_[attribute];

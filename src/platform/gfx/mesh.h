@@ -19,6 +19,8 @@ struct D3DXMATERIAL {
 class MaterialBuffer {
  public:
   MaterialBuffer(std::vector<D3DMATERIAL9> materials, std::vector<std::string> textureFiles);
+  MaterialBuffer(MaterialBuffer&&) = default;
+  MaterialBuffer& operator=(MaterialBuffer&&) = default;
   D3DXMATERIAL* GetBufferPointer() { return records_.data(); }
   DWORD Count() const { return static_cast<DWORD>(records_.size()); }
 
@@ -45,6 +47,9 @@ class Mesh {
   HRESULT UnlockVertexBuffer() { return vertices_->Unlock(); }
   // Draws the faces of one material with the device's current states.
   HRESULT DrawSubset(DWORD attribute);
+  // Takes the other mesh's vertices, faces and subsets (a model read again), so that whatever
+  // holds this mesh draws the new one.
+  void Replace(Mesh&& other);
 
  private:
   Device* device_;

@@ -1,6 +1,7 @@
 #include "platform/gfx/gl/gl_device.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -69,6 +70,11 @@ class GlTexture final : public Texture {
   }
   GLuint Name() const { return name_; }
   std::uintptr_t NativeHandle() const override { return name_; }
+
+ protected:
+  void Upload(UINT width, UINT height, std::span<const std::uint8_t> rgba) override {
+    owner_->UploadTexture(name_, width, height, rgba);
+  }
 
  private:
   GlDevice* owner_;
@@ -235,6 +241,12 @@ std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height,
   MakeCurrent();
   GLuint name = 0;
   glGenTextures(1, &name);
+  UploadTexture(name, width, height, rgba);
+  return std::make_unique<GlTexture>(this, width, height, name);
+}
+
+void GlDevice::UploadTexture(GLuint name, UINT width, UINT height, std::span<const std::uint8_t> rgba) {
+  MakeCurrent();
   glBindTexture(GL_TEXTURE_2D, name);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
                GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -263,8 +275,10 @@ std::unique_ptr<Texture> GlDevice::CreateTexture(UINT width, UINT height,
     w = nw;
     h = nh;
   }
+  // A smaller picture than before leaves fewer levels: the sampler must not reach the old ones.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL,
+                  static_cast<GLint>(std::bit_width(std::max(width, height)) - 1));
   glBindTexture(GL_TEXTURE_2D, applied_.textures[applied_.activeUnit - GL_TEXTURE0]);
-  return std::make_unique<GlTexture>(this, width, height, name);
 }
 
 // ---- frame ----------------------------------------------------------------------------------------

@@ -54,6 +54,9 @@ class GlDevice final : public Device {
     effect_ = effect;
     technique_ = technique;
   }
+  // Fills every level of the texture from the pixels (the mip chain box-filtered here),
+  // first drawing what is batched.
+  void UploadTexture(GLuint name, UINT width, UINT height, std::span<const std::uint8_t> rgba);
   // Someone else changed the GL program: bind ours again at the next draw.
   void ForgetProgram() { boundProgram_ = ~0u; }
   // An effect program is going away: forget it was bound.

@@ -88,21 +88,52 @@ bool GlEffect::Link(const std::string& vertex, const std::string& fragment, Link
   glUseProgram(program);
   glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
   glUniform1i(glGetUniformLocation(program, "Texture1"), 1);
-  for (const auto& p : Parameters())
-    linked->locations.push_back(glGetUniformLocation(program, p.declaration.name.c_str()));
-  linked->uploaded.assign(Parameters().size(), ~std::uint64_t{0});
+  Locate(linked);
   return true;
 }
 
-GlEffect::~GlEffect() {
-  device_->MakeCurrent();
+void GlEffect::Locate(LinkedProgram* linked) {
+  linked->locations.clear();
+  // A parameter the file no longer declares has no location, whatever its name.
+  for (const auto& p : Parameters())
+    linked->locations.push_back(p.gone ? -1 : glGetUniformLocation(linked->program.program,
+                                                                   p.declaration.name.c_str()));
+  linked->uploaded.assign(Parameters().size(), ~std::uint64_t{0});
+}
+
+void GlEffect::DeletePrograms() {
   for (auto& tp : programs_)
     for (LinkedProgram* linked : {&tp.plain, &tp.perVertex}) {
       if (!linked->program.program) continue;
       device_->ReleaseProgram(&linked->program);
       glDeleteProgram(linked->program.program);
     }
+  programs_.clear();
+}
+
+GlEffect::~GlEffect() {
+  device_->MakeCurrent();
+  DeletePrograms();
   device_->ReleaseEffect(this);
+}
+
+HRESULT GlEffect::Replace(Effect&& fresh) {
+  auto* other = dynamic_cast<GlEffect*>(&fresh);
+  if (!other || other == this || other->device_ != device_ || Begun()) return D3DERR_INVALIDCALL;
+  device_->MakeCurrent();
+  DeletePrograms();
+  device_->ReleaseEffect(this);
+  programs_ = std::move(other->programs_);
+  other->programs_.clear();
+  TakeSource(std::move(fresh));
+  // The programs were linked against the fresh effect's parameters; this one keeps its own
+  // order (handles are addresses in it), so every table indexed by parameter is made again.
+  for (auto& tp : programs_) {
+    Locate(&tp.plain);
+    tp.refused.assign(Parameters().size(), false);
+  }
+  device_->ForgetProgram();
+  return S_OK;
 }
 
 GlProgram* GlEffect::Program(std::size_t technique, bool perVertex) {

@@ -44,6 +44,8 @@ class GlEffect final : public Effect {
   bool TakePerVertex(std::size_t technique, std::size_t parameter);
   // Sends the parameters that program has not seen at their current values.
   void Upload(std::size_t technique, bool perVertex);
+  // Takes over the fresh effect's programs (it must be this device's), dropping its own.
+  HRESULT Replace(Effect&& fresh) override;
 
  protected:
   void ApplyPass(const Technique& technique) override;
@@ -63,6 +65,9 @@ class GlEffect final : public Effect {
   };
   GlEffect(GlDevice* device, EffectSource source) : Effect(std::move(source)), device_(device) {}
   bool Link(const std::string& vertex, const std::string& fragment, LinkedProgram* linked, std::string* log);
+  // The program's parameter locations, in this effect's order of parameters.
+  void Locate(LinkedProgram* linked);
+  void DeletePrograms();
 
   GlDevice* device_;
   std::vector<TechniqueProgram> programs_;

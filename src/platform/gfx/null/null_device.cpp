@@ -87,7 +87,7 @@ std::unique_ptr<VertexBuffer> NullDevice::CreateVertexBuffer(UINT length, DWORD,
 std::unique_ptr<Texture> NullDevice::CreateTexture(UINT width, UINT height,
                                                    std::span<const std::uint8_t> rgba) {
   if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) return nullptr;
-  return std::make_unique<Texture>(width, height);
+  return std::make_unique<NullTexture>(width, height, rgba);
 }
 
 HRESULT NullDevice::DrawStream(D3DPRIMITIVETYPE type, UINT startVertex, UINT vertexCount) {

@@ -27,6 +27,23 @@ struct RecordedDraw {
   bool interface;
 };
 
+// Keeps its pixels, so that tests can see what a draw would have shown.
+class NullTexture final : public Texture {
+ public:
+  NullTexture(UINT width, UINT height, std::span<const std::uint8_t> rgba)
+      : Texture(width, height), pixels_(rgba.begin(), rgba.begin() + std::size_t{width} * height * 4) {}
+  // RGBA of the pixel at (x, y), top row first.
+  const std::uint8_t* Pixel(UINT x, UINT y) const { return &pixels_[(std::size_t{y} * Width() + x) * 4]; }
+
+ protected:
+  void Upload(UINT width, UINT height, std::span<const std::uint8_t> rgba) override {
+    pixels_.assign(rgba.begin(), rgba.begin() + std::size_t{width} * height * 4);
+  }
+
+ private:
+  std::vector<std::uint8_t> pixels_;
+};
+
 class NullDevice final : public Device {
  public:
   NullDevice(UINT backBufferWidth, UINT backBufferHeight) : Device(backBufferWidth, backBufferHeight) {}
