@@ -8,6 +8,8 @@
 #include <ctime>
 #include <cstdint>
 #include <string>
+#include <optional>
+#include <memory>
 
 #include "app/frame_loop.h"
 #include "app/manager.h"
@@ -86,25 +88,43 @@ void BM_SeekFlares(benchmark::State& state) {
 }
 BENCHMARK(BM_SeekFlares)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// 4,000 flares that never end and 400 flares with trails, in the manager's scene on the GL
+// device of a real window.
+class FlaresAndTrailsOnGl {
+ public:
+  // False, with the benchmark told why, when there is no display or the start failed.
+  bool Start(benchmark::State& state) {
+    std::string error;
+    system_ = platform::SdlWindowSystem::Create(&error);
+    if (!system_) {
+      state.SkipWithError(("no display: " + error).c_str());
+      return false;
+    }
+    scene_.emplace(*system_);
+    if (!scene_->Ok()) {
+      state.SkipWithError("start-up failed");
+      return false;
+    }
+    Emit("Flares", Flares(1 << 30));
+    Emit("Trails", TrailedFlare(400));
+    return true;
+  }
+  platform::SdlWindowSystem* System() const { return system_.get(); }
+
+ private:
+  std::unique_ptr<platform::SdlWindowSystem> system_;
+  std::optional<BenchScene> scene_;  // ended before the window system
+};
+
 // Target: the real-time loop (FrameLoop, on the real clock) keeps at least 62 steps a wall
 // second (real time is 62.5) over 4,000 flares and 400 flares with full trails, each frame
 // running the steps due and drawing the scene on the GL device. Beside it, in wall time: what
 // a step of the registry costs and what a frame's draw costs (the software renderer's threads
 // included), and the steps a frame ran.
 void BM_StepsPerSecondFlaresAndTrails(benchmark::State& state) {
-  std::string error;
-  auto system = platform::SdlWindowSystem::Create(&error);
-  if (!system) {
-    state.SkipWithError(("no display: " + error).c_str());
-    return;
-  }
-  BenchScene scene(*system);
-  if (!scene.Ok()) {
-    state.SkipWithError("start-up failed");
-    return;
-  }
-  Emit("Flares", Flares(1 << 30));
-  Emit("Trails", TrailedFlare(400));
+  FlaresAndTrailsOnGl scene;
+  if (!scene.Start(state)) return;
+  platform::SdlWindowSystem* system = scene.System();
   CRenderer* renderer = CManager::GetInstance()->GetRenderer();
   for (int i = 0; i < CTrail::kMaxCount / 2 + 2; ++i) CObject::UpdateAll();  // every trail full
   renderer->Draw();
@@ -153,19 +173,9 @@ BENCHMARK(BM_StepsPerSecondFlaresAndTrails)->Iterations(1)->Unit(benchmark::kSec
 // process's CPU time (the software renderer's threads included) over 4 s of wall time, from
 // once the frames after the last input have settled.
 void BM_IdlePausedEditor(benchmark::State& state) {
-  std::string error;
-  auto system = platform::SdlWindowSystem::Create(&error);
-  if (!system) {
-    state.SkipWithError(("no display: " + error).c_str());
-    return;
-  }
-  BenchScene scene(*system);
-  if (!scene.Ok()) {
-    state.SkipWithError("start-up failed");
-    return;
-  }
-  Emit("Flares", Flares(1 << 30));
-  Emit("Trails", TrailedFlare(400));
+  FlaresAndTrailsOnGl scene;
+  if (!scene.Start(state)) return;
+  platform::SdlWindowSystem* system = scene.System();
   CManager* manager = CManager::GetInstance();
   manager->GetEditor()->Preview.Playing = false;
   const auto cpu = [] {
