@@ -83,6 +83,24 @@ class GlEffectMeshTest : public GlWindowSuite<TempFolderTest, 320, 240> {
     return image.Pixel(image.width / 2 + dx, image.height / 2);
   }
 
+  // A green quad of half the view, in the middle, facing the eye.
+  std::unique_ptr<gfx::VertexBuffer> CentredQuad() {
+    auto buffer = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
+    const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0},
+                            {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
+                            {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1},
+                            {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
+    void* data = nullptr;
+    buffer->Lock(0, 0, &data, 0);
+    std::memcpy(data, quad, sizeof quad);
+    buffer->Unlock();
+    return buffer;
+  }
+  std::unique_ptr<gfx::Texture> MagentaTexel() {
+    const std::uint8_t texel[4] = {255, 128, 255, 255};
+    return device_->CreateTexture(1, 1, texel);
+  }
+
   std::unique_ptr<gfx::GlDevice> device_;
 };
 
@@ -100,17 +118,8 @@ TEST_F(GlEffectMeshTest, EffectDrawsWithItsParametersTextureAndTheDevicesRenderS
   ASSERT_NE(effect->GetTechniqueByName("TechShader"), nullptr);
   EXPECT_EQ(effect->GetTechniqueByName("Other"), nullptr);
 
-  auto buffer = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
-  const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0},
-                          {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
-                          {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1},
-                          {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
-  void* data = nullptr;
-  buffer->Lock(0, 0, &data, 0);
-  std::memcpy(data, quad, sizeof quad);
-  buffer->Unlock();
-  const std::uint8_t texel[4] = {255, 128, 255, 255};
-  auto texture = device_->CreateTexture(1, 1, texel);
+  auto buffer = CentredQuad();
+  auto texture = MagentaTexel();
 
   auto draw = [&](D3DXHANDLE technique, float offsetX) {
     D3DXMATRIX m;
@@ -178,17 +187,8 @@ TEST_F(GlEffectMeshTest, ReplacedEffectsAndTexturesDrawTheirNewContentsThroughTh
   const float t[4] = {1.0f, 1.0f, 0.5f, 1.0f};
   effect->SetFloatArray(tint, t, 4);
 
-  auto buffer = device_->CreateVertexBuffer(4 * sizeof(Vertex), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED);
-  const Vertex quad[4] = {{-0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 0},
-                          {0.5f, 0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 0},
-                          {-0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 0, 1},
-                          {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xff80ff80, 1, 1}};
-  void* data = nullptr;
-  buffer->Lock(0, 0, &data, 0);
-  std::memcpy(data, quad, sizeof quad);
-  buffer->Unlock();
-  const std::uint8_t texel[4] = {255, 128, 255, 255};
-  auto texture = device_->CreateTexture(1, 1, texel);
+  auto buffer = CentredQuad();
+  auto texture = MagentaTexel();
   const auto frame = [&] {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     device_->BeginScene();
